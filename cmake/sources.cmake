@@ -1,0 +1,40 @@
+# Source selection: a file ending in _win.cpp is built only for Windows targets,
+# one ending in _posix.cpp only for the others; everything else is the portable
+# core. All of it goes into one static library per target.
+set(core_dirs src/platform src/data src/content src/preview src/list src/pages src/forms src/ui src/entry)
+
+set(core_sources)
+foreach(dir IN LISTS core_dirs)
+  file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  foreach(f IN LISTS found)
+    if(f MATCHES "_win\\.cpp$")
+      if(WIN32)
+        list(APPEND core_sources ${f})
+      endif()
+    elseif(f MATCHES "_posix\\.cpp$")
+      if(NOT WIN32)
+        list(APPEND core_sources ${f})
+      endif()
+    else()
+      list(APPEND core_sources ${f})
+    endif()
+  endforeach()
+endforeach()
+
+find_package(ODBC REQUIRED)
+find_package(JPEG REQUIRED)
+
+add_library(risview_core STATIC ${core_sources})
+target_include_directories(risview_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(risview_core PUBLIC ODBC::ODBC JPEG::JPEG)
+
+if(WIN32)
+  target_link_libraries(risview_core PUBLIC comctl32 gdi32 user32 shell32 ole32 oleaut32 uuid msimg32)
+  include(${CMAKE_SOURCE_DIR}/src/entry/dll.cmake OPTIONAL)
+endif()
+
+include(${CMAKE_SOURCE_DIR}/tools/tools.cmake OPTIONAL)
+if(RISVIEW_TESTS)
+  enable_testing()
+  include(${CMAKE_SOURCE_DIR}/tests/tests.cmake OPTIONAL)
+endif()

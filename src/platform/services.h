@@ -1,0 +1,83 @@
+// Platform services the core needs, as small interfaces. The DLL passes the
+// Win32 implementations; tests pass recording doubles (tests/core/doubles.h).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace risview {
+
+// Message box style flags, with the platform's values.
+namespace mb {
+inline constexpr unsigned kOk = 0x0;
+inline constexpr unsigned kIconHand = 0x10;
+inline constexpr unsigned kIconInformation = 0x40;
+inline constexpr unsigned kServiceNotification = 0x200000;
+}  // namespace mb
+
+// An opaque native window handle (HWND on Windows), 0 for "no owner".
+using WindowRef = std::uintptr_t;
+
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  // Shows a modal box and waits for the user; returns the platform's result code.
+  virtual int show(std::string_view text, std::string_view caption, unsigned style,
+                   WindowRef owner = 0) = 0;
+};
+
+class DebugOutput {
+ public:
+  virtual ~DebugOutput() = default;
+  // One diagnostic line for an attached debugger; nothing reads it back.
+  virtual void write(std::string_view line) = 0;
+};
+
+struct LocalDateTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalDateTime now() const = 0;
+};
+
+class Locale {
+ public:
+  virtual ~Locale() = default;
+  // A time of day in the user's short time format (pattern "t"). Throws ConversionError
+  // when hour, minute or second do not form a valid time.
+  virtual std::string shortTime(int hour, int minute, int second) const = 0;
+};
+
+// Files and process facts. Paths are UTF-8 and written the Windows way ("C:\\dir\\file");
+// the POSIX implementation maps backslashes to slashes.
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  virtual std::string currentDirectory() const = 0;
+  // Full path of the running process's executable (the host, not this library).
+  virtual std::string executablePath() const = 0;
+  // The file's bytes, or nullopt when it cannot be read.
+  virtual std::optional<std::string> readFile(const std::string& path) const = 0;
+};
+
+// Everything a unit of the core may need from the platform, passed down explicitly.
+struct Services {
+  MessageBoxes& boxes;
+  DebugOutput& debug;
+  const Clock& clock;
+  const Locale& locale;
+  const Environment& env;
+  std::string applicationTitle;
+};
+
+// The title every message box carries: the module's file name without its directory,
+// cut before its first ".", every character after the first in lower case (ABCView.DLL
+// gives Abcview).
+std::string applicationTitleFromModulePath(std::string_view modulePath);
+
+}  // namespace risview

@@ -1,0 +1,78 @@
+// Recording doubles of the platform services, shared by the core suites.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace risview::testing {
+
+struct RecordedBox {
+  std::string text, caption;
+  unsigned style = 0;
+  WindowRef owner = 0;
+  bool operator==(const RecordedBox&) const = default;
+};
+
+class RecordingBoxes : public MessageBoxes {
+ public:
+  int show(std::string_view text, std::string_view caption, unsigned style,
+           WindowRef owner) override {
+    shown.push_back({std::string(text), std::string(caption), style, owner});
+    return 1;
+  }
+  std::vector<RecordedBox> shown;
+};
+
+class RecordingDebug : public DebugOutput {
+ public:
+  void write(std::string_view line) override { lines.emplace_back(line); }
+  std::vector<std::string> lines;
+};
+
+class FixedClock : public Clock {
+ public:
+  explicit FixedClock(LocalDateTime t = {2024, 3, 5, 10, 0, 0}) : at(t) {}
+  LocalDateTime now() const override { return at; }
+  LocalDateTime at;
+};
+
+// Short time as "HH:mm", the way a Chinese locale writes it.
+class TestLocale : public Locale {
+ public:
+  std::string shortTime(int hour, int minute, int second) const override;
+};
+
+// Files live in memory under Windows-style paths; the current directory and the host
+// executable's path are settable.
+class FakeEnvironment : public Environment {
+ public:
+  std::string currentDirectory() const override { return cwd; }
+  std::string executablePath() const override { return exe; }
+  std::optional<std::string> readFile(const std::string& path) const override {
+    ++reads;
+    auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+  }
+  std::string cwd = "C:\\work";
+  std::string exe = "C:\\App\\Host.exe";
+  std::map<std::string, std::string> files;  // path -> bytes
+  mutable int reads = 0;
+};
+
+// A bundle of doubles with a Services view onto them.
+struct FakeServices {
+  RecordingBoxes boxes;
+  RecordingDebug debug;
+  FixedClock clock;
+  TestLocale locale;
+  FakeEnvironment env;
+  Services services() {
+    return Services{boxes, debug, clock, locale, env, "Risview"};
+  }
+};
+
+}  // namespace risview::testing
