@@ -117,15 +117,20 @@ std::string maskPassword(std::string_view oledb) {
 std::string toOdbcConnectionString(std::string_view oledb, std::string_view driver) {
   std::string provider, server, database, user, password;
   for (const auto& p : parse(oledb)) {
-    if (equalsNoCase(p.key, "Provider")) provider = p.value;
-    else if (equalsNoCase(p.key, "Data Source")) server = p.value;
-    else if (equalsNoCase(p.key, "Initial Catalog")) database = p.value;
-    else if (equalsNoCase(p.key, "User ID")) user = p.value;
-    else if (equalsNoCase(p.key, "Password")) password = p.value;
+    if (equalsNoCase(p.key, "Provider"))
+      provider = p.value;
+    else if (equalsNoCase(p.key, "Data Source"))
+      server = p.value;
+    else if (equalsNoCase(p.key, "Initial Catalog"))
+      database = p.value;
+    else if (equalsNoCase(p.key, "User ID"))
+      user = p.value;
+    else if (equalsNoCase(p.key, "Password"))
+      password = p.value;
   }
   if (!equalsNoCase(provider, "SQLOLEDB") && !equalsNoCase(provider, "SQLOLEDB.1")) {
-    throw DatabaseError("Provider cannot be found. It may not be properly installed. (" +
-                        provider + ")");
+    throw DatabaseError("Provider cannot be found. It may not be properly installed. (" + provider +
+                        ")");
   }
   std::string driverName = driver.empty() ? std::string("SQL Server") : std::string(driver);
   std::string out = "DRIVER={" + driverName + "};";

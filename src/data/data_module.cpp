@@ -29,7 +29,9 @@ Options readOptions(const Environment& env, const std::string& directory) {
   return o;
 }
 
-TdmRIS::TdmRIS(const Services& services) : services_(services) { DataModuleCreate(); }
+TdmRIS::TdmRIS(const Services& services) : services_(services) {
+  DataModuleCreate();
+}
 
 void TdmRIS::DataModuleCreate() {
   Options o;

@@ -18,9 +18,13 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must b
 
 namespace {
 
-std::u16string wide(std::string_view utf8) { return utf8ToUtf16(utf8); }
+std::u16string wide(std::string_view utf8) {
+  return utf8ToUtf16(utf8);
+}
 
-SQLWCHAR* sqlw(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+SQLWCHAR* sqlw(std::u16string& s) {
+  return reinterpret_cast<SQLWCHAR*>(s.data());
+}
 
 std::string narrow(const SQLWCHAR* text, size_t length) {
   return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
@@ -57,8 +61,12 @@ struct Statement {
   }
 };
 
-bool isNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool isNameChar(char c) { return isNameStart(c) || (c >= '0' && c <= '9'); }
+bool isNameStart(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool isNameChar(char c) {
+  return isNameStart(c) || (c >= '0' && c <= '9');
+}
 
 }  // namespace
 
@@ -80,7 +88,9 @@ struct Connection::Handles {
 
 Connection::Connection() : handles_(std::make_unique<Handles>()) {}
 Connection::~Connection() = default;
-Connection::Handles& Connection::handles() { return *handles_; }
+Connection::Handles& Connection::handles() {
+  return *handles_;
+}
 
 void Connection::setConnectionString(std::string oledb, std::string driver) {
   close();
@@ -88,9 +98,13 @@ void Connection::setConnectionString(std::string oledb, std::string driver) {
   driver_ = std::move(driver);
 }
 
-bool Connection::connected() const { return handles_->connected; }
+bool Connection::connected() const {
+  return handles_->connected;
+}
 
-void Connection::close() noexcept { handles_->release(); }
+void Connection::close() noexcept {
+  handles_->release();
+}
 
 void Connection::open() {
   if (connected()) return;
@@ -133,9 +147,13 @@ void Connection::execute(std::string_view sql) {
   if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) fail(SQL_HANDLE_STMT, st.handle, "Statement failed");
 }
 
-std::string Field::asString() const { return isNull() ? std::string() : **value_; }
+std::string Field::asString() const {
+  return isNull() ? std::string() : **value_;
+}
 
-int32_t Field::asInteger() const { return isNull() ? 0 : toInt(**value_); }
+int32_t Field::asInteger() const {
+  return isNull() ? 0 : toInt(**value_);
+}
 
 Query::Query(Connection& connection) : connection_(&connection) {}
 Query::~Query() = default;
@@ -302,7 +320,9 @@ int Query::recordCount() const {
   return static_cast<int>(rows_.size());
 }
 
-bool Query::eof() const { return !active_ || current_ >= rows_.size(); }
+bool Query::eof() const {
+  return !active_ || current_ >= rows_.size();
+}
 
 void Query::next() {
   requireActive("Next");

@@ -7,7 +7,9 @@ namespace risview::data {
 namespace {
 
 // The profile functions count blanks, tabs and line breaks as white space.
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 std::string_view trimSpace(std::string_view s) {
   while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
@@ -29,7 +31,9 @@ std::string decode(std::string_view bytes) {
 }
 
 // How many bytes a UTF-8 text takes in code page 936: one for ASCII, two for the rest.
-size_t cp936Length(char32_t lead) { return lead < 0x80 ? 1 : 2; }
+size_t cp936Length(char32_t lead) {
+  return lead < 0x80 ? 1 : 2;
+}
 
 }  // namespace
 

@@ -44,6 +44,8 @@ std::string cp936ToUtf8(std::string_view bytes) {
   return convert(bytes, "CP936", "UTF-8", "\xEF\xBF\xBD");
 }
 
-std::string utf8ToCp936(std::string_view text) { return convert(text, "UTF-8", "CP936", "?"); }
+std::string utf8ToCp936(std::string_view text) {
+  return convert(text, "UTF-8", "CP936", "?");
+}
 
 }  // namespace risview

@@ -18,9 +18,9 @@ using testing::Schema;
 constexpr const char* kOptionPath = "C:\\work\\RisOption.ini";
 
 std::string section(const char* name, const Fixture& fx) {
-  return std::string("[") + name + "]\r\nSERVER=" + fx.server() + "\r\nDataBaseName=" +
-         fx.database() + "\r\nUSER=" + fx.user() + "\r\nPASSWORD=" + fx.password() +
-         "\r\nDriver=" + fx.driver() + "\r\n";
+  return std::string("[") + name + "]\r\nSERVER=" + fx.server() +
+         "\r\nDataBaseName=" + fx.database() + "\r\nUSER=" + fx.user() +
+         "\r\nPASSWORD=" + fx.password() + "\r\nDriver=" + fx.driver() + "\r\n";
 }
 
 TEST(DataModule, NoOptionFileReportsAllThreeConnectionsInOrder) {
@@ -30,8 +30,8 @@ TEST(DataModule, NoOptionFileReportsAllThreeConnectionsInOrder) {
       "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=;"
       "Initial Catalog=;Data Source=;";
   EXPECT_EQ(fake.boxes.shown, (std::vector<RecordedBox>{{"RIS连接失败！", "Risview", 0, 0},
-                                                         {"NORVSERVER连接失败！", "Risview", 0, 0},
-                                                         {"WEBSERVER连接失败！", "Risview", 0, 0}}));
+                                                        {"NORVSERVER连接失败！", "Risview", 0, 0},
+                                                        {"WEBSERVER连接失败！", "Risview", 0, 0}}));
   EXPECT_EQ(fake.debug.lines, (std::vector<std::string>{"RIS连接开始", empty, "NORVSERVER连接开始",
                                                         empty, "WEBSERVER连接开始", empty}));
   EXPECT_FALSE(dm.con.connected());

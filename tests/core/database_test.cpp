@@ -41,12 +41,16 @@ class DatabaseTest : public ::testing::TestWithParam<Backend> {
 };
 
 TEST_P(DatabaseTest, BuffersRowsAndReadsFieldsByName) {
-  fx->insert("RIS_REQUEST", {{"RequisitionID", "R1"}, {"PatientID", "P1"}, {"HospitalID", "45"},
-                             {"DepartmentID", "4"}, {"ExamBodyPart", "胸部正位"}});
+  fx->insert("RIS_REQUEST", {{"RequisitionID", "R1"},
+                             {"PatientID", "P1"},
+                             {"HospitalID", "45"},
+                             {"DepartmentID", "4"},
+                             {"ExamBodyPart", "胸部正位"}});
   fx->insert("RIS_REQUEST", {{"RequisitionID", "R2"}, {"PatientID", kNull}, {"DepartmentID", "5"}});
   Query q(fx->connection());
-  q.setSql("select RequisitionID as SheetID, PatientID, ExamBodyPart, DepartmentID from RIS_REQUEST "
-           "order by RequisitionID");
+  q.setSql(
+      "select RequisitionID as SheetID, PatientID, ExamBodyPart, DepartmentID from RIS_REQUEST "
+      "order by RequisitionID");
   q.open();
   ASSERT_EQ(q.recordCount(), 2);
   EXPECT_EQ(q.field("sheetid").asString(), "R1");
@@ -73,10 +77,16 @@ TEST_P(DatabaseTest, FirstOfEqualColumnNamesWins) {
 }
 
 TEST_P(DatabaseTest, NamedParametersBindTextAndNumbers) {
-  fx->insert("RIS_ReportAction", {{"RequisitionID", "R'1"}, {"ActionName", "4"}, {"ActionNum", "2"},
-                                  {"ActionDate", "2024-03-07"}, {"UserID", "u1"}});
-  fx->insert("RIS_ReportAction", {{"RequisitionID", "R'1"}, {"ActionName", "4"}, {"ActionNum", "1"},
-                                  {"ActionDate", "2024-03-06"}, {"UserID", "u1"}});
+  fx->insert("RIS_ReportAction", {{"RequisitionID", "R'1"},
+                                  {"ActionName", "4"},
+                                  {"ActionNum", "2"},
+                                  {"ActionDate", "2024-03-07"},
+                                  {"UserID", "u1"}});
+  fx->insert("RIS_ReportAction", {{"RequisitionID", "R'1"},
+                                  {"ActionName", "4"},
+                                  {"ActionNum", "1"},
+                                  {"ActionDate", "2024-03-06"},
+                                  {"UserID", "u1"}});
   fx->insert("UserInfo", {{"UserID", "u1"}, {"UserName", "李明"}});
   Query q(fx->connection());
   q.clearSql();
@@ -110,8 +120,9 @@ TEST_P(DatabaseTest, QuotedValuesFindTheirRowAndCannotChangeTheStatement) {
 TEST_P(DatabaseTest, LongTextsArriveWhole) {
   std::string finding;
   for (int i = 0; i < 1500; ++i) finding += "肺";  // longer than one read buffer
-  fx->insert("RIS_REPORT", {{"RequisitionID", "R"}, {"EditOrder", "0"}, {"ReportID", "1"},
-                            {"ImageFinding", finding}});
+  fx->insert(
+      "RIS_REPORT",
+      {{"RequisitionID", "R"}, {"EditOrder", "0"}, {"ReportID", "1"}, {"ImageFinding", finding}});
   Query q(fx->connection());
   q.setSql("select ImageFinding from RIS_REPORT");
   q.open();
@@ -150,7 +161,8 @@ TEST_P(DatabaseTest, ClosedConnectionOpensOnDemand) {
   EXPECT_EQ(q.field("UserName").asString(), "n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,
+                         ::testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const auto& info) {
                            return info.param == Backend::Sqlite ? "Sqlite" : "Postgres";
                          });

@@ -21,8 +21,14 @@ TEST(Text, BrokenInputNeverThrowsAndIsMarked) {
   std::string decoded = cp936ToUtf8("A\xBC");
   EXPECT_EQ(decoded.substr(0, 1), "A");
   EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(decoded)), decoded);  // still valid UTF-8
-  EXPECT_EQ(utf8ToCp936("a\xF0\x9F\x98\x80" "b").front(), 'a');
-  EXPECT_EQ(utf8ToCp936("a\xF0\x9F\x98\x80" "b").back(), 'b');
+  EXPECT_EQ(utf8ToCp936("a\xF0\x9F\x98\x80"
+                        "b")
+                .front(),
+            'a');
+  EXPECT_EQ(utf8ToCp936("a\xF0\x9F\x98\x80"
+                        "b")
+                .back(),
+            'b');
   EXPECT_EQ(utf16ToUtf8(utf8ToUtf16("\xC3")), "\xEF\xBF\xBD");
   EXPECT_EQ(utf16ToUtf8(utf8ToUtf16("a😀中")), "a😀中");
 }
@@ -37,10 +43,20 @@ TEST(Text, ParseIntIsStrict) {
   struct Case {
     const char* text;
     std::optional<int32_t> value;
-  } cases[] = {{"0", 0},          {"  42", 42},       {"-7", -7},         {"+3", 3},
-               {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}, {"2147483648", {}},
-               {"", {}},          {" ", {}},          {"42 ", {}},        {"4a", {}},
-               {"3-", {}},        {"1.0", {}},        {"-", {}}};
+  } cases[] = {{"0", 0},
+               {"  42", 42},
+               {"-7", -7},
+               {"+3", 3},
+               {"2147483647", 2147483647},
+               {"-2147483648", INT32_MIN},
+               {"2147483648", {}},
+               {"", {}},
+               {" ", {}},
+               {"42 ", {}},
+               {"4a", {}},
+               {"3-", {}},
+               {"1.0", {}},
+               {"-", {}}};
   for (const auto& c : cases) EXPECT_EQ(parseInt(c.text), c.value) << "'" << c.text << "'";
   EXPECT_THROW(toInt("x"), ConversionError);
 }

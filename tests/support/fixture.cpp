@@ -91,8 +91,8 @@ Fixture::Fixture(Backend backend, Schema schema) : backend_(backend) {
     driver_ = "PostgreSQL Unicode";
     data::Connection admin;
     admin.setReadOnly(false);
-    admin.setConnectionString(data::buildOleDbConnectionString(server_, "postgres", user_, password_),
-                              driver_);
+    admin.setConnectionString(
+        data::buildOleDbConnectionString(server_, "postgres", user_, password_), driver_);
     admin.execute("CREATE DATABASE " + database_ + " ENCODING 'UTF8' TEMPLATE template0");
   }
   writer_->setConnectionString(
@@ -119,7 +119,9 @@ Fixture::~Fixture() {
   }
 }
 
-void Fixture::execute(const std::string& sql) { writer_->execute(sql); }
+void Fixture::execute(const std::string& sql) {
+  writer_->execute(sql);
+}
 
 void Fixture::insert(const std::string& table, const Row& row) {
   std::string columns, values;
