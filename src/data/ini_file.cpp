@@ -40,7 +40,8 @@ size_t cp936Length(char32_t lead) {
 IniFile IniFile::parse(std::string_view bytes) {
   IniFile ini;
   std::string text = decode(bytes);
-  // Keys before the first header belong to a nameless section nobody asks for.
+  // Keys before the first header belong to a nameless section nobody asks for. Blanks
+  // inside the brackets of a header do not count, as in the lookup.
   ini.sections_.push_back({});
   std::string_view rest = text;
   while (!rest.empty()) {
@@ -52,7 +53,7 @@ IniFile IniFile::parse(std::string_view bytes) {
     if (line.front() == '[') {
       size_t close = line.rfind(']');
       if (close != std::string_view::npos) {
-        ini.sections_.push_back({std::string(line.substr(1, close - 1)), {}});
+        ini.sections_.push_back({std::string(trimSpace(line.substr(1, close - 1))), {}});
         continue;
       }
       // A header without "]" is read as a key line, as the profile functions do.
