@@ -62,29 +62,30 @@ std::vector<Pair> parse(std::string_view text) {
   return pairs;
 }
 
-std::string oleDbValue(std::string_view value) {
-  bool plain = value.find(';') == std::string_view::npos &&
-               (value.empty() || (value.front() != '"' && value.front() != '\'' &&
-                                  value.front() != ' ' && value.back() != ' '));
-  if (plain) return std::string(value);
-  std::string out = "\"";
+// The value as it stands, or between open and close with every close inside doubled.
+std::string wrapped(std::string_view value, bool wrap, char open, char close) {
+  if (!wrap) return std::string(value);
+  std::string out(1, open);
   for (char c : value) {
     out += c;
-    if (c == '"') out += '"';
+    if (c == close) out += close;
   }
-  return out + "\"";
+  return out + close;
+}
+
+bool blankAtAnEnd(std::string_view value) {
+  return !value.empty() && (value.front() == ' ' || value.back() == ' ');
+}
+
+std::string oleDbValue(std::string_view value) {
+  bool wrap = value.find(';') != std::string_view::npos || blankAtAnEnd(value) ||
+              (!value.empty() && (value.front() == '"' || value.front() == '\''));
+  return wrapped(value, wrap, '"', '"');
 }
 
 std::string odbcValue(std::string_view value) {
-  bool plain = value.find_first_of(";{}") == std::string_view::npos &&
-               (value.empty() || (value.front() != ' ' && value.back() != ' '));
-  if (plain) return std::string(value);
-  std::string out = "{";
-  for (char c : value) {
-    out += c;
-    if (c == '}') out += '}';
-  }
-  return out + "}";
+  bool wrap = value.find_first_of(";{}") != std::string_view::npos || blankAtAnEnd(value);
+  return wrapped(value, wrap, '{', '}');
 }
 
 bool containsNoCase(std::string_view text, std::string_view part) {
