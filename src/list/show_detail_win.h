@@ -17,6 +17,7 @@ class TfrmShowDetail {
   ~TfrmShowDetail();
 
   void ShowModal();
+  ui::FormWindow& form() { return form_; }
 
   std::string FClinicID, FHospitalID, FPatientID, FRequisitionID;
 
