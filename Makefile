@@ -1,6 +1,6 @@
 # One command each: `make test` installs what is missing, builds every target and runs
 # every suite; `make demo` shows the windows on a demo database.
-.PHONY: test build setup demo format clean
+.PHONY: test build setup demo bench format clean
 
 test:
 	@scripts/test
@@ -10,6 +10,9 @@ build: setup
 
 setup:
 	@scripts/setup
+
+bench:
+	@scripts/bench
 
 demo:
 	@scripts/demo
