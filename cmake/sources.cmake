@@ -1,7 +1,7 @@
 # Source selection: a file ending in _win.cpp is built only for Windows targets,
 # one ending in _posix.cpp only for the others; everything else is the portable
 # core. All of it goes into one static library per target.
-set(core_dirs src/platform src/data src/content src/preview src/list src/pages src/forms src/ui src/entry)
+set(core_dirs src/platform src/data src/content src/preview src/list src/pages src/forms src/ui)
 
 set(core_sources)
 foreach(dir IN LISTS core_dirs)
@@ -21,12 +21,18 @@ foreach(dir IN LISTS core_dirs)
   endforeach()
 endforeach()
 
-find_package(ODBC REQUIRED)
 find_package(JPEG REQUIRED)
+if(WIN32)
+  # Named directly: the imported ODBC target would switch the rest of the link to DLLs.
+  set(odbc_library odbc32)
+else()
+  find_package(ODBC REQUIRED)
+  set(odbc_library ODBC::ODBC)
+endif()
 
 add_library(risview_core STATIC ${core_sources})
 target_include_directories(risview_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(risview_core PUBLIC ODBC::ODBC JPEG::JPEG)
+target_link_libraries(risview_core PUBLIC ${odbc_library} JPEG::JPEG)
 
 if(WIN32)
   target_link_libraries(risview_core PUBLIC comctl32 gdi32 user32 shell32 ole32 oleaut32 uuid msimg32)

@@ -20,22 +20,23 @@ class IniFile {
 
   // The value decoded to UTF-8, or nullopt when the section or key is missing.
   std::optional<std::string> find(std::string_view section, std::string_view key) const;
-  // As the profile functions with an empty default: at most 2047 bytes of the value in the
-  // file's own encoding.
+  // As the profile functions with an empty default: at most 2047 bytes of the value as
+  // code page 936 counts them, cut at a whole character.
   std::string read(std::string_view section, std::string_view key) const;
   bool hasKey(std::string_view section, std::string_view key) const;
 
  private:
   struct Entry {
     std::string key;
-    std::string value;  // raw, in the file's encoding
+    std::string value;  // decoded, quotes not yet removed
+    bool hasValue = false;
   };
   struct Section {
     std::string name;
     std::vector<Entry> entries;
   };
+  const Entry* lookup(std::string_view section, std::string_view key) const;
   std::vector<Section> sections_;
-  enum class Encoding { Cp936, Utf8 } encoding_ = Encoding::Cp936;
 };
 
 }  // namespace risview::data

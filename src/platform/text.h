@@ -20,7 +20,9 @@ std::string utf8ToCp936(std::string_view text);
 
 // Removes leading and trailing blanks and control characters (every byte <= ' ').
 std::string_view trim(std::string_view text);
-inline std::string trimmed(std::string_view text) { return std::string(trim(text)); }
+inline std::string trimmed(std::string_view text) {
+  return std::string(trim(text));
+}
 
 // Strict decimal conversion: optional leading blanks, an optional sign, then digits only,
 // fitting in 32 bits. Anything else (empty, trailing blanks, separators) gives nullopt.

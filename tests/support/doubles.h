@@ -70,9 +70,7 @@ struct FakeServices {
   FixedClock clock;
   TestLocale locale;
   FakeEnvironment env;
-  Services services() {
-    return Services{boxes, debug, clock, locale, env, "Risview"};
-  }
+  Services services() { return Services{boxes, debug, clock, locale, env, "Risview"}; }
 };
 
 }  // namespace risview::testing

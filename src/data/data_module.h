@@ -1,0 +1,47 @@
+// The data module: reads the option file, opens the three connections in a fixed
+// order (reporting each failure and carrying on), and keeps the viewer's address.
+#pragma once
+
+#include <string>
+
+#include "data/database.h"
+#include "platform/services.h"
+
+namespace risview::data {
+
+// The option file's eleven values, plus the optional ODBC driver name per database.
+struct Options {
+  std::string risServer, risDatabase, risUser, risPassword, risDriver;
+  std::string dicomServer, dicomDatabase, dicomUser, dicomPassword, dicomDriver;
+  std::string webUrl, webUser, webPassword;
+};
+
+// The option file in the given directory: directory + "\RisOption.ini". A missing file
+// gives empty values.
+Options readOptions(const Environment& env, const std::string& directory);
+
+class TdmRIS {
+ public:
+  // Runs the creation handler: reads RisOption.ini from the current directory and opens
+  // con, conRisDicom and conDICOM in that order. Never throws.
+  explicit TdmRIS(const Services& services);
+  TdmRIS(const TdmRIS&) = delete;
+  TdmRIS& operator=(const TdmRIS&) = delete;
+
+  Connection con;          // radiology information database: every report query
+  Connection conRisDicom;  // opened with the radiology parameters; nothing queries it
+  Connection conDICOM;     // image archive
+  Query qryShowDeatil{con};
+  Query qryDicom{conDICOM};
+
+  std::string FWebURL, FWebUser, FWebPassword;
+
+ private:
+  void DataModuleCreate();
+  void openStep(Connection& connection, const std::string& oledb, const std::string& driver,
+                const char* starting, const char* done, const char* failed);
+
+  Services services_;
+};
+
+}  // namespace risview::data

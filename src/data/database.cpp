@@ -1,0 +1,392 @@
+#include "data/database.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "data/connection_string.h"
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace risview::data {
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16");
+
+namespace {
+
+std::u16string wide(std::string_view utf8) {
+  return utf8ToUtf16(utf8);
+}
+
+SQLWCHAR* sqlw(std::u16string& s) {
+  return reinterpret_cast<SQLWCHAR*>(s.data());
+}
+
+std::string narrow(const SQLWCHAR* text, size_t length) {
+  return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+// The driver's diagnostic records of a handle, one per line.
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+  std::string text;
+  for (SQLSMALLINT i = 1;; ++i) {
+    SQLWCHAR state[6] = {};
+    SQLWCHAR message[1024] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLRETURN r = SQLGetDiagRecW(type, handle, i, state, &native, message,
+                                 static_cast<SQLSMALLINT>(std::size(message)), &length);
+    if (!SQL_SUCCEEDED(r)) break;
+    if (!text.empty()) text += "\n";
+    size_t n = std::min<size_t>(static_cast<size_t>(length), std::size(message) - 1);
+    text += narrow(message, n);
+  }
+  return text;
+}
+
+[[noreturn]] void fail(SQLSMALLINT type, SQLHANDLE handle, std::string_view fallback) {
+  std::string text = handle ? diagnostics(type, handle) : std::string();
+  throw DatabaseError(text.empty() ? std::string(fallback) : text);
+}
+
+// Frees a statement handle on every path.
+struct Statement {
+  SQLHSTMT handle = SQL_NULL_HSTMT;
+  ~Statement() {
+    if (handle) SQLFreeHandle(SQL_HANDLE_STMT, handle);
+  }
+};
+
+bool isNameStart(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool isNameChar(char c) {
+  return isNameStart(c) || (c >= '0' && c <= '9');
+}
+
+}  // namespace
+
+struct Connection::Handles {
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  bool connected = false;
+
+  ~Handles() { release(); }
+  void release() {
+    if (connected) SQLDisconnect(dbc);
+    connected = false;
+    if (dbc) SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    if (env) SQLFreeHandle(SQL_HANDLE_ENV, env);
+    dbc = SQL_NULL_HDBC;
+    env = SQL_NULL_HENV;
+  }
+};
+
+Connection::Connection() : handles_(std::make_unique<Handles>()) {}
+Connection::~Connection() = default;
+Connection::Handles& Connection::handles() {
+  return *handles_;
+}
+
+void Connection::setConnectionString(std::string oledb, std::string driver) {
+  close();
+  oledb_ = std::move(oledb);
+  driver_ = std::move(driver);
+}
+
+bool Connection::connected() const {
+  return handles_->connected;
+}
+
+void Connection::close() noexcept {
+  handles_->release();
+}
+
+void Connection::open() {
+  if (connected()) return;
+  std::u16string odbc = wide(toOdbcConnectionString(oledb_, driver_));
+  Handles& h = *handles_;
+  h.release();
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h.env))) {
+    throw DatabaseError("The ODBC driver manager could not be loaded");
+  }
+  SQLSetEnvAttr(h.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, h.env, &h.dbc))) {
+    fail(SQL_HANDLE_ENV, h.env, "Could not allocate a connection");
+  }
+  SQLSetConnectAttrW(h.dbc, SQL_ATTR_LOGIN_TIMEOUT,
+                     reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(loginTimeout_)), 0);
+  if (readOnly_) {
+    // A driver that cannot honour it still connects; the system never writes anyway.
+    SQLSetConnectAttrW(h.dbc, SQL_ATTR_ACCESS_MODE,
+                       reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(SQL_MODE_READ_ONLY)), 0);
+  }
+  SQLSMALLINT outLength = 0;
+  SQLRETURN r = SQLDriverConnectW(h.dbc, nullptr, sqlw(odbc), SQL_NTS, nullptr, 0, &outLength,
+                                  SQL_DRIVER_NOPROMPT);
+  if (!SQL_SUCCEEDED(r)) {
+    std::string text = diagnostics(SQL_HANDLE_DBC, h.dbc);
+    h.release();
+    throw DatabaseError(text.empty() ? "The connection could not be opened" : text);
+  }
+  h.connected = true;
+}
+
+void Connection::execute(std::string_view sql) {
+  open();
+  Statement st;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, handles_->dbc, &st.handle))) {
+    fail(SQL_HANDLE_DBC, handles_->dbc, "Could not allocate a statement");
+  }
+  std::u16string text = wide(sql);
+  SQLRETURN r = SQLExecDirectW(st.handle, sqlw(text), SQL_NTS);
+  if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) fail(SQL_HANDLE_STMT, st.handle, "Statement failed");
+}
+
+std::string Field::asString() const {
+  return isNull() ? std::string() : **value_;
+}
+
+int32_t Field::asInteger() const {
+  return isNull() ? 0 : toInt(**value_);
+}
+
+Query::Query(Connection& connection) : connection_(&connection) {}
+Query::~Query() = default;
+
+void Query::close() noexcept {
+  active_ = false;
+  columns_.clear();
+  rows_.clear();
+  current_ = 0;
+}
+
+void Query::clearSql() {
+  close();
+  sql_.clear();
+  parameters_.clear();
+}
+
+void Query::addSql(std::string_view line) {
+  close();
+  if (!sql_.empty()) sql_ += "\r\n";
+  sql_ += line;
+}
+
+void Query::setSql(std::string_view sql) {
+  clearSql();
+  sql_ = sql;
+}
+
+void Query::setParameter(std::string_view name, std::string value) {
+  for (auto& p : parameters_) {
+    if (equalsNoCase(p.name, name)) {
+      p.text = std::move(value);
+      p.number.reset();
+      return;
+    }
+  }
+  parameters_.push_back({std::string(name), std::move(value), std::nullopt});
+}
+
+void Query::setParameter(std::string_view name, int64_t value) {
+  for (auto& p : parameters_) {
+    if (equalsNoCase(p.name, name)) {
+      p.text.reset();
+      p.number = value;
+      return;
+    }
+  }
+  parameters_.push_back({std::string(name), std::nullopt, value});
+}
+
+void Query::open() {
+  close();
+  if (trim(sql_).empty()) throw DatabaseError("Command text was not set for the command object.");
+  PreparedText prepared = prepareNamedParameters(sql_);
+
+  Connection& con = *connection_;
+  con.open();
+  Statement st;
+  SQLHDBC dbc = con.handles().dbc;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.handle))) {
+    fail(SQL_HANDLE_DBC, dbc, "Could not allocate a statement");
+  }
+
+  // Bound buffers must outlive the execution.
+  std::vector<std::u16string> texts;
+  std::vector<SQLBIGINT> numbers;
+  std::vector<SQLLEN> indicators(prepared.names.size());
+  texts.reserve(prepared.names.size());
+  numbers.reserve(prepared.names.size());
+  for (size_t i = 0; i < prepared.names.size(); ++i) {
+    const Parameter* p = nullptr;
+    for (const auto& candidate : parameters_) {
+      if (equalsNoCase(candidate.name, prepared.names[i])) p = &candidate;
+    }
+    if (p == nullptr) throw DatabaseError("Parameter '" + prepared.names[i] + "' not found");
+    auto index = static_cast<SQLUSMALLINT>(i + 1);
+    SQLRETURN r;
+    if (p->number) {
+      numbers.push_back(*p->number);
+      indicators[i] = 0;
+      r = SQLBindParameter(st.handle, index, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0,
+                           &numbers.back(), 0, &indicators[i]);
+    } else {
+      texts.push_back(wide(*p->text));
+      std::u16string& t = texts.back();
+      indicators[i] = static_cast<SQLLEN>(t.size() * sizeof(char16_t));
+      r = SQLBindParameter(st.handle, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                           std::max<SQLULEN>(t.size(), 1), 0, t.data(), indicators[i],
+                           &indicators[i]);
+    }
+    if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, st.handle, "Parameter could not be bound");
+  }
+
+  std::u16string text = wide(prepared.sql);
+  SQLRETURN r = SQLExecDirectW(st.handle, sqlw(text), SQL_NTS);
+  if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) fail(SQL_HANDLE_STMT, st.handle, "Statement failed");
+
+  SQLSMALLINT columnCount = 0;
+  SQLNumResultCols(st.handle, &columnCount);
+  if (columnCount <= 0) throw DatabaseError("CommandText does not return a result set");
+  std::vector<std::string> columns;
+  for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLDescribeColW(st.handle, static_cast<SQLUSMALLINT>(c), name,
+                    static_cast<SQLSMALLINT>(std::size(name)), &length, &type, &size, &digits,
+                    &nullable);
+    columns.push_back(narrow(name, std::min<size_t>(static_cast<size_t>(length), 255)));
+  }
+
+  std::vector<std::vector<std::optional<std::string>>> rows;
+  std::vector<SQLWCHAR> buffer(4096);
+  const auto bufferBytes = static_cast<SQLLEN>(buffer.size() * sizeof(SQLWCHAR));
+  for (;;) {
+    r = SQLFetch(st.handle);
+    if (r == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, st.handle, "Rows could not be read");
+    auto& row = rows.emplace_back();
+    row.reserve(static_cast<size_t>(columnCount));
+    for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
+      std::u16string value;
+      bool isNull = false;
+      // Long values come in pieces; every piece but the last fills the buffer.
+      for (;;) {
+        SQLLEN indicator = 0;
+        r = SQLGetData(st.handle, static_cast<SQLUSMALLINT>(c), SQL_C_WCHAR, buffer.data(),
+                       bufferBytes, &indicator);
+        if (r == SQL_NO_DATA) break;
+        if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, st.handle, "A field could not be read");
+        if (indicator == SQL_NULL_DATA) {
+          isNull = true;
+          break;
+        }
+        SQLLEN piece = (indicator == SQL_NO_TOTAL || indicator >= bufferBytes)
+                           ? bufferBytes - static_cast<SQLLEN>(sizeof(SQLWCHAR))
+                           : indicator;
+        value.append(reinterpret_cast<const char16_t*>(buffer.data()),
+                     static_cast<size_t>(piece) / sizeof(SQLWCHAR));
+        if (r == SQL_SUCCESS) break;
+      }
+      if (isNull) {
+        row.emplace_back();
+      } else {
+        row.emplace_back(utf16ToUtf8(value));
+      }
+    }
+  }
+  columns_ = std::move(columns);
+  rows_ = std::move(rows);
+  current_ = 0;
+  active_ = true;
+}
+
+void Query::requireActive(std::string_view what) const {
+  if (!active_) {
+    throw DatabaseError("Operation is not allowed when the object is closed (" + std::string(what) +
+                        ").");
+  }
+}
+
+int Query::recordCount() const {
+  requireActive("RecordCount");
+  return static_cast<int>(rows_.size());
+}
+
+bool Query::eof() const {
+  return !active_ || current_ >= rows_.size();
+}
+
+void Query::next() {
+  requireActive("Next");
+  if (current_ < rows_.size()) ++current_;
+}
+
+Field Query::field(std::string_view name) const {
+  requireActive("Field");
+  for (size_t c = 0; c < columns_.size(); ++c) {
+    if (equalsNoCase(columns_[c], name)) {
+      return current_ < rows_.size() ? Field(&rows_[current_][c]) : Field();
+    }
+  }
+  throw DatabaseError("Field '" + std::string(name) + "' not found");
+}
+
+PreparedText prepareNamedParameters(std::string_view sql) {
+  PreparedText out;
+  out.sql.reserve(sql.size());
+  for (size_t i = 0; i < sql.size();) {
+    char c = sql[i];
+    if (c == '\'' || c == '"') {
+      // Copy a literal or quoted identifier whole; a doubled quote stays inside it.
+      size_t end = i + 1;
+      for (;;) {
+        end = sql.find(c, end);
+        if (end == std::string_view::npos) {
+          end = sql.size();
+          break;
+        }
+        if (end + 1 < sql.size() && sql[end + 1] == c) {
+          end += 2;
+          continue;
+        }
+        ++end;
+        break;
+      }
+      out.sql.append(sql.substr(i, end - i));
+      i = end;
+    } else if (c == ':' && i + 1 < sql.size() && sql[i + 1] == ':') {
+      out.sql += "::";
+      i += 2;
+    } else if (c == ':' && i + 1 < sql.size() && isNameStart(sql[i + 1])) {
+      size_t end = i + 1;
+      while (end < sql.size() && isNameChar(sql[end])) ++end;
+      out.names.emplace_back(sql.substr(i + 1, end - i - 1));
+      out.sql += '?';
+      i = end;
+    } else {
+      out.sql += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string quoted(std::string_view value) {
+  std::string out = "'";
+  for (char c : value) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  out += '\'';
+  return out;
+}
+
+}  // namespace risview::data

@@ -1,0 +1,55 @@
+// The exported entry. No error ever leaves it: the host gets true whatever happened.
+#include <windows.h>
+
+#include <string>
+
+#include "entry/exports.h"
+#include "list/show_detail_win.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+
+extern "C" {
+void* _dmRIS = nullptr;
+void* _frmShowDetail = nullptr;
+void* _MyPrintPageControl = nullptr;
+void* _MyPrntPage = nullptr;
+void* _NMPrntPage = nullptr;
+void* _OTPrntPage = nullptr;
+void* _frmShowEdit = nullptr;
+void* _frmShowReport = nullptr;
+void* _frmShowCanvas = nullptr;
+void* _frmImageList = nullptr;
+}
+
+namespace {
+
+risview::win::Platform& platform() {
+  static risview::win::Platform p;
+  return p;
+}
+
+const std::string& applicationTitle() {
+  static const std::string title = risview::win::moduleTitle();
+  return title;
+}
+
+}  // namespace
+
+extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* HospitalID) {
+  try {
+    // The host's buffers are not touched after this.
+    std::string clinic = ClinicID ? risview::cp936ToUtf8(ClinicID) : std::string();
+    std::string hospital = HospitalID ? risview::cp936ToUtf8(HospitalID) : std::string();
+    risview::list::TfrmShowDetail dialog(platform().services(applicationTitle()));
+    dialog.FClinicID = clinic;
+    dialog.FHospitalID = hospital;
+    dialog.ShowModal();
+  } catch (...) {
+    // Every handler reports its own errors; what is left has nobody to tell.
+  }
+  return 1;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+  return TRUE;
+}

@@ -1,0 +1,96 @@
+#include <windows.h>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+
+namespace risview::win {
+
+std::wstring widen(std::string_view utf8) {
+  std::u16string u = utf8ToUtf16(utf8);
+  return std::wstring(u.begin(), u.end());
+}
+
+std::string narrow(std::wstring_view wide) {
+  return utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
+}
+
+int Win32MessageBoxes::show(std::string_view text, std::string_view caption, unsigned style,
+                            WindowRef owner) {
+  return MessageBoxW(reinterpret_cast<HWND>(owner), widen(text).c_str(), widen(caption).c_str(),
+                     style);
+}
+
+void Win32DebugOutput::write(std::string_view line) {
+  OutputDebugStringA(utf8ToCp936(line).c_str());
+}
+
+LocalDateTime Win32Clock::now() const {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+std::string Win32Locale::shortTime(int hour, int minute, int second) const {
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+    throw ConversionError("Invalid argument to time encode");
+  }
+  SYSTEMTIME t{};
+  t.wYear = 2000, t.wMonth = 1, t.wDay = 1;
+  t.wHour = static_cast<WORD>(hour), t.wMinute = static_cast<WORD>(minute);
+  t.wSecond = static_cast<WORD>(second);
+  wchar_t pattern[80] = L"";
+  wchar_t out[80] = L"";
+  const wchar_t* format = nullptr;
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTTIME, pattern, 80) > 0) format = pattern;
+  int n = GetTimeFormatW(LOCALE_USER_DEFAULT, format ? 0 : TIME_NOSECONDS, &t, format, out, 80);
+  return n > 0 ? narrow(out) : std::string();
+}
+
+std::string Win32Environment::currentDirectory() const {
+  wchar_t buffer[MAX_PATH * 4];
+  DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(std::size(buffer)), buffer);
+  return n > 0 && n < std::size(buffer) ? narrow(std::wstring_view(buffer, n)) : std::string();
+}
+
+std::string Win32Environment::executablePath() const {
+  wchar_t buffer[MAX_PATH * 4];
+  DWORD n = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
+  return narrow(std::wstring_view(buffer, n));
+}
+
+std::optional<std::string> Win32Environment::readFile(const std::string& path) const {
+  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  LARGE_INTEGER size{};
+  // Configuration files are small; anything past 16 MiB is not one.
+  if (GetFileSizeEx(file, &size) && size.QuadPart < (16 << 20)) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+      read = 0;
+    }
+    bytes.resize(read);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+HMODULE thisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&thisModule), &module);
+  return module;
+}
+
+std::string moduleTitle() {
+  wchar_t buffer[MAX_PATH * 4];
+  DWORD n = GetModuleFileNameW(thisModule(), buffer, static_cast<DWORD>(std::size(buffer)));
+  return applicationTitleFromModulePath(narrow(std::wstring_view(buffer, n)));
+}
+
+}  // namespace risview::win

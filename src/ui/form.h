@@ -1,0 +1,111 @@
+// Forms as data: every window is described by its components (names, kinds, pixel
+// positions, fonts, captions, visibility, Tag), and the layout of aligned components
+// is computed here, without windows, so that tests can assert it as numbers.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace risview::ui {
+
+enum class Kind {
+  Panel,
+  Button,
+  ListView,
+  Label,
+  Edit,
+  RichEdit,
+  Shape,
+  Image,
+  ScrollBox,
+  TabControl,
+  ToolBar,
+  ProgressBar
+};
+enum class Align { None, Top, Bottom, Left, Right, Client };
+enum class TextAlign { Left, Center, Right };
+
+struct Rect {
+  int left = 0, top = 0, width = 0, height = 0;
+  int right() const { return left + width; }
+  int bottom() const { return top + height; }
+  bool operator==(const Rect&) const = default;
+};
+
+struct Font {
+  std::string face;
+  int height = 0;  // character height in pixels
+  bool bold = false;
+  uint32_t color = 0;  // 0x00BBGGRR
+  bool operator==(const Font&) const = default;
+};
+
+// Colours: an RGB value, or one of the system's colours.
+struct Color {
+  enum class System { None, Window, ButtonFace, AppWorkspace, WindowText };
+  uint32_t rgb = 0xFFFFFF;  // 0x00BBGGRR
+  System system = System::None;
+  static Color fromRgb(uint8_t r, uint8_t g, uint8_t b) {
+    return {uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16, System::None};
+  }
+  static Color of(System s) { return {0, s}; }
+};
+
+struct ListColumn {
+  std::string caption;
+  int width = 0;
+  TextAlign align = TextAlign::Left;
+};
+
+// Anchors of a component to its parent's edges (the right and bottom ones move it along
+// when the parent grows).
+struct Anchors {
+  bool right = false, bottom = false;
+};
+
+struct ComponentDesc {
+  std::string name;
+  Kind kind = Kind::Label;
+  std::string parent;  // empty: the form itself
+  Align align = Align::None;
+  Rect rect;  // for aligned components only the size across the edge counts
+  std::string caption;
+  bool visible = true;
+  int tag = 0;
+  Font font;  // empty face: the parent's font
+  Anchors anchors;
+  bool flat = false;
+  bool raisedInnerLoweredOuterBevel = false;
+  Color color = Color::of(Color::System::None);
+  std::vector<ListColumn> columns;  // list views
+};
+
+enum class Position { Designed, ScreenCenter };
+
+struct FormDesc {
+  std::string name;       // instance name, e.g. "frmShowDetail"
+  std::string className;  // the window class, e.g. "TfrmShowDetail"
+  std::string caption;
+  int clientWidth = 0, clientHeight = 0;
+  Font font;
+  Color color = Color::of(Color::System::ButtonFace);
+  bool sizeable = false;
+  Position position = Position::Designed;
+  std::vector<ComponentDesc> components;
+
+  const ComponentDesc& component(const std::string& name) const;
+};
+
+// The rectangle of every component in its parent's client coordinates, after alignment:
+// components aligned to an edge take the full width (or height) of what is left of the
+// parent, in the order they are described; a client-aligned one takes the rest.
+std::map<std::string, Rect> layout(const FormDesc& form);
+
+// The rectangle of the form itself for a screen of the given size, from its client size
+// and the frame sizes the platform reports.
+Rect placeWindow(const FormDesc& form, int screenWidth, int screenHeight, int frameWidth,
+                 int frameHeight);
+
+}  // namespace risview::ui

@@ -1,0 +1,358 @@
+#include "ui/form_win.h"
+
+#include <commctrl.h>
+
+#include <exception>
+
+namespace risview::ui {
+
+namespace {
+
+constexpr wchar_t kNameProperty[] = L"RisviewName";
+constexpr wchar_t kPanelClass[] = L"TPanel";
+constexpr int kFirstControlId = 100;
+
+COLORREF colorOf(const Color& c, COLORREF fallback) {
+  switch (c.system) {
+    case Color::System::None:
+      return c.rgb == 0 && fallback != 0 ? fallback : c.rgb;
+    case Color::System::Window:
+      return GetSysColor(COLOR_WINDOW);
+    case Color::System::ButtonFace:
+      return GetSysColor(COLOR_BTNFACE);
+    case Color::System::AppWorkspace:
+      return GetSysColor(COLOR_APPWORKSPACE);
+    case Color::System::WindowText:
+      return GetSysColor(COLOR_WINDOWTEXT);
+  }
+  return fallback;
+}
+
+void registerClasses(HINSTANCE instance, const std::wstring& formClass) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, formClass.c_str(), &wc)) {
+    wc = {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;  // replaced per window once it is created
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = formClass.c_str();
+    RegisterClassExW(&wc);
+  }
+  wc = {};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, kPanelClass, &wc)) {
+    wc = {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kPanelClass;
+    RegisterClassExW(&wc);
+  }
+}
+
+// The mnemonic character of a caption ("打开(&O)" gives 'o'), or 0.
+wchar_t mnemonic(const std::wstring& caption) {
+  size_t amp = caption.find(L'&');
+  if (amp == std::wstring::npos || amp + 1 >= caption.size()) return 0;
+  return static_cast<wchar_t>(towlower(caption[amp + 1]));
+}
+
+}  // namespace
+
+FormWindow::FormWindow(const FormDesc& desc, const Services& services)
+    : desc_(desc), services_(services) {
+  static const bool commonControls = [] {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
+                                             ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    return InitCommonControlsEx(&icc) != FALSE;
+  }();
+  (void)commonControls;
+  HINSTANCE instance = win::thisModule();
+  std::wstring className = win::widen(desc.className);
+  registerClasses(instance, className);
+
+  DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  style |= desc.sizeable ? WS_THICKFRAME : DS_MODALFRAME;
+  DWORD exStyle = desc.sizeable ? 0 : WS_EX_DLGMODALFRAME;
+  RECT frame{0, 0, desc.clientWidth, desc.clientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  Rect placed = placeWindow(desc, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                            (frame.right - frame.left) - desc.clientWidth,
+                            (frame.bottom - frame.top) - desc.clientHeight);
+  background_.reset(CreateSolidBrush(colorOf(desc.color, GetSysColor(COLOR_BTNFACE))));
+  hwnd_ = CreateWindowExW(exStyle, className.c_str(), win::widen(desc.caption).c_str(), style,
+                          placed.left, placed.top, placed.width, placed.height, nullptr, nullptr,
+                          instance, nullptr);
+  if (hwnd_ == nullptr)
+    throw std::runtime_error("The window " + desc.name + " could not be created");
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::windowProc));
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font(desc.font)), FALSE);
+  createControls();
+}
+
+FormWindow::~FormWindow() {
+  for (auto& [name, control] : controls_) RemovePropW(control, kNameProperty);
+  if (hwnd_) {
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+  for (ATOM atom : atoms_) GlobalDeleteAtom(atom);
+}
+
+HFONT FormWindow::font(const Font& f) {
+  const Font& use = f.face.empty() ? desc_.font : f;
+  LOGFONTW lf{};
+  lf.lfHeight = -use.height;
+  lf.lfWeight = use.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = GB2312_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  std::wstring face = win::widen(use.face);
+  wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+  fonts_.emplace_back(CreateFontIndirectW(&lf));
+  return fonts_.back().get();
+}
+
+void FormWindow::createControls() {
+  HINSTANCE instance = win::thisModule();
+  std::map<std::string, Rect> rects = layout(desc_);
+  int id = kFirstControlId;
+  for (const auto& c : desc_.components) {
+    HWND parent = c.parent.empty() ? hwnd_ : control(c.parent);
+    const Rect& r = rects[c.name];
+    std::wstring caption = win::widen(c.caption);
+    DWORD style = WS_CHILD | (c.visible ? WS_VISIBLE : 0);
+    DWORD exStyle = 0;
+    const wchar_t* cls = L"STATIC";
+    switch (c.kind) {
+      case Kind::Panel:
+        cls = kPanelClass;
+        style |= WS_CLIPCHILDREN;
+        exStyle |= WS_EX_CONTROLPARENT;
+        break;
+      case Kind::Button:
+        cls = L"BUTTON";
+        style |= BS_PUSHBUTTON | WS_TABSTOP | (c.flat ? BS_FLAT : 0);
+        break;
+      case Kind::ListView:
+        cls = WC_LISTVIEWW;
+        style |= LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP | LVS_SHOWSELALWAYS;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+      default:
+        break;
+    }
+    HWND h = CreateWindowExW(exStyle, cls, caption.c_str(), style, r.left, r.top, r.width, r.height,
+                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance,
+                             nullptr);
+    if (h == nullptr) throw std::runtime_error("The control " + c.name + " could not be created");
+    controls_[c.name] = h;
+    ATOM atom = GlobalAddAtomW(win::widen(c.name).c_str());
+    atoms_.push_back(atom);
+    SetPropW(h, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(c.font)), FALSE);
+
+    if (c.kind == Kind::Panel) {
+      SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::panelProc));
+    } else if (c.kind == Kind::ListView) {
+      ListView_SetExtendedListViewStyle(h, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+      int index = 0;
+      for (const auto& column : c.columns) {
+        std::wstring text = win::widen(column.caption);
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        col.fmt = column.align == TextAlign::Center  ? LVCFMT_CENTER
+                  : column.align == TextAlign::Right ? LVCFMT_RIGHT
+                                                     : LVCFMT_LEFT;
+        col.cx = column.width;
+        col.pszText = text.data();
+        ListView_InsertColumn(h, index++, &col);
+      }
+      SetWindowSubclass(h, &FormWindow::keySubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+  }
+}
+
+HWND FormWindow::control(const std::string& name) const {
+  auto it = controls_.find(name);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+std::string FormWindow::nameOf(HWND h) const {
+  for (const auto& [name, control] : controls_) {
+    if (control == h) return name;
+  }
+  return {};
+}
+
+void FormWindow::onClick(const std::string& name, std::function<void()> handler) {
+  clicks_[name] = std::move(handler);
+}
+void FormWindow::onDblClick(const std::string& name, std::function<void()> handler) {
+  dblClicks_[name] = std::move(handler);
+}
+void FormWindow::onKeyPress(const std::string& name, std::function<bool(wchar_t)> handler) {
+  keyPresses_[name] = std::move(handler);
+}
+
+void FormWindow::guarded(const std::function<void()>& handler) {
+  if (!handler) return;
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    services_.boxes.show(e.what(), services_.applicationTitle, mb::kOk | mb::kIconHand,
+                         reinterpret_cast<WindowRef>(hwnd_));
+  } catch (...) {
+    services_.boxes.show("Unknown error", services_.applicationTitle, mb::kOk | mb::kIconHand,
+                         reinterpret_cast<WindowRef>(hwnd_));
+  }
+}
+
+void FormWindow::close() {
+  closed_ = true;
+}
+
+void FormWindow::showModal() {
+  closed_ = false;
+  guarded(onShow);
+  if (!closed_) {
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    for (const auto& c : desc_.components) {
+      if (c.kind == Kind::ListView || c.kind == Kind::Button) {
+        SetFocus(control(c.name));
+        break;
+      }
+    }
+  }
+  MSG msg;
+  while (!closed_) {
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit to the host's loop
+      break;
+    }
+    if (got < 0) break;
+    if (preTranslate(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  ShowWindow(hwnd_, SW_HIDE);
+}
+
+// Keyboard interface of the form: Tab moves between controls, Alt+letter presses the
+// button whose caption underlines that letter.
+bool FormWindow::preTranslate(const MSG& msg) {
+  if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+    HWND next = GetNextDlgTabItem(hwnd_, GetFocus(), GetKeyState(VK_SHIFT) < 0);
+    if (next) SetFocus(next);
+    return true;
+  }
+  if (msg.message == WM_SYSCHAR) {
+    wchar_t key = static_cast<wchar_t>(towlower(static_cast<wint_t>(msg.wParam)));
+    for (const auto& c : desc_.components) {
+      if (c.kind == Kind::Button && mnemonic(win::widen(c.caption)) == key &&
+          IsWindowEnabled(control(c.name)) && IsWindowVisible(control(c.name))) {
+        auto it = clicks_.find(c.name);
+        if (it != clicks_.end()) guarded(it->second);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+LRESULT CALLBACK FormWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return self->handle(message, wParam, lParam);
+}
+
+LRESULT CALLBACK FormWindow::panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (self) return self->handle(message, wParam, lParam);
+      break;
+    case WM_ERASEBKGND:
+      if (self) {
+        RECT r;
+        GetClientRect(hwnd, &r);
+        FillRect(reinterpret_cast<HDC>(wParam), &r, self->background_.get());
+        DrawEdge(reinterpret_cast<HDC>(wParam), &r, BDR_RAISEDINNER | BDR_SUNKENOUTER, BF_RECT);
+        return 1;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FormWindow::keySubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR, DWORD_PTR data) {
+  auto* self = reinterpret_cast<FormWindow*>(data);
+  if (message == WM_CHAR) {
+    auto it = self->keyPresses_.find(self->nameOf(hwnd));
+    if (it != self->keyPresses_.end()) {
+      bool consumed = false;
+      self->guarded([&] { consumed = it->second(static_cast<wchar_t>(wParam)); });
+      if (consumed) return 0;
+    }
+  } else if (message == WM_GETDLGCODE) {
+    return DefSubclassProc(hwnd, message, wParam, lParam) | DLGC_WANTALLKEYS;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      closed_ = true;
+      return 0;
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(hwnd_, &r);
+      FillRect(reinterpret_cast<HDC>(wParam), &r, background_.get());
+      return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(background_.get());
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
+        auto it = clicks_.find(nameOf(reinterpret_cast<HWND>(lParam)));
+        if (it != clicks_.end()) guarded(it->second);
+        return 0;
+      }
+      break;
+    case WM_NOTIFY: {
+      auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+      // Columns keep the widths of the form description.
+      if (hdr->code == HDN_BEGINTRACKW || hdr->code == HDN_BEGINTRACKA ||
+          hdr->code == HDN_DIVIDERDBLCLICKW || hdr->code == HDN_DIVIDERDBLCLICKA) {
+        return TRUE;
+      }
+      if (hdr->code == NM_DBLCLK) {
+        auto it = dblClicks_.find(nameOf(hdr->hwndFrom));
+        if (it != dblClicks_.end()) guarded(it->second);
+        return 0;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+}  // namespace risview::ui

@@ -1,0 +1,66 @@
+// A form description realised as a real window with raw Win32 controls. Each control
+// carries its component name as the window property "RisviewName" (a global atom), so
+// that tools find controls by the system's names.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+#include "platform/win32.h"
+#include "ui/form.h"
+
+namespace risview::ui {
+
+class FormWindow {
+ public:
+  FormWindow(const FormDesc& desc, const Services& services);
+  ~FormWindow();
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  HWND control(const std::string& name) const;
+
+  // Handlers bound by component name. A key-press handler returns true when it consumed
+  // the character.
+  std::function<void()> onShow;
+  void onClick(const std::string& name, std::function<void()> handler);
+  void onDblClick(const std::string& name, std::function<void()> handler);
+  void onKeyPress(const std::string& name, std::function<bool(wchar_t)> handler);
+
+  // Runs the show handler, shows the window and pumps messages until it is closed.
+  void showModal();
+  void close();
+
+  // Runs a handler; an error escaping it is shown in the generic error box and the
+  // window stays open.
+  void guarded(const std::function<void()>& handler);
+
+ private:
+  static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK panelProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK keySubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void createControls();
+  HFONT font(const Font& f);
+  bool preTranslate(const MSG& msg);
+  std::string nameOf(HWND control) const;
+
+  const FormDesc& desc_;
+  Services services_;
+  HWND hwnd_ = nullptr;
+  std::map<std::string, HWND> controls_;
+  std::vector<ATOM> atoms_;
+  std::vector<win::unique_font> fonts_;
+  win::unique_brush background_;
+  std::map<std::string, std::function<void()>> clicks_, dblClicks_;
+  std::map<std::string, std::function<bool(wchar_t)>> keyPresses_;
+  bool closed_ = false;
+};
+
+}  // namespace risview::ui

@@ -1,0 +1,65 @@
+#include "data/connection_string.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/errors.h"
+
+namespace risview::data {
+namespace {
+
+TEST(ConnectionString, OrdinaryValuesGiveTheClassicText) {
+  EXPECT_EQ(buildOleDbConnectionString("srv01", "RIS", "sa", "pw"),
+            "Provider=SQLOLEDB.1;Password=pw;Persist Security Info=True;User ID=sa;"
+            "Initial Catalog=RIS;Data Source=srv01;");
+  EXPECT_EQ(buildOleDbConnectionString("", "", "", ""),
+            "Provider=SQLOLEDB.1;Password=;Persist Security Info=True;User ID=;"
+            "Initial Catalog=;Data Source=;");
+}
+
+TEST(ConnectionString, TranslatesToOdbc) {
+  std::string oledb = buildOleDbConnectionString("srv01,1433", "RIS", "sa", "pw");
+  EXPECT_EQ(toOdbcConnectionString(oledb),
+            "DRIVER={SQL Server};SERVER=srv01,1433;DATABASE=RIS;UID=sa;PWD=pw;");
+  EXPECT_EQ(toOdbcConnectionString(oledb, "ODBC Driver 18 for SQL Server"),
+            "DRIVER={ODBC Driver 18 for SQL Server};SERVER=srv01,1433;DATABASE=RIS;UID=sa;PWD=pw;");
+  // Other drivers take the port on its own.
+  EXPECT_EQ(toOdbcConnectionString(oledb, "PostgreSQL Unicode"),
+            "DRIVER={PostgreSQL Unicode};SERVER=srv01;PORT=1433;DATABASE=RIS;UID=sa;PWD=pw;");
+}
+
+TEST(ConnectionString, ValuesThatWouldChangeTheMeaningStayWhole) {
+  // A password with ";" or "}" must reach the driver as one value.
+  std::string oledb = buildOleDbConnectionString("s", "d", "u", "a;b}c\"d");
+  EXPECT_EQ(oledb,
+            "Provider=SQLOLEDB.1;Password=\"a;b}c\"\"d\";Persist Security Info=True;User ID=u;"
+            "Initial Catalog=d;Data Source=s;");
+  EXPECT_EQ(toOdbcConnectionString(oledb),
+            "DRIVER={SQL Server};SERVER=s;DATABASE=d;UID=u;PWD={a;b}}c\"d};");
+  EXPECT_EQ(toOdbcConnectionString(buildOleDbConnectionString("s", "d", "u", "x=y")),
+            "DRIVER={SQL Server};SERVER=s;DATABASE=d;UID=u;PWD=x=y;");
+}
+
+TEST(ConnectionString, MasksThePasswordOnly) {
+  EXPECT_EQ(maskPassword(buildOleDbConnectionString("s", "d", "sa", "secret")),
+            "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;"
+            "Initial Catalog=d;Data Source=s;");
+  EXPECT_EQ(maskPassword(buildOleDbConnectionString("s", "d", "sa", "")),
+            "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;"
+            "Initial Catalog=d;Data Source=s;");
+  EXPECT_EQ(maskPassword(buildOleDbConnectionString("s", "d", "sa", "a;b")),
+            "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;"
+            "Initial Catalog=d;Data Source=s;");
+}
+
+TEST(ConnectionString, UnknownProviderIsAClearError) {
+  try {
+    toOdbcConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb;");
+    FAIL();
+  } catch (const DatabaseError& e) {
+    EXPECT_NE(std::string(e.what()).find("Microsoft.Jet.OLEDB.4.0"), std::string::npos);
+  }
+  EXPECT_THROW(toOdbcConnectionString(""), DatabaseError);
+}
+
+}  // namespace
+}  // namespace risview::data

@@ -1,0 +1,110 @@
+#include "data/data_module.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+#include "support/doubles.h"
+#include "support/fixture.h"
+
+namespace risview::data {
+namespace {
+
+using testing::Backend;
+using testing::FakeServices;
+using testing::Fixture;
+using testing::RecordedBox;
+using testing::Schema;
+
+constexpr const char* kOptionPath = "C:\\work\\RisOption.ini";
+
+std::string section(const char* name, const Fixture& fx) {
+  return std::string("[") + name + "]\r\nSERVER=" + fx.server() +
+         "\r\nDataBaseName=" + fx.database() + "\r\nUSER=" + fx.user() +
+         "\r\nPASSWORD=" + fx.password() + "\r\nDriver=" + fx.driver() + "\r\n";
+}
+
+TEST(DataModule, NoOptionFileReportsAllThreeConnectionsInOrder) {
+  FakeServices fake;
+  TdmRIS dm(fake.services());
+  const std::string empty =
+      "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=;"
+      "Initial Catalog=;Data Source=;";
+  EXPECT_EQ(fake.boxes.shown, (std::vector<RecordedBox>{{"RIS连接失败！", "Risview", 0, 0},
+                                                        {"NORVSERVER连接失败！", "Risview", 0, 0},
+                                                        {"WEBSERVER连接失败！", "Risview", 0, 0}}));
+  EXPECT_EQ(fake.debug.lines, (std::vector<std::string>{"RIS连接开始", empty, "NORVSERVER连接开始",
+                                                        empty, "WEBSERVER连接开始", empty}));
+  EXPECT_FALSE(dm.con.connected());
+  EXPECT_FALSE(dm.conRisDicom.connected());
+  EXPECT_FALSE(dm.conDICOM.connected());
+  EXPECT_EQ(dm.FWebURL, "");
+}
+
+TEST(DataModule, OnlyTheRadiologySectionFilled) {
+  Fixture ris(Backend::Sqlite, Schema::Ris);
+  FakeServices fake;
+  fake.env.files[kOptionPath] = section("RISDATASET", ris);
+  TdmRIS dm(fake.services());
+  EXPECT_EQ(fake.boxes.shown, (std::vector<RecordedBox>{{"WEBSERVER连接失败！", "Risview", 0, 0}}));
+  EXPECT_TRUE(dm.con.connected());
+  EXPECT_TRUE(dm.conRisDicom.connected());
+  EXPECT_FALSE(dm.conDICOM.connected());
+  ASSERT_EQ(fake.debug.lines.size(), 6u);
+  EXPECT_EQ(fake.debug.lines[0], "RIS连接开始");
+  EXPECT_EQ(fake.debug.lines[1], "RIS成功连接");
+  EXPECT_EQ(fake.debug.lines[3], "NORVSERVER成功连接");
+  EXPECT_EQ(fake.debug.lines[4], "WEBSERVER连接开始");
+  // The radiology connection is the one the list query runs on.
+  dm.qryShowDeatil.setSql("select count(*) as n from RIS_REQUEST");
+  dm.qryShowDeatil.open();
+  EXPECT_EQ(dm.qryShowDeatil.field("n").asInteger(), 0);
+}
+
+TEST(DataModule, KeysInOtherLetterCaseAndGbkValuesAreRead) {
+  Fixture ris(Backend::Sqlite, Schema::Ris);
+  Fixture archive(Backend::Sqlite, Schema::Archive);
+  FakeServices fake;
+  std::string text = section("risdataset", ris);
+  text.replace(text.find("SERVER="), 6, "server");
+  text += section("DICOMDATASET", archive);
+  text += "[DicomWebUrl]\r\nweburl=http://pacs/viewer?uids=\r\nUser=放射科\r\nPassword=\"p w\"\r\n";
+  fake.env.files[kOptionPath] = utf8ToCp936(text);
+  TdmRIS dm(fake.services());
+  EXPECT_TRUE(fake.boxes.shown.empty());
+  EXPECT_TRUE(dm.con.connected());
+  EXPECT_TRUE(dm.conDICOM.connected());
+  EXPECT_EQ(dm.FWebURL, "http://pacs/viewer?uids=");
+  EXPECT_EQ(dm.FWebUser, "放射科");
+  EXPECT_EQ(dm.FWebPassword, "p w");
+}
+
+TEST(DataModule, ThePasswordNeverReachesTheDebuggerOutput) {
+  FakeServices fake;
+  fake.env.files[kOptionPath] =
+      "[RISDATASET]\nSERVER=127.0.0.1,1\nDataBaseName=RIS\nUSER=sa\nPASSWORD=Secret;1\n";
+  TdmRIS dm(fake.services());
+  ASSERT_GE(fake.debug.lines.size(), 2u);
+  EXPECT_EQ(fake.debug.lines[1],
+            "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;"
+            "Initial Catalog=RIS;Data Source=127.0.0.1,1;");
+  for (const auto& line : fake.debug.lines) EXPECT_EQ(line.find("Secret"), std::string::npos);
+}
+
+TEST(DataModule, BadOptionFilesEndInBoxesNotCrashes) {
+  std::string garbage;
+  for (int i = 0; i < 2000; ++i) garbage += static_cast<char>((i * 131) % 256);
+  const std::string files[] = {
+      garbage,
+      "[RISDATASET]\nSERVER=" + std::string(100000, 'x') + "\n",
+      "[RISDATASET]\nSERVER={;;}\nDataBaseName='\nUSER=\"\nPASSWORD=}{\n",
+  };
+  for (const auto& bytes : files) {
+    FakeServices fake;
+    fake.env.files[kOptionPath] = bytes;
+    TdmRIS dm(fake.services());
+    EXPECT_EQ(fake.boxes.shown.size(), 3u);
+  }
+}
+
+}  // namespace
+}  // namespace risview::data

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "forms/show_detail_form.h"
+#include "ui/form.h"
+
+namespace risview::ui {
+namespace {
+
+TEST(ShowDetailForm, PanelAlongTheBottomListFillsTheRest) {
+  const FormDesc& form = forms::showDetailForm();
+  auto rects = layout(form);
+  EXPECT_EQ(rects["Panel1"], (Rect{0, 216, 605, 41}));
+  EXPECT_EQ(rects["btnOpen"], (Rect{436, 8, 75, 25}));
+  EXPECT_EQ(rects["btnClose"], (Rect{524, 8, 75, 25}));
+  EXPECT_EQ(rects["lvShowDetail"], (Rect{0, 0, 605, 216}));
+  int total = 0;
+  for (const auto& c : form.component("lvShowDetail").columns) total += c.width;
+  EXPECT_EQ(total, 200 + 160 + 240 + 1);
+}
+
+TEST(Layout, AlignedComponentsShareWhatIsLeftInOrder) {
+  FormDesc form{
+      .name = "f",
+      .clientWidth = 1032,
+      .clientHeight = 700,
+      .components = {
+          {.name = "Panel1", .kind = Kind::Panel, .align = Align::Top, .rect = {0, 0, 0, 41}},
+          {.name = "Tabs", .kind = Kind::TabControl, .align = Align::Top, .rect = {0, 0, 0, 27}},
+          {.name = "Bar",
+           .kind = Kind::ToolBar,
+           .parent = "Panel1",
+           .align = Align::Left,
+           .rect = {0, 0, 120, 0}},
+          {.name = "Progress",
+           .kind = Kind::ProgressBar,
+           .parent = "Panel1",
+           .align = Align::Client},
+          {.name = "Page", .kind = Kind::Panel, .align = Align::Client}}};
+  auto rects = layout(form);
+  EXPECT_EQ(rects["Tabs"], (Rect{0, 41, 1032, 27}));
+  EXPECT_EQ(rects["Bar"], (Rect{0, 0, 120, 41}));
+  EXPECT_EQ(rects["Progress"], (Rect{120, 0, 912, 41}));
+  EXPECT_EQ(rects["Page"], (Rect{0, 68, 1032, 632}));
+}
+
+TEST(Layout, ScreenCentredWindowIncludesItsFrame) {
+  const FormDesc& form = forms::showDetailForm();
+  EXPECT_EQ(placeWindow(form, 1280, 1024, 6, 25),
+            (Rect{(1280 - 611) / 2, (1024 - 282) / 2, 611, 282}));
+}
+
+}  // namespace
+}  // namespace risview::ui

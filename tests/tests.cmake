@@ -1,0 +1,36 @@
+# Test suites. The core suites build natively and for Windows (run there under Wine);
+# the Windows suites only for Windows. Each Windows executable is one ctest test, since
+# every Wine process start costs a second or two.
+find_package(GTest REQUIRED)
+
+# The schema files, embedded so that a test under Wine needs no path into the tree.
+set(schema_header ${CMAKE_BINARY_DIR}/generated/schema_sql.h)
+file(READ ${CMAKE_SOURCE_DIR}/db/ris.sql ris_sql)
+file(READ ${CMAKE_SOURCE_DIR}/db/archive.sql archive_sql)
+file(CONFIGURE OUTPUT ${schema_header} CONTENT
+"#pragma once\ninline constexpr const char* kRisSchemaSql = R\"sql(${ris_sql})sql\";\ninline constexpr const char* kArchiveSchemaSql = R\"sql(${archive_sql})sql\";\n")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/db/ris.sql ${CMAKE_SOURCE_DIR}/db/archive.sql)
+
+file(GLOB core_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/core/*.cpp)
+add_library(risview_testing STATIC ${CMAKE_SOURCE_DIR}/tests/support/fixture.cpp
+                                   ${CMAKE_SOURCE_DIR}/tests/support/doubles.cpp)
+target_include_directories(risview_testing PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(risview_testing PUBLIC risview_core GTest::gtest)
+
+add_executable(core_tests ${core_test_sources})
+target_link_libraries(core_tests PRIVATE risview_testing GTest::gtest_main)
+
+if(WIN32)
+  file(GLOB win_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+  if(win_test_sources)
+    add_executable(win_tests ${win_test_sources})
+    target_link_libraries(win_tests PRIVATE risview_testing GTest::gtest_main)
+    add_test(NAME win_tests COMMAND win_tests)
+  endif()
+  add_test(NAME core_tests COMMAND core_tests)
+  set_tests_properties(core_tests PROPERTIES TIMEOUT 300)
+else()
+  include(GoogleTest)
+  gtest_discover_tests(core_tests DISCOVERY_TIMEOUT 60)
+endif()
