@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "doubles.h"
+#include "support/doubles.h"
 
 namespace risview::content {
 namespace {

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "doubles.h"
 #include "platform/errors.h"
 #include "platform/text.h"
+#include "support/doubles.h"
 
 namespace risview::content {
 namespace {
