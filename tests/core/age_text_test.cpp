@@ -33,7 +33,6 @@ TEST(AgeText, ComputesTheAgeOnTodaysDate) {
       {k5March2024, "20240301", "4天"},
       {k5March2024, "20240305", "零天"},
       {k5March2024, "20230305", "1岁0月"},
-      {k5March2024, "20240105", "2月0天"},
       {k5March2024, "20220306", "1岁11月"},  // the day before the second birthday
       {k5March2024, "20220305", "2岁"},
       {k5March2024, "20200101 00:00:00", "4岁"},  // only eight characters count
@@ -65,10 +64,8 @@ TEST(AgeText, InvalidBirthDatesShowTheMessageAndGiveUnknown) {
   };
   const Invalid cases[] = {
       {k5March2024, ""},
-      {k5March2024, "2020"},
       {k5March2024, "2020010"},  // too short: the day would be "0"
       {k5March2024, "2024-03-05"},
-      {k5March2024, "2024/3/5"},
       {k5March2024, "abcd0101"},
       {k5March2024, "2020011 "},
       {k5March2024, "20250101"},         // born next year

@@ -33,9 +33,9 @@ class FillSignaturesTest : public ::testing::Test {
     if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
     fx = std::make_unique<Fixture>(Backend::Sqlite, Schema::Ris);
     // Users in the order of their actions, so the join delivers the actions in insertion
-    // order whichever table the database scans first.
-    for (const char* user : {"A", "B", "C", "D", "E"}) {
-      fx->insert("UserInfo", {{"UserID", user}, {"UserName", std::string("Dr ") + user}});
+    // order whichever table the database scans first. Names differ from ids to show the join.
+    for (const char* name : {"A", "B", "C", "D", "E"}) {
+      fx->insert("UserInfo", {{"UserID", std::string("u") + name}, {"UserName", name}});
     }
   }
 
@@ -47,7 +47,7 @@ class FillSignaturesTest : public ::testing::Test {
                                     {"ActionNum", num},
                                     {"ActionDate", date},
                                     {"ActionTime", time},
-                                    {"UserID", user}});
+                                    {"UserID", "u" + user}});
   }
 
   void technician(const std::string& name, const std::string& request = "R1") {
@@ -85,30 +85,20 @@ TEST_F(FillSignaturesTest, FillsEachPageKindFromTheActionLog) {
     bool emergency;
     Signatures expected;
   } cases[] = {
-      {PageKind::General,
-       1,
-       false,
-       {"Dr A/Dr C", "Dr B", "2024-03-06", "T1/T2", true, "Dr D", "2024-03-07"}},
+      {PageKind::General, 1, false, {"A/C", "B", "2024-03-06", "T1/T2", true, "D", "2024-03-07"}},
       {PageKind::General,
        1,
        true,
-       {"Dr A/Dr C", "Dr B", "2024-03-06 14:30", "T1/T2", true, "Dr D", "2024-03-07"}},
-      {PageKind::General, 0, false, {"Dr A/Dr C", "Dr B", "2024-03-06", "T1/T2", false, "", ""}},
-      {PageKind::General,
-       2,
-       false,
-       {"Dr A/Dr C", "Dr B", "2024-03-06", "T1/T2", true, "Dr E", "2024-03-08"}},
-      {PageKind::General, 3, false, {"Dr A/Dr C", "Dr B", "2024-03-06", "T1/T2", true, "", ""}},
+       {"A/C", "B", "2024-03-06 14:30", "T1/T2", true, "D", "2024-03-07"}},
+      {PageKind::General, 0, false, {"A/C", "B", "2024-03-06", "T1/T2", false, "", ""}},
+      {PageKind::General, 2, false, {"A/C", "B", "2024-03-06", "T1/T2", true, "E", "2024-03-08"}},
+      {PageKind::General, 3, false, {"A/C", "B", "2024-03-06", "T1/T2", true, "", ""}},
       {PageKind::NuclearMedicine,
        1,
        false,
-       {"Dr A/Dr C", "Dr B", "2024-03-06 14:30", "", true, "Dr D", "2024-03-07"}},
-      {PageKind::NuclearMedicine,
-       0,
-       false,
-       {"Dr A/Dr C", "Dr B", "2024-03-06 14:30", "", false, "", ""}},
-      {PageKind::Endoscopy, 1, true, {"Dr C Dr B Dr A", "", "", "", true, "Dr D", "2024-03-07"}},
-      {PageKind::Endoscopy, 0, false, {"Dr C Dr B Dr A", "", "", "", false, "", ""}},
+       {"A/C", "B", "2024-03-06 14:30", "", true, "D", "2024-03-07"}},
+      {PageKind::Endoscopy, 1, true, {"C B A", "", "", "", true, "D", "2024-03-07"}},
+      {PageKind::Endoscopy, 0, false, {"C B A", "", "", "", false, "", ""}},
   };
   for (const auto& c : cases) {
     const SignatureResult result = fill(c.kind, c.editOrder, c.emergency);
@@ -121,11 +111,10 @@ TEST_F(FillSignaturesTest, OtherActionsCountOnlyOnTheEndoscopyPageAndNamesRepeat
   action("2", "B", "2024-03-05");
   action("2", "B", "2024-03-05");
   action("3", "C", "2024-03-05");
-  EXPECT_EQ(fill(PageKind::General, 0).fields,
-            (Signatures{"", "Dr B/Dr B", "", "", false, "", ""}));
+  EXPECT_EQ(fill(PageKind::General, 0).fields, (Signatures{"", "B/B", "", "", false, "", ""}));
   EXPECT_EQ(fill(PageKind::NuclearMedicine, 0).fields,
-            (Signatures{"", "Dr B/Dr B", "", "", false, "", ""}));
-  EXPECT_EQ(fill(PageKind::Endoscopy, 0).fields.reportPhysicians, "Dr C Dr B Dr B");
+            (Signatures{"", "B/B", "", "", false, "", ""}));
+  EXPECT_EQ(fill(PageKind::Endoscopy, 0).fields.reportPhysicians, "C B B");
 }
 
 TEST_F(FillSignaturesTest, AnActionTimeThatIsNoTimeOfDayFailsOnlyWhereTheTimeIsShown) {
@@ -156,7 +145,7 @@ TEST_F(FillSignaturesTest, TechnicianQueryThatCannotOpenStopsTheGeneralPageOnly)
   fx->execute("drop table TechList");
   const SignatureResult general = fill(PageKind::General);
   EXPECT_EQ(general.outcome, Outcome::Stopped);
-  EXPECT_EQ(general.fields, (Signatures{"Dr A/Dr C", "Dr B", "2024-03-06", "", false, "", ""}));
+  EXPECT_EQ(general.fields, (Signatures{"A/C", "B", "2024-03-06", "", false, "", ""}));
   EXPECT_EQ(fill(PageKind::NuclearMedicine).outcome, Outcome::Finished);
   EXPECT_EQ(fill(PageKind::Endoscopy).outcome, Outcome::Finished);
 }
@@ -167,14 +156,14 @@ TEST_F(FillSignaturesTest, RevisionQueryThatCannotOpenStopsWithTheRevisionLabels
   fx->execute(
       "create table RIS_ReportAction (RequisitionID varchar(32), ActionName integer, "
       "ActionDate varchar(16), ActionTime varchar(8), UserID varchar(16))");
-  fx->execute("insert into RIS_ReportAction values ('R1', 1, '2024-03-05', '143000', 'A')");
+  fx->execute("insert into RIS_ReportAction values ('R1', 1, '2024-03-05', '143000', 'uA')");
   const struct {
     PageKind kind;
     Signatures expected;
   } cases[] = {
-      {PageKind::General, {"Dr A", "", "2024-03-05", "", true, "", ""}},
-      {PageKind::NuclearMedicine, {"Dr A", "", "2024-03-05 14:30", "", true, "", ""}},
-      {PageKind::Endoscopy, {"Dr A", "", "", "", true, "", ""}},
+      {PageKind::General, {"A", "", "2024-03-05", "", true, "", ""}},
+      {PageKind::NuclearMedicine, {"A", "", "2024-03-05 14:30", "", true, "", ""}},
+      {PageKind::Endoscopy, {"A", "", "", "", true, "", ""}},
   };
   for (const auto& c : cases) {
     const SignatureResult result = fill(c.kind, 1);
