@@ -11,21 +11,27 @@ Options readOptions(const Environment& env, const std::string& directory) {
   std::optional<std::string> bytes = env.readFile(directory + "\\RisOption.ini");
   IniFile ini = bytes ? IniFile::parse(*bytes) : IniFile::empty();
   Options o;
-  o.risServer = ini.read("RISDATASET", "SERVER");
-  o.risDatabase = ini.read("RISDATASET", "DataBaseName");
-  o.risUser = ini.read("RISDATASET", "USER");
-  o.risPassword = ini.read("RISDATASET", "PASSWORD");
-  o.dicomServer = ini.read("DICOMDATASET", "SERVER");
-  o.dicomDatabase = ini.read("DICOMDATASET", "DataBaseName");
-  o.dicomUser = ini.read("DICOMDATASET", "USER");
-  o.dicomPassword = ini.read("DICOMDATASET", "PASSWORD");
-  o.webUrl = ini.read("DICOMWEBURL", "WEBURL");
-  o.webUser = ini.read("DICOMWEBURL", "USER");
-  o.webPassword = ini.read("DICOMWEBURL", "PASSWORD");
-  // Not one of the eleven: a site whose machines lack the classic "SQL Server" driver
-  // names the one they have.
-  o.risDriver = ini.read("RISDATASET", "Driver");
-  o.dicomDriver = ini.read("DICOMDATASET", "Driver");
+  // The eleven keys in the order they are read; then, not one of them, the ODBC driver a
+  // site names when its machines lack the classic "SQL Server" one.
+  const struct {
+    const char *section, *key;
+    std::string Options::*value;
+  } keys[] = {
+      {"RISDATASET", "SERVER", &Options::risServer},
+      {"RISDATASET", "DataBaseName", &Options::risDatabase},
+      {"RISDATASET", "USER", &Options::risUser},
+      {"RISDATASET", "PASSWORD", &Options::risPassword},
+      {"DICOMDATASET", "SERVER", &Options::dicomServer},
+      {"DICOMDATASET", "DataBaseName", &Options::dicomDatabase},
+      {"DICOMDATASET", "USER", &Options::dicomUser},
+      {"DICOMDATASET", "PASSWORD", &Options::dicomPassword},
+      {"DICOMWEBURL", "WEBURL", &Options::webUrl},
+      {"DICOMWEBURL", "USER", &Options::webUser},
+      {"DICOMWEBURL", "PASSWORD", &Options::webPassword},
+      {"RISDATASET", "Driver", &Options::risDriver},
+      {"DICOMDATASET", "Driver", &Options::dicomDriver},
+  };
+  for (const auto& k : keys) o.*k.value = ini.read(k.section, k.key);
   return o;
 }
 
