@@ -34,3 +34,13 @@ else()
   include(GoogleTest)
   gtest_discover_tests(core_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# The demo host's portable parts: the script language, the transcript, the PNG writer.
+file(GLOB host_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
+add_executable(host_tests ${host_test_sources})
+target_link_libraries(host_tests PRIVATE risview_host_script GTest::gtest_main)
+if(WIN32)
+  add_test(NAME host_tests COMMAND host_tests)
+else()
+  gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60)
+endif()

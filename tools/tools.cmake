@@ -1,0 +1,9 @@
+# The demo host and its scenario driver. The script language, the transcript and the PNG
+# writer are portable, so the native suites check them under the sanitizers too; the host
+# itself is a Windows program.
+add_library(risview_host_script STATIC
+  ${CMAKE_SOURCE_DIR}/tools/host/script.cpp
+  ${CMAKE_SOURCE_DIR}/tools/host/json.cpp
+  ${CMAKE_SOURCE_DIR}/tools/host/png.cpp)
+target_include_directories(risview_host_script PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+
