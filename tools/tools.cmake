@@ -7,3 +7,10 @@ add_library(risview_host_script STATIC
   ${CMAKE_SOURCE_DIR}/tools/host/png.cpp)
 target_include_directories(risview_host_script PUBLIC ${CMAKE_SOURCE_DIR}/tools)
 
+if(WIN32)
+  add_executable(risview-host
+    ${CMAKE_SOURCE_DIR}/tools/host/main_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/driver_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/ui_win.cpp)
+  target_link_libraries(risview-host PRIVATE risview_host_script comctl32 gdi32 user32 shell32)
+endif()
