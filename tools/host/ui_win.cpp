@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <map>
 
 namespace risview::host {
@@ -14,32 +15,56 @@ namespace {
 // moment, short enough that a blocked thread fails the scenario rather than hangs it.
 constexpr UINT kAnswerMs = 5000;
 
+// A top-down 32-bit DIB section selected into a memory DC; it owns both.
+class Dib {
+ public:
+  Dib(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // rows top to bottom
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(nullptr);
+    dc_ = CreateCompatibleDC(screen);
+    bitmap_ = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    if (bitmap_) old_ = SelectObject(dc_, bitmap_);
+  }
+  ~Dib() {
+    if (bitmap_) {
+      SelectObject(dc_, old_);
+      DeleteObject(bitmap_);
+    }
+    DeleteDC(dc_);
+  }
+  Dib(const Dib&) = delete;
+  Dib& operator=(const Dib&) = delete;
+
+  bool ready() const { return bitmap_ != nullptr; }
+  HDC dc() const { return dc_; }
+  // The pixels as 0x00RRGGBB, once GDI has finished drawing.
+  std::vector<uint32_t> pixels() const {
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits_);
+    return std::vector<uint32_t>(p, p + static_cast<size_t>(width_) * height_);
+  }
+
+ private:
+  int width_, height_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  void* bits_ = nullptr;
+};
+
 // One 32 x 32 rendering of an icon, for comparing icons whose handles differ.
 std::vector<uint32_t> iconPixels(HICON icon) {
   constexpr int kSize = 32;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = kSize;
-  info.bmiHeader.biHeight = -kSize;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  ReleaseDC(nullptr, screen);
-  std::vector<uint32_t> pixels;
-  if (bitmap) {
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    DrawIconEx(dc, 0, 0, icon, kSize, kSize, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    auto* p = static_cast<uint32_t*>(bits);
-    pixels.assign(p, p + kSize * kSize);
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-  }
-  DeleteDC(dc);
-  return pixels;
+  Dib dib(kSize, kSize);
+  if (!dib.ready()) return {};
+  DrawIconEx(dib.dc(), 0, 0, icon, kSize, kSize, 0, nullptr, DI_NORMAL);
+  return dib.pixels();
 }
 
 struct SystemIcon {
@@ -326,32 +351,18 @@ Picture captureWindow(HWND window) {
   picture.height = r.bottom - r.top;
   if (picture.width <= 0 || picture.height <= 0) return picture;
 
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = picture.width;
-  info.bmiHeader.biHeight = -picture.height;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
+  Dib dib(picture.width, picture.height);
+  if (!dib.ready()) return picture;
   HDC source = GetWindowDC(window);
-  HDC memory = CreateCompatibleDC(source);
-  HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, picture.width, picture.height, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const unsigned char*>(bits);
-    picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
-    for (size_t i = 0, n = static_cast<size_t>(picture.width) * picture.height; i < n; ++i) {
-      picture.rgb[i * 3] = p[i * 4 + 2];
-      picture.rgb[i * 3 + 1] = p[i * 4 + 1];
-      picture.rgb[i * 3 + 2] = p[i * 4];
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-  }
-  DeleteDC(memory);
+  BitBlt(dib.dc(), 0, 0, picture.width, picture.height, source, 0, 0, SRCCOPY);
   ReleaseDC(window, source);
+  std::vector<uint32_t> pixels = dib.pixels();
+  picture.rgb.resize(pixels.size() * 3);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    picture.rgb[i * 3] = static_cast<unsigned char>(pixels[i] >> 16);
+    picture.rgb[i * 3 + 1] = static_cast<unsigned char>(pixels[i] >> 8);
+    picture.rgb[i * 3 + 2] = static_cast<unsigned char>(pixels[i]);
+  }
   return picture;
 }
 
