@@ -1,0 +1,40 @@
+# End-to-end scenarios: the demo host loads the library under Wine and a script drives its
+# windows (tests/e2e/README.md). Each scenario file is one ctest test and one Wine start.
+# Scenarios under scenarios/ run against the library; until the library target exists they
+# run against the test double in fake/, which the host's own scenarios under host/ always use.
+add_library(risview_fake SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/fake/fake_library_win.cpp)
+target_link_libraries(risview_fake PRIVATE risview_core)
+# The export keeps its plain name, as the library's does: no "@8" of the stdcall decoration.
+target_link_options(risview_fake PRIVATE -Wl,--kill-at)
+set_target_properties(risview_fake PROPERTIES OUTPUT_NAME risview PREFIX ""
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fake)
+
+if(TARGET risview)
+  set(e2e_library $<TARGET_FILE:risview>)
+else()
+  set(e2e_library $<TARGET_FILE:risview_fake>)
+endif()
+
+function(add_scenarios folder prefix library)
+  file(GLOB scenarios CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/${folder}/*.scn)
+  foreach(scenario IN LISTS scenarios)
+    get_filename_component(name ${scenario} NAME_WE)
+    add_test(NAME ${prefix}${name}
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run-scenario
+        --host $<TARGET_FILE:risview-host> --dll ${library} ${scenario})
+    set_tests_properties(${prefix}${name} PROPERTIES TIMEOUT 240 LABELS e2e SKIP_RETURN_CODE 77)
+  endforeach()
+endfunction()
+
+add_scenarios(scenarios e2e_ ${e2e_library})
+add_scenarios(host e2e_host_ $<TARGET_FILE:risview_fake>)
+
+# A scenario that must fail, and fail for the right reason: a driver that checked nothing
+# would let every scenario pass.
+add_test(NAME e2e_host_reports_mismatch
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run-scenario --host $<TARGET_FILE:risview-host>
+    --dll $<TARGET_FILE:risview_fake>
+    --expect-failure "box text: expected \"RIS连接成功\", found \"RIS连接失败！\""
+    ${CMAKE_SOURCE_DIR}/tests/e2e/host/failing/box-mismatch.scn)
+set_tests_properties(e2e_host_reports_mismatch PROPERTIES TIMEOUT 240 LABELS e2e
+  SKIP_RETURN_CODE 77)

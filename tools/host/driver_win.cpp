@@ -1,0 +1,755 @@
+#include "host/driver_win.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+#include "host/json.h"
+#include "host/png.h"
+#include "host/ui_win.h"
+
+namespace risview::host {
+
+namespace {
+
+// A command that did not hold; the driver reports it with the command's line.
+class Failure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The settle marker: the driver posts it to the calling thread, and the message hook
+// notes when that thread takes it from its queue, which it does only after every message
+// posted before it.
+UINT settleMessage() {
+  static const UINT message = RegisterWindowMessageW(L"RisviewHostSettle");
+  return message;
+}
+std::atomic<long> settledUpTo{0};
+
+LRESULT CALLBACK getMessageHook(int code, WPARAM removed, LPARAM lParam) {
+  if (code == HC_ACTION && removed == PM_REMOVE) {
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (msg->hwnd == nullptr && msg->message == settleMessage()) {
+      settledUpTo = static_cast<long>(msg->wParam);
+    }
+  }
+  return CallNextHookEx(nullptr, code, removed, lParam);
+}
+
+long parseLong(const std::string& text) {
+  return std::stol(text, nullptr, 0);
+}
+
+std::string quote(const std::string& text) {
+  std::string out = "\"";
+  out += text;
+  out += '"';
+  return out;
+}
+
+std::string rectJson(const Rect& r) {
+  return jsonArray({std::to_string(r.x), std::to_string(r.y), std::to_string(r.width),
+                    std::to_string(r.height)});
+}
+
+std::string textsJson(const std::vector<std::string>& texts) {
+  std::vector<std::string> quoted;
+  for (const auto& t : texts) quoted.push_back(jsonString(t));
+  return jsonArray(quoted);
+}
+
+std::string intsJson(const std::vector<int>& values) {
+  std::vector<std::string> out;
+  for (int v : values) out.push_back(std::to_string(v));
+  return jsonArray(out);
+}
+
+std::string describeTexts(const std::vector<std::string>& texts) {
+  std::string out;
+  for (const auto& t : texts) {
+    if (!out.empty()) out += ' ';
+    out += quote(t);
+  }
+  return out.empty() ? "nothing" : out;
+}
+
+// The window as the transcript shows it.
+std::string windowJson(HWND hwnd) {
+  RECT r{}, client{};
+  GetWindowRect(hwnd, &r);
+  GetClientRect(hwnd, &client);
+  JsonObject o;
+  o.add("class", className(hwnd)).add("caption", windowText(hwnd));
+  o.addRaw("rect", rectJson({r.left, r.top, r.right - r.left, r.bottom - r.top}));
+  o.addRaw("client", jsonArray({std::to_string(client.right), std::to_string(client.bottom)}));
+  o.add("visible", IsWindowVisible(hwnd) != FALSE);
+  return o.str();
+}
+
+// Every top-level window of the process, for a failure message.
+std::string describeOpenWindows() {
+  std::string out;
+  for (HWND hwnd : processWindows()) {
+    if (!IsWindowVisible(hwnd)) continue;
+    out += "\n    " + className(hwnd) + " " + quote(windowText(hwnd));
+    if (isMessageBox(hwnd)) out += " saying " + quote(readMessageBox(hwnd).text);
+  }
+  return out.empty() ? " none" : out;
+}
+
+HWND visibleMessageBox() {
+  for (HWND hwnd : processWindows()) {
+    if (IsWindowVisible(hwnd) && isMessageBox(hwnd)) return hwnd;
+  }
+  return nullptr;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw Failure("cannot write " + path);
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  if (!ok || written != bytes.size()) throw Failure("cannot write " + path);
+}
+
+LPARAM pointParam(POINT p) {
+  return MAKELPARAM(p.x, p.y);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+void CallLog::started() {
+  std::lock_guard lock(mutex_);
+  ++started_;
+  changed_.notify_all();
+}
+
+void CallLog::returned(int value) {
+  std::lock_guard lock(mutex_);
+  results_.push_back(value);
+  changed_.notify_all();
+}
+
+std::optional<int> CallLog::result(size_t index, DWORD ms) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return results_.size() > index; });
+  if (results_.size() > index) return results_[index];
+  return std::nullopt;
+}
+
+bool CallLog::running() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<size_t>(started_) > results_.size();
+}
+
+bool CallLog::finished() const {
+  std::lock_guard lock(mutex_);
+  return results_.size() >= static_cast<size_t>(planned_);
+}
+
+int CallLog::startedCount() const {
+  std::lock_guard lock(mutex_);
+  return started_;
+}
+
+Transcript::Transcript(const std::wstring& path) {
+  file_ = _wfopen(path.c_str(), L"wb");
+}
+
+Transcript::~Transcript() {
+  if (file_) fclose(file_);
+}
+
+void Transcript::write(const std::string& jsonLine) {
+  std::lock_guard lock(mutex_);
+  if (!file_) return;
+  fwrite(jsonLine.data(), 1, jsonLine.size(), file_);
+  fputc('\n', file_);
+  fflush(file_);
+}
+
+// ---------------------------------------------------------------------------------------
+
+// The commands. Each either returns normally, having added what it saw to `record`, or
+// throws Failure with a message that says what was expected and what was found.
+class Driver::Steps {
+ public:
+  Steps(Driver& driver, const Command& command, JsonObject& record)
+      : d_(driver), c_(command), record_(record) {}
+
+  void run() {
+    static const std::map<std::string, void (Steps::*)()> steps = {
+        {"fixture", &Steps::nothing},
+        {"options", &Steps::nothing},
+        {"call", &Steps::nothing},
+        {"timeout", &Steps::timeout},
+        {"wait", &Steps::wait},
+        {"wait-gone", &Steps::waitGone},
+        {"expect-no-window", &Steps::expectNoWindow},
+        {"box", &Steps::box},
+        {"settle", &Steps::settle},
+        {"expect-no-box", &Steps::expectNoBox},
+        {"click", &Steps::click},
+        {"type", &Steps::type},
+        {"key", &Steps::key},
+        {"double-click", &Steps::doubleClick},
+        {"select", &Steps::select},
+        {"select-tab", &Steps::selectTab},
+        {"close", &Steps::close},
+        {"dump", &Steps::dump},
+        {"screenshot", &Steps::screenshot},
+        {"expect-caption", &Steps::expectCaption},
+        {"expect-text", &Steps::expectText},
+        {"expect-visible", &Steps::expectVisible},
+        {"expect-enabled", &Steps::expectEnabled},
+        {"expect-rect", &Steps::expectRect},
+        {"expect-rows", &Steps::expectRows},
+        {"expect-row", &Steps::expectRow},
+        {"expect-column", &Steps::expectColumn},
+        {"expect-selected", &Steps::expectSelected},
+        {"expect-tabs", &Steps::expectTabs},
+        {"expect-return", &Steps::expectReturn},
+        {"expect-debug", &Steps::expectDebug},
+        {"reject-debug", &Steps::rejectDebug},
+    };
+    (this->*steps.at(c_.name))();
+  }
+
+ private:
+  const std::string& arg(size_t i) const { return c_.args.at(i).text; }
+  long number(size_t i) const { return parseLong(arg(i)); }
+
+  DWORD limitMs() const {
+    auto t = c_.option("timeout");
+    return t ? static_cast<DWORD>(parseLong(*t) * 1000) : d_.timeoutMs_;
+  }
+
+  // Polls `done` until it holds. Fails at the time limit, or at once when every call has
+  // returned and nothing more can appear.
+  void waitFor(const std::function<bool()>& done, const std::string& what) {
+    const ULONGLONG end = GetTickCount64() + limitMs();
+    for (;;) {
+      if (done()) return;
+      if (d_.calls_.finished()) {
+        throw Failure("ShowTarnel returned while waiting for " + what +
+                      "; windows still open:" + describeOpenWindows());
+      }
+      if (GetTickCount64() >= end) {
+        throw Failure("no " + what + " within " + std::to_string(limitMs() / 1000) +
+                      " s; windows open:" + describeOpenWindows());
+      }
+      Sleep(10);
+    }
+  }
+
+  HWND window() {
+    if (!d_.window_ || !IsWindow(d_.window_)) {
+      throw Failure("no current window: the last `wait` found none, or it has closed");
+    }
+    return d_.window_;
+  }
+
+  HWND control(const std::string& name) {
+    HWND w = window();
+    if (HWND found = findControl(w, name)) return found;
+    std::vector<std::string> names;
+    for (HWND child : descendants(w)) {
+      std::string n = componentName(child);
+      if (!n.empty()) names.push_back(n);
+    }
+    throw Failure("no control " + quote(name) + " in " + className(w) + "; it has " +
+                  describeTexts(names));
+  }
+
+  HWND control() { return control(arg(0)); }
+
+  HWND listView() {
+    HWND list = control();
+    if (className(list) != WC_LISTVIEWA) throw Failure(arg(0) + " is a " + className(list));
+    return list;
+  }
+
+  HWND tabControl() {
+    HWND tabs = control();
+    if (className(tabs) != WC_TABCONTROLA) throw Failure(arg(0) + " is a " + className(tabs));
+    return tabs;
+  }
+
+  void post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!PostMessageW(hwnd, message, wParam, lParam)) {
+      throw Failure("cannot post to the window (error " + std::to_string(GetLastError()) + ")");
+    }
+  }
+
+  void expectEqual(const std::string& what, const std::string& expected,
+                   const std::string& actual) {
+    if (expected != actual) {
+      throw Failure(what + ": expected " + quote(expected) + ", found " + quote(actual));
+    }
+  }
+
+  // ---- commands
+
+  void nothing() {}
+
+  void timeout() { d_.timeoutMs_ = static_cast<DWORD>(number(0) * 1000); }
+
+  // What the class= and caption= options describe, and the visible top-level window
+  // that fits it, or nullptr.
+  std::string describedWindow() const {
+    auto cls = c_.option("class");
+    auto caption = c_.option("caption");
+    std::string what = "window";
+    if (cls) what += " of class " + quote(*cls);
+    if (caption) what += std::string(cls ? " and" : "") + " captioned " + quote(*caption);
+    return what;
+  }
+
+  HWND findDescribedWindow() {
+    auto cls = c_.option("class");
+    auto caption = c_.option("caption");
+    for (HWND hwnd : processWindows()) {
+      if (!IsWindowVisible(hwnd)) continue;
+      if (cls && className(hwnd) != *cls) continue;
+      if (caption && windowText(hwnd) != *caption) continue;
+      return hwnd;
+    }
+    return nullptr;
+  }
+
+  void wait() {
+    HWND found = nullptr;
+    waitFor([&] { return (found = findDescribedWindow()) != nullptr; }, describedWindow());
+    d_.window_ = found;
+    record_.addRaw("window", windowJson(found));
+  }
+
+  void expectNoWindow() {
+    settle();
+    if (HWND found = findDescribedWindow()) {
+      throw Failure("a " + describedWindow() + " is open: " + windowJson(found));
+    }
+  }
+
+  void waitGone() {
+    HWND w = window();
+    std::string what = className(w) + " to close";
+    waitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, what);
+  }
+
+  void box() {
+    HWND found = nullptr;
+    waitFor([&] { return (found = visibleMessageBox()) != nullptr; }, "message box");
+    BoxInfo info = readMessageBox(found);
+    record_.add("caption", info.caption).add("text", info.text).add("style", info.style);
+    record_.add("icon", info.icon).add("buttons", info.buttons);
+    if (auto file = c_.option("screenshot")) saveScreenshot(found, *file);
+
+    std::string press = c_.option("press").value_or(info.buttons == "ok" ? "ok" : "");
+    int id = press.empty() ? 0 : buttonId(press);
+    HWND button = nullptr;
+    for (const auto& [bid, bhwnd] : info.buttonIds) {
+      if (bid == id) button = bhwnd;
+    }
+    if (!button && press.empty() && !info.buttonIds.empty()) {
+      id = info.buttonIds.front().first;
+      button = info.buttonIds.front().second;
+    }
+    record_.add("pressed", button ? windowText(button) : std::string());
+
+    // Checked after reading everything, so that the transcript shows the whole box.
+    std::string failure;
+    auto check = [&](const char* key, const std::string& actual) {
+      auto expected = c_.option(key);
+      if (expected && *expected != actual && failure.empty()) {
+        failure = std::string("box ") + key + ": expected " + quote(*expected) + ", found " +
+                  quote(actual);
+      }
+    };
+    check("caption", info.caption);
+    check("text", info.text);
+    if (auto style = c_.option("style");
+        style && parseLong(*style) != static_cast<long>(info.style)) {
+      if (failure.empty()) {
+        failure = "box style: expected " + *style + ", found " + std::to_string(info.style) +
+                  " (icon " + info.icon + ", buttons " + info.buttons + ")";
+      }
+    }
+    if (!button) failure = "the box has no " + press + " button";
+    if (button)
+      post(found, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    if (!failure.empty()) throw Failure(failure + " (box " + quote(info.text) + ")");
+    ULONGLONG t0 = GetTickCount64();
+    waitFor([&] { return !IsWindow(found) || !IsWindowVisible(found); }, "box to close");
+    record_.add("closing", static_cast<long long>(GetTickCount64() - t0));
+  }
+
+  void settle() {
+    if (!d_.calls_.running()) return;
+    if (!d_.hook_) throw Failure("no message hook on the calling thread, so no way to settle");
+    long sequence = ++d_.settleSequence_;
+    int call = d_.calls_.startedCount();
+    PostThreadMessageW(d_.uiThread_, settleMessage(), static_cast<WPARAM>(sequence), 0);
+    const ULONGLONG end = GetTickCount64() + limitMs();
+    while (settledUpTo < sequence && d_.calls_.running() && d_.calls_.startedCount() == call) {
+      if (GetTickCount64() >= end) {
+        throw Failure("the calling thread did not come back to its message loop within " +
+                      std::to_string(limitMs() / 1000) + " s");
+      }
+      Sleep(5);
+    }
+  }
+
+  void expectNoBox() {
+    settle();
+    if (HWND found = visibleMessageBox()) {
+      BoxInfo info = readMessageBox(found);
+      throw Failure("a message box is open: " + quote(info.caption) + " " + quote(info.text));
+    }
+  }
+
+  void click() { post(control(), BM_CLICK, 0, 0); }
+
+  void type() {
+    HWND target = control();
+    for (wchar_t unit : toWide(arg(1))) post(target, WM_CHAR, unit, 1);
+  }
+
+  void key() {
+    HWND target = control();
+    UINT vk = *virtualKeyCode(arg(1));
+    LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+    post(target, WM_KEYDOWN, vk, scan | 1);
+    post(target, WM_KEYUP, vk, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+  }
+
+  void doubleClick() {
+    HWND list = listView();
+    RECT client{};
+    GetClientRect(list, &client);
+    POINT p{};
+    if (auto at = c_.option("at")) {
+      size_t comma = at->find(',');
+      p = {parseLong(at->substr(0, comma)), parseLong(at->substr(comma + 1))};
+    } else if (auto row = c_.option("row")) {
+      int r = static_cast<int>(parseLong(*row));
+      if (r >= listRowCount(list)) throw Failure("the list has no row " + *row);
+      RECT item = listItemRect(list, r);
+      p = {item.left + std::min<LONG>(20, (item.right - item.left) / 2),
+           (item.top + item.bottom) / 2};
+    } else {
+      // Below the last row, or below the header of an empty list.
+      int rows = listRowCount(list);
+      p = {10, rows ? listItemRect(list, rows - 1).bottom + 4 : listHeaderHeight(list) + 4};
+      if (p.y >= client.bottom) throw Failure("the list has no empty area left to click");
+    }
+    record_.addRaw("at", jsonArray({std::to_string(p.x), std::to_string(p.y)}));
+    post(list, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(p));
+    post(list, WM_LBUTTONUP, 0, pointParam(p));
+    post(list, WM_LBUTTONDBLCLK, MK_LBUTTON, pointParam(p));
+    post(list, WM_LBUTTONUP, 0, pointParam(p));
+  }
+
+  void select() {
+    HWND list = listView();
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = 0;
+    ask(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    if (arg(1) == "none") return;
+    int row = static_cast<int>(number(1));
+    if (row >= listRowCount(list)) throw Failure("the list has no row " + arg(1));
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    ask(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+  }
+
+  void selectTab() {
+    HWND tabs = tabControl();
+    int index = static_cast<int>(number(1));
+    if (index >= static_cast<int>(tabTexts(tabs).size())) throw Failure("no tab " + arg(1));
+    HWND parent = GetParent(tabs);
+    NMHDR header{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)),
+                 static_cast<UINT>(TCN_SELCHANGING)};
+    if (ask(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header))) {
+      throw Failure("the window refused to leave the current tab");
+    }
+    ask(tabs, TCM_SETCURSEL, index, 0);
+    header.code = static_cast<UINT>(TCN_SELCHANGE);
+    ask(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+  }
+
+  void close() {
+    if (c_.option("via").value_or("close-box") == "message") {
+      post(window(), WM_CLOSE, 0, 0);
+    } else {
+      post(window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+  }
+
+  void dump() {
+    settle();
+    HWND w = window();
+    record_.addRaw("window", windowJson(w));
+    std::vector<std::string> controls;
+    for (HWND child : descendants(w)) {
+      JsonObject o;
+      std::string cls = className(child);
+      o.add("name", componentName(child)).add("class", cls).add("text", windowText(child));
+      o.add("id", GetDlgCtrlID(child)).addRaw("rect", rectJson(rectInClient(child, w)));
+      o.add("visible", IsWindowVisible(child) != FALSE)
+          .add("enabled", IsWindowEnabled(child) != FALSE);
+      if (cls == WC_LISTVIEWA) {
+        std::vector<std::string> columns, rows;
+        auto cols = listColumns(child);
+        for (const auto& col : cols) {
+          columns.push_back(JsonObject().add("text", col.text).add("width", col.width).str());
+        }
+        for (int r = 0, n = listRowCount(child); r < n; ++r) {
+          rows.push_back(textsJson(listRow(child, r, static_cast<int>(cols.size()))));
+        }
+        o.addRaw("columns", jsonArray(columns)).addRaw("rows", jsonArray(rows));
+        o.addRaw("selected", intsJson(listSelection(child)));
+      } else if (cls == WC_TABCONTROLA) {
+        o.addRaw("tabs", textsJson(tabTexts(child))).add("selected", tabSelection(child));
+      }
+      controls.push_back(o.str());
+    }
+    record_.addRaw("controls", jsonArray(controls));
+  }
+
+  void saveScreenshot(HWND hwnd, const std::string& file) {
+    Picture picture = captureWindow(hwnd);
+    if (picture.rgb.empty()) throw Failure("the window has no pixels to save");
+    writeFile(file, encodePng(static_cast<uint32_t>(picture.width),
+                              static_cast<uint32_t>(picture.height), picture.rgb));
+    record_.add("file", file).add("width", picture.width).add("height", picture.height);
+  }
+
+  void screenshot() {
+    settle();
+    saveScreenshot(window(), arg(0));
+  }
+
+  void expectCaption() {
+    settle();
+    expectEqual("caption of " + className(window()), arg(0), windowText(window()));
+  }
+
+  void expectText() {
+    settle();
+    expectEqual("text of " + arg(0), arg(1), windowText(control()));
+  }
+
+  void expectFlag(bool actual, const char* what) {
+    bool expected = c_.args.size() < 2 || arg(1) == "yes";
+    if (expected != actual) {
+      throw Failure(arg(0) + " is " + (actual ? "" : "not ") + what + ", expected " +
+                    (expected ? "" : "not ") + what);
+    }
+  }
+
+  void expectVisible() {
+    settle();
+    expectFlag(IsWindowVisible(control()) != FALSE, "visible");
+  }
+
+  void expectEnabled() {
+    settle();
+    expectFlag(IsWindowEnabled(control()) != FALSE, "enabled");
+  }
+
+  void expectRect() {
+    settle();
+    Rect r = rectInClient(control(), window());
+    std::string actual = std::to_string(r.x) + " " + std::to_string(r.y) + " " +
+                         std::to_string(r.width) + " " + std::to_string(r.height);
+    std::string expected = arg(1) + " " + arg(2) + " " + arg(3) + " " + arg(4);
+    expectEqual("rectangle (x y width height) of " + arg(0), expected, actual);
+  }
+
+  void expectRows() {
+    settle();
+    HWND list = listView();
+    int rows = listRowCount(list);
+    if (rows != number(1)) {
+      std::string shown;
+      auto columns = static_cast<int>(listColumns(list).size());
+      for (int r = 0; r < rows; ++r) shown += "\n    " + describeTexts(listRow(list, r, columns));
+      throw Failure(arg(0) + ": expected " + arg(1) + " rows, found " + std::to_string(rows) +
+                    shown);
+    }
+  }
+
+  void expectRow() {
+    settle();
+    HWND list = listView();
+    int row = static_cast<int>(number(1));
+    if (row >= listRowCount(list)) {
+      throw Failure(arg(0) + " has " + std::to_string(listRowCount(list)) + " rows, no row " +
+                    arg(1));
+    }
+    std::vector<std::string> expected;
+    for (size_t i = 2; i < c_.args.size(); ++i) expected.push_back(arg(i));
+    auto actual = listRow(list, row, static_cast<int>(listColumns(list).size()));
+    record_.addRaw("row", textsJson(actual));
+    actual.resize(std::max(actual.size(), expected.size()));
+    if (!std::equal(expected.begin(), expected.end(), actual.begin())) {
+      throw Failure(arg(0) + " row " + arg(1) + ": expected " + describeTexts(expected) +
+                    ", found " + describeTexts(actual));
+    }
+  }
+
+  void expectColumn() {
+    settle();
+    auto columns = listColumns(listView());
+    size_t index = static_cast<size_t>(number(1));
+    if (index >= columns.size()) {
+      throw Failure(arg(0) + " has " + std::to_string(columns.size()) + " columns");
+    }
+    expectEqual(arg(0) + " column " + arg(1) + " caption", arg(2), columns[index].text);
+    if (c_.args.size() > 3) {
+      expectEqual(arg(0) + " column " + arg(1) + " width", arg(3),
+                  std::to_string(columns[index].width));
+    }
+  }
+
+  void expectSelected() {
+    settle();
+    HWND target = control();
+    std::string actual;
+    if (className(target) == WC_TABCONTROLA) {
+      int current = tabSelection(target);
+      actual = current < 0 ? "none" : std::to_string(current);
+    } else {
+      auto rows = listSelection(listView());
+      for (int r : rows) {
+        if (!actual.empty()) actual += ' ';
+        actual += std::to_string(r);
+      }
+      if (actual.empty()) actual = "none";
+    }
+    expectEqual("selection of " + arg(0), arg(1), actual);
+  }
+
+  void expectTabs() {
+    settle();
+    std::vector<std::string> expected;
+    for (size_t i = 1; i < c_.args.size(); ++i) expected.push_back(arg(i));
+    auto actual = tabTexts(tabControl());
+    if (expected != actual) {
+      throw Failure("tabs of " + arg(0) + ": expected " + describeTexts(expected) + ", found " +
+                    describeTexts(actual));
+    }
+  }
+
+  void expectReturn() {
+    long expected = c_.args.empty() ? 1 : number(0);
+    auto value = d_.calls_.result(d_.nextResult_, limitMs());
+    if (!value) {
+      throw Failure("ShowTarnel call " + std::to_string(d_.nextResult_ + 1) +
+                    " did not return within " + std::to_string(limitMs() / 1000) +
+                    " s; windows open:" + describeOpenWindows());
+    }
+    record_.add("call", static_cast<int>(++d_.nextResult_)).add("value", *value);
+    if (*value != expected) {
+      throw Failure("ShowTarnel returned " + std::to_string(*value) + ", expected " +
+                    std::to_string(expected));
+    }
+  }
+
+  // Debugger output is not readable from inside the process: these only go into the
+  // transcript, and the scenario runner checks them against what the debugger channel saw.
+  void expectDebug() {
+    if (auto part = c_.option("contains")) {
+      record_.add("contains", *part);
+    } else {
+      record_.add("text", arg(0));
+    }
+  }
+
+  void rejectDebug() { record_.add("contains", arg(0)); }
+
+  Driver& d_;
+  const Command& c_;
+  JsonObject& record_;
+};
+
+// ---------------------------------------------------------------------------------------
+
+Driver::Driver(Script script, Transcript& transcript, CallLog& calls, DWORD uiThread)
+    : script_(std::move(script)), transcript_(transcript), calls_(calls), uiThread_(uiThread) {}
+
+Driver::~Driver() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void Driver::start() {
+  started_ = GetTickCount64();
+  settleMessage();
+  hook_ = SetWindowsHookExW(WH_GETMESSAGE, getMessageHook, nullptr, uiThread_);
+  thread_ = std::thread([this] { run(); });
+}
+
+bool Driver::finish() {
+  if (thread_.joinable()) thread_.join();
+  if (hook_) UnhookWindowsHookEx(hook_);
+  hook_ = nullptr;
+  return passed_;
+}
+
+void Driver::execute(const Command& command) {
+  JsonObject record;
+  record.add("line", command.line).add("cmd", command.name);
+  const ULONGLONG begin = GetTickCount64();
+  record.add("ms", static_cast<long long>(begin - started_));
+  try {
+    Steps(*this, command, record).run();
+  } catch (const std::exception& e) {
+    transcript_.write(record.add("ok", false).add("error", e.what()).str());
+    failAndExit(&command, e.what());
+  }
+  record.add("took", static_cast<long long>(GetTickCount64() - begin));
+  transcript_.write(record.add("ok", true).str());
+}
+
+void Driver::run() {
+  for (const Command& command : script_.commands) execute(command);
+  // The script is over: whatever call is still running must come to its end by itself.
+  const ULONGLONG end = GetTickCount64() + timeoutMs_;
+  while (!calls_.finished()) {
+    if (GetTickCount64() >= end) {
+      failAndExit(nullptr, "the script has ended but ShowTarnel has not returned; windows open:" +
+                               describeOpenWindows());
+    }
+    Sleep(10);
+  }
+  transcript_.write(JsonObject().add("event", "end").add("passed", true).str());
+  passed_ = true;
+}
+
+void Driver::failAndExit(const Command* command, const std::string& message) {
+  std::string where =
+      command ? "line " + std::to_string(command->line) + ": " + command->source + "\n  "
+              : std::string();
+  std::string text = "scenario failed: " + where + message + "\n";
+  transcript_.write(
+      JsonObject().add("event", "end").add("passed", false).add("error", message).str());
+  fflush(stdout);
+  fwrite(text.data(), 1, text.size(), stderr);
+  fflush(stderr);
+  // The library's windows may still be open on the calling thread, waiting for a user
+  // who is not coming: end the process here rather than unwind it.
+  TerminateProcess(GetCurrentProcess(), 1);
+  for (;;) Sleep(INFINITE);
+}
+
+}  // namespace risview::host

@@ -1,0 +1,90 @@
+// The scenario driver: a thread of its own that plays a script against the windows the
+// library shows while the host's calling thread sits inside ShowTarnel. It acts only
+// through window messages and Win32 queries, and writes what it sees as JSON lines.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/script.h"
+
+namespace risview::host {
+
+// The calls of the host, as the calling thread makes them and the driver waits for them.
+class CallLog {
+ public:
+  explicit CallLog(int planned) : planned_(planned) {}
+  void started();
+  void returned(int value);
+  // The result of call `index` (from 0), waiting at most `ms`; nullopt when it has not
+  // returned by then.
+  std::optional<int> result(size_t index, DWORD ms);
+  bool running() const;
+  // Every planned call has returned.
+  bool finished() const;
+  int startedCount() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  int planned_;
+  int started_ = 0;
+  std::vector<int> results_;
+};
+
+// One JSON object per line, written by both threads.
+class Transcript {
+ public:
+  explicit Transcript(const std::wstring& path);
+  ~Transcript();
+  bool isOpen() const { return file_ != nullptr; }
+  void write(const std::string& jsonLine);
+
+ private:
+  std::mutex mutex_;
+  FILE* file_ = nullptr;
+};
+
+class Driver {
+ public:
+  Driver(Script script, Transcript& transcript, CallLog& calls, DWORD uiThread);
+  ~Driver();
+  // Starts the thread. Call before the first ShowTarnel.
+  void start();
+  // Waits for the script's end; true when every command passed. A failing command does
+  // not come back here: it reports and ends the process (the library's windows may still
+  // be open on the calling thread).
+  bool finish();
+
+ private:
+  void run();
+  void execute(const Command& command);
+  [[noreturn]] void failAndExit(const Command* command, const std::string& message);
+
+  Script script_;
+  Transcript& transcript_;
+  CallLog& calls_;
+  DWORD uiThread_;
+  std::thread thread_;
+  bool passed_ = false;
+
+  // State of the running script.
+  HWND window_ = nullptr;  // the window the last `wait` found
+  DWORD timeoutMs_ = 20000;
+  size_t nextResult_ = 0;
+  HHOOK hook_ = nullptr;
+  long settleSequence_ = 0;
+  ULONGLONG started_ = 0;
+
+  class Steps;
+  friend class Steps;
+};
+
+}  // namespace risview::host

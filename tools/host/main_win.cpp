@@ -1,0 +1,224 @@
+// risview-host: loads the library the way a hospital program does and calls ShowTarnel,
+// optionally with a scenario driver playing a script against the windows it shows.
+//
+//   risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null]
+//                [--script FILE --transcript FILE] [CLINIC [HOSPITAL]]
+//
+// The numbers are converted to code page 936, as a hospital program holds them; a null
+// flag passes a null pointer whatever the position holds.
+//
+// Exit status: 0 when every call returned (and the scenario passed), 1 when the scenario
+// failed, 2 when the library, its export or the script could not be used.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/driver_win.h"
+#include "host/json.h"
+#include "host/script.h"
+#include "host/ui_win.h"
+
+namespace {
+
+using risview::host::CallArgs;
+using risview::host::toUtf8;
+using risview::host::toWide;
+
+using ShowTarnelFn = unsigned char(__stdcall*)(const char* clinicId, const char* hospitalId);
+
+constexpr const char* kUsage =
+    "usage: risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null]\n"
+    "                    [--script FILE --transcript FILE] [CLINIC [HOSPITAL]]\n"
+    "Calls ShowTarnel(CLINIC, HOSPITAL) of the library (default: risview.dll beside this\n"
+    "program) N times; with a script, a driver thread plays it against the windows.\n"
+    "--clinic-null and --hospital-null pass null pointers (\"\" keeps CLINIC's place).\n";
+
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "risview-host: %s\n%s", message.c_str(), kUsage);
+  return 2;
+}
+
+std::string lastErrorText() {
+  DWORD code = GetLastError();
+  wchar_t* text = nullptr;
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string out = text ? toUtf8(text) : std::string();
+  LocalFree(text);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return "error " + std::to_string(code) + (out.empty() ? "" : ": " + out);
+}
+
+std::wstring besideThisProgram(const wchar_t* fileName) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(n);
+  size_t slash = path.find_last_of(L"\\/");
+  return (slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1)) + fileName;
+}
+
+std::optional<std::string> readFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+// A hospital program holds its texts in the system's 8-bit code page; the library expects 936.
+std::string toCp936(const std::wstring& text) {
+  if (text.empty()) return {};
+  int n = WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+struct Options {
+  std::wstring dll;
+  std::optional<std::wstring> script, transcript;
+  int calls = 1;
+  bool callsGiven = false;
+  CallArgs args{std::string(), std::string()};
+};
+
+// Returns an exit status when the command line cannot be used.
+std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
+  std::vector<std::wstring> positional;
+  bool clinicNull = false, hospitalNull = false;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring a = argv[i];
+    auto value = [&]() -> std::optional<std::wstring> {
+      if (i + 1 >= argc) return std::nullopt;
+      return std::wstring(argv[++i]);
+    };
+    if (a == L"--help" || a == L"-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (a == L"--dll" || a == L"--script" || a == L"--transcript" || a == L"--calls") {
+      auto v = value();
+      if (!v) return usageError(toUtf8(a) + " needs a value");
+      if (a == L"--dll") o.dll = *v;
+      if (a == L"--script") o.script = *v;
+      if (a == L"--transcript") o.transcript = *v;
+      if (a == L"--calls") {
+        o.calls = _wtoi(v->c_str());
+        o.callsGiven = true;
+        if (o.calls < 1) return usageError("--calls needs a number of at least 1");
+      }
+    } else if (a == L"--clinic-null") {
+      clinicNull = true;
+    } else if (a == L"--hospital-null") {
+      hospitalNull = true;
+    } else if (a.rfind(L"--", 0) == 0) {
+      return usageError("unknown option " + toUtf8(a));
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() > 2) return usageError("at most two numbers: CLINIC and HOSPITAL");
+  if (positional.size() > 0) o.args.clinicId = toUtf8(positional[0]);
+  if (positional.size() > 1) o.args.hospitalId = toUtf8(positional[1]);
+  // A null pointer whatever the position holds: "" keeps the place of a null CLINIC.
+  if (clinicNull) o.args.clinicId.reset();
+  if (hospitalNull) o.args.hospitalId.reset();
+  if (o.script.has_value() != o.transcript.has_value()) {
+    return usageError("--script and --transcript go together");
+  }
+  if (o.dll.empty()) o.dll = besideThisProgram(L"risview.dll");
+  return std::nullopt;
+}
+
+}  // namespace
+
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  Options options;
+  if (auto status = parseCommandLine(argc, argv, options)) return *status;
+  LocalFree(argv);
+
+  std::vector<CallArgs> calls(static_cast<size_t>(options.calls), options.args);
+  std::optional<risview::host::Script> script;
+  if (options.script) {
+    auto text = readFile(*options.script);
+    if (!text) return usageError("cannot read " + toUtf8(*options.script));
+    try {
+      script = risview::host::parseScript(*text);
+    } catch (const risview::host::ScriptError& e) {
+      std::fprintf(stderr, "%s: %s\n", toUtf8(*options.script).c_str(), e.what());
+      return 2;
+    }
+    auto scripted = script->calls();
+    if (!scripted.empty()) {
+      if (options.callsGiven) return usageError("the script has its own `call` lines");
+      calls = scripted;
+    }
+  }
+
+  HMODULE library = LoadLibraryW(options.dll.c_str());
+  if (!library) {
+    std::fprintf(stderr, "risview-host: cannot load %s (%s)\n", toUtf8(options.dll).c_str(),
+                 lastErrorText().c_str());
+    return 2;
+  }
+  auto showTarnel = reinterpret_cast<ShowTarnelFn>(
+      reinterpret_cast<void*>(GetProcAddress(library, "ShowTarnel")));
+  if (!showTarnel) {
+    std::fprintf(stderr, "risview-host: %s exports no ShowTarnel (%s)\n",
+                 toUtf8(options.dll).c_str(), lastErrorText().c_str());
+    return 2;
+  }
+
+  // The driver posts to this thread's queue, which must exist before it starts.
+  MSG msg;
+  PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+
+  risview::host::CallLog log(static_cast<int>(calls.size()));
+  std::unique_ptr<risview::host::Transcript> transcript;
+  std::unique_ptr<risview::host::Driver> driver;
+  if (script) {
+    transcript = std::make_unique<risview::host::Transcript>(*options.transcript);
+    if (!transcript->isOpen()) return usageError("cannot write " + toUtf8(*options.transcript));
+    driver = std::make_unique<risview::host::Driver>(std::move(*script), *transcript, log,
+                                                     GetCurrentThreadId());
+    driver->start();
+  }
+
+  for (const CallArgs& call : calls) {
+    // The library copies both texts at once; they only need to live through the call.
+    std::optional<std::string> clinic, hospital;
+    if (call.clinicId) clinic = toCp936(toWide(*call.clinicId));
+    if (call.hospitalId) hospital = toCp936(toWide(*call.hospitalId));
+    log.started();
+    unsigned char result =
+        showTarnel(clinic ? clinic->c_str() : nullptr, hospital ? hospital->c_str() : nullptr);
+    log.returned(result);
+    if (transcript) {
+      transcript->write(risview::host::JsonObject()
+                            .add("event", "returned")
+                            .add("call", log.startedCount())
+                            .add("value", static_cast<int>(result))
+                            .str());
+    }
+    std::printf("ShowTarnel returned %d\n", result);
+    std::fflush(stdout);
+  }
+
+  bool passed = driver ? driver->finish() : true;
+  FreeLibrary(library);
+  return passed ? 0 : 1;
+}
