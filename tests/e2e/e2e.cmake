@@ -7,7 +7,7 @@ target_link_libraries(risview_fake PRIVATE risview_core)
 # The export keeps its plain name, as the library's does: no "@8" of the stdcall decoration.
 target_link_options(risview_fake PRIVATE -Wl,--kill-at)
 set_target_properties(risview_fake PROPERTIES OUTPUT_NAME risview PREFIX ""
-  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fake)
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fake ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fake)
 
 if(TARGET risview)
   set(e2e_library $<TARGET_FILE:risview>)

@@ -12,7 +12,7 @@ namespace {
 //   T any word or text   I whole number >= 0   S whole number or "none"   B yes or no
 //   K key name           C text or null        O option-file section word
 // `rest` repeats the last kind any number of times.
-struct Spec {
+struct Grammar {
   const char* name;
   const char* required;
   const char* optional;
@@ -20,8 +20,8 @@ struct Spec {
   std::set<std::string> options;
 };
 
-const std::vector<Spec>& specs() {
-  static const std::vector<Spec> all = {
+const std::vector<Grammar>& grammars() {
+  static const std::vector<Grammar> all = {
       {"fixture", "T", "", false, {}},
       {"options", "O", "OO", false, {}},
       {"call", "CC", "", false, {}},
@@ -58,8 +58,8 @@ const std::vector<Spec>& specs() {
   return all;
 }
 
-const Spec* findSpec(std::string_view name) {
-  for (const auto& s : specs()) {
+const Grammar* findGrammar(std::string_view name) {
+  for (const auto& s : grammars()) {
     if (name == s.name) return &s;
   }
   return nullptr;
@@ -293,15 +293,15 @@ Script parseScript(std::string_view text) {
     command.name = tokens[0].value.text;
     command.source = std::string(line);
     while (!command.source.empty() && command.source.back() == '\r') command.source.pop_back();
-    const Spec* spec = findSpec(command.name);
-    if (!spec) throw ScriptError(number, "unknown command \"" + command.name + "\"");
+    const Grammar* grammar = findGrammar(command.name);
+    if (!grammar) throw ScriptError(number, "unknown command \"" + command.name + "\"");
     for (size_t k = 1; k < tokens.size(); ++k) {
       Token& t = tokens[k];
       if (t.key.empty()) {
         command.args.push_back(std::move(t.value));
         continue;
       }
-      if (!spec->options.count(t.key)) {
+      if (!grammar->options.count(t.key)) {
         throw ScriptError(number, command.name + ": unknown option \"" + t.key + "\"");
       }
       if (command.options.count(t.key)) {
@@ -310,17 +310,17 @@ Script parseScript(std::string_view text) {
       checkOption(t.key, t.value.text, command.name, number);
       command.options[t.key] = t.value.text;
     }
-    std::string kinds = std::string(spec->required) + spec->optional;
-    size_t required = std::char_traits<char>::length(spec->required);
-    if (command.args.size() < required || (!spec->rest && command.args.size() > kinds.size())) {
+    std::string kinds = std::string(grammar->required) + grammar->optional;
+    size_t required = std::char_traits<char>::length(grammar->required);
+    if (command.args.size() < required || (!grammar->rest && command.args.size() > kinds.size())) {
       std::string count = std::to_string(required);
-      if (spec->rest) {
+      if (grammar->rest) {
         count = "at least " + count;
       } else if (kinds.size() != required) {
         count += " to " + std::to_string(kinds.size());
       }
       throw ScriptError(number, command.name + ": takes " + count + " argument" +
-                                    (kinds.size() == 1 && !spec->rest ? "" : "s") + ", not " +
+                                    (kinds.size() == 1 && !grammar->rest ? "" : "s") + ", not " +
                                     std::to_string(command.args.size()));
     }
     for (size_t k = 0; k < command.args.size(); ++k) {
