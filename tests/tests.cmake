@@ -45,3 +45,8 @@ if(WIN32)
 else()
   gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+if(WIN32 AND TARGET risview)
+  add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-exports
+    $<TARGET_FILE:risview> ${CMAKE_OBJDUMP})
+endif()
