@@ -42,13 +42,13 @@ struct Font {
   bool operator==(const Font&) const = default;
 };
 
-// Colours: an RGB value, or one of the system's colours.
+// Colours: an RGB value, one of the system's colours, or the parent's.
 struct Color {
-  enum class System { None, Window, ButtonFace, AppWorkspace, WindowText };
-  uint32_t rgb = 0xFFFFFF;  // 0x00BBGGRR
-  System system = System::None;
+  enum class System { Rgb, ParentColor, Window, ButtonFace, AppWorkspace, WindowText };
+  uint32_t rgb = 0;  // 0x00BBGGRR, with System::Rgb
+  System system = System::ParentColor;
   static Color fromRgb(uint8_t r, uint8_t g, uint8_t b) {
-    return {uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16, System::None};
+    return {uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16, System::Rgb};
   }
   static Color of(System s) { return {0, s}; }
 };
@@ -78,7 +78,7 @@ struct ComponentDesc {
   Anchors anchors;
   bool flat = false;
   bool raisedInnerLoweredOuterBevel = false;
-  Color color = Color::of(Color::System::None);
+  Color color = Color::of(Color::System::ParentColor);
   std::vector<ListColumn> columns;  // list views
 };
 

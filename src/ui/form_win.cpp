@@ -12,10 +12,12 @@ constexpr wchar_t kNameProperty[] = L"RisviewName";
 constexpr wchar_t kPanelClass[] = L"TPanel";
 constexpr int kFirstControlId = 100;
 
-COLORREF colorOf(const Color& c, COLORREF fallback) {
+COLORREF colorOf(const Color& c, COLORREF parent) {
   switch (c.system) {
-    case Color::System::None:
-      return c.rgb == 0 && fallback != 0 ? fallback : c.rgb;
+    case Color::System::Rgb:
+      return c.rgb;
+    case Color::System::ParentColor:
+      return parent;
     case Color::System::Window:
       return GetSysColor(COLOR_WINDOW);
     case Color::System::ButtonFace:
@@ -25,7 +27,7 @@ COLORREF colorOf(const Color& c, COLORREF fallback) {
     case Color::System::WindowText:
       return GetSysColor(COLOR_WINDOWTEXT);
   }
-  return fallback;
+  return parent;
 }
 
 void registerClasses(HINSTANCE instance, const std::wstring& formClass) {
@@ -105,6 +107,9 @@ FormWindow::~FormWindow() {
 
 HFONT FormWindow::font(const Font& f) {
   const Font& use = f.face.empty() ? desc_.font : f;
+  for (const auto& [known, handle] : fonts_) {
+    if (known == use) return handle.get();
+  }
   LOGFONTW lf{};
   lf.lfHeight = -use.height;
   lf.lfWeight = use.bold ? FW_BOLD : FW_NORMAL;
@@ -112,8 +117,8 @@ HFONT FormWindow::font(const Font& f) {
   lf.lfQuality = DEFAULT_QUALITY;
   std::wstring face = win::widen(use.face);
   wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-  fonts_.emplace_back(CreateFontIndirectW(&lf));
-  return fonts_.back().get();
+  fonts_.emplace_back(use, win::unique_font(CreateFontIndirectW(&lf)));
+  return fonts_.back().second.get();
 }
 
 void FormWindow::createControls() {

@@ -56,7 +56,7 @@ class FormWindow {
   HWND hwnd_ = nullptr;
   std::map<std::string, HWND> controls_;
   std::vector<ATOM> atoms_;
-  std::vector<win::unique_font> fonts_;
+  std::vector<std::pair<Font, win::unique_font>> fonts_;  // one handle per distinct font
   win::unique_brush background_;
   std::map<std::string, std::function<void()>> clicks_, dblClicks_;
   std::map<std::string, std::function<bool(wchar_t)>> keyPresses_;
