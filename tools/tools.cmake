@@ -6,6 +6,7 @@ add_library(risview_host_script STATIC
   ${CMAKE_SOURCE_DIR}/tools/host/json.cpp
   ${CMAKE_SOURCE_DIR}/tools/host/png.cpp)
 target_include_directories(risview_host_script PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+target_link_libraries(risview_host_script PUBLIC risview_core)
 
 if(WIN32)
   add_executable(risview-host

@@ -1,5 +1,7 @@
 #include "host/script.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <set>
@@ -75,24 +77,6 @@ std::optional<long> parseNumber(std::string_view text) {
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
   return value;
-}
-
-void appendUtf8(std::string& out, unsigned long cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 struct Token {
@@ -175,7 +159,7 @@ std::vector<Token> tokenize(std::string_view line, int number) {
                 cp > 0x10FFFF) {
               fail("bad character code \\u{" + std::string(hex) + "}");
             }
-            appendUtf8(token.value.text, cp);
+            appendUtf8(token.value.text, static_cast<char32_t>(cp));
             i = close + 1;
             break;
           }
