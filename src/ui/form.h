@@ -53,6 +53,13 @@ struct Color {
   static Color of(System s) { return {0, s}; }
 };
 
+enum class Cursor { Default, Sheet, HandPoint };
+
+struct ScrollRange {
+  int horizontal = 0, vertical = 0;
+  bool operator==(const ScrollRange&) const = default;
+};
+
 struct ListColumn {
   std::string caption;
   int width = 0;
@@ -80,6 +87,22 @@ struct ComponentDesc {
   bool raisedInnerLoweredOuterBevel = false;
   Color color = Color::of(Color::System::ParentColor);
   std::vector<ListColumn> columns;  // list views
+
+  // Report sheets.
+  bool enabled = true;
+  bool readOnly = false;  // edits and rich-text boxes
+  bool border = false;    // edits and rich-text boxes; the sheets' have none
+  bool autoSize = false;  // labels: width and height follow the text
+  bool transparent = false;
+  int penWidth = 1;      // shapes
+  bool stretch = false;  // pictures: drawn at the control's size
+  bool centerPicture = false;
+  Cursor cursor = Cursor::Default;
+  ScrollRange scrollRange;  // scroll boxes
+  // Pictures: the file shown, with its natural size from the file's header. The pixels are
+  // decoded where the picture is drawn, at the size it is drawn.
+  std::string file;
+  int pictureWidth = 0, pictureHeight = 0;
 };
 
 enum class Position { Designed, ScreenCenter };
