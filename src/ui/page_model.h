@@ -62,6 +62,8 @@ class PageModel {
   const std::deque<Component>& components() const { return components_; }
   std::vector<const Component*> children(std::string_view parent) const;
 
+  // Gives every auto-sized label the size of its design-time text, as the platform draws it.
+  void sizeLabels(const TextMetrics& metrics);
   // A label's text; an auto-sized label takes the width and height of its text.
   void setText(std::string_view name, std::string text, const TextMetrics& metrics);
   // Puts a label in the middle of a line: left = line left + (line width - label width) / 2,

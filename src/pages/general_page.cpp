@@ -1,0 +1,337 @@
+#include "pages/general_page.h"
+
+#include <exception>
+#include <stdexcept>
+#include <vector>
+
+#include "content/age_text.h"
+#include "content/page_foot.h"
+#include "content/signatures.h"
+#include "forms/page_forms.h"
+#include "platform/text.h"
+
+namespace risview::pages {
+
+namespace {
+
+constexpr std::string_view kImagesStatement =
+    "Select ImageFileName from RIS_REPORT_IMG                        where RequisitionID =";
+
+// Header and foot of a continuation sheet repeat the first sheet's controls above the
+// header rule and from just above the signature line down.
+constexpr int kFootAllowance = 10;
+constexpr int kSheetGap = 20;
+constexpr int kScrollPerSheet = 1200;
+
+std::string sexText(const std::string& code) {
+  if (code == "M") return "男";
+  if (code == "F") return "女";
+  return "不祥";
+}
+
+}  // namespace
+
+TMyPrntPage::TMyPrntPage(const data::Query& row, PageContext& context)
+    : TPrntPage(forms::generalPageForm()), context_(context), query_(context.con) {
+  model_.sizeLabels(context.metrics);
+  try {
+    build(ReportRow(row));
+  } catch (const std::exception&) {
+    // Whatever stops the page from being filled drops it; nothing is shown to the user.
+    PageBuilt = false;
+  }
+  query_.close();
+}
+
+void TMyPrntPage::setValue(const char* label, std::string text, const char* line) {
+  model_.setText(label, std::move(text), context_.metrics);
+  model_.centreOver(label, line);
+}
+
+void TMyPrntPage::build(const ReportRow& row) {
+  ReportID = row.text("ReportID");
+  RequisitionID = row.text("RequisitionID");
+  EditOrder = row.integer("EditOrder");
+  CurrentModality = row.text("Modality");
+
+  fillPatientLine(row);
+  fillNumberLine(row);
+
+  const std::string emergency = row.text("Emergency");
+  content::PageFoot foot =
+      content::LoadPageFoot(content::PageKind::General, context_.services.env, emergency);
+  model_.at("Label1").caption = foot.text;
+  model_.hide("Label3");
+  const bool urgent = content::IsEmergency(emergency);
+
+  model_.at("RichEdit11").caption = row.text("EaxmDesc");
+  model_.at("Edit12").caption = row.text("Examdate");
+  model_.at("RichEdit12").caption = row.text("EaxmTechnic");
+  model_.at("RichEdit4").caption = row.text("ImageFinding");
+  model_.at("RichEdit5").caption = row.text("Impression");
+
+  if (!fillSignatures(urgent)) return;
+
+  if (CurrentModality == "OT") relayoutForOT();
+  for (const char* name :
+       {"RichEdit11", "Edit12", "RichEdit12", "RichEdit4", "RichEdit5", "Edit25", "Edit26"}) {
+    auto& c = model_.at(name);
+    c.enabled = true;
+    c.readOnly = true;
+  }
+  model_.setText("Label24", "影像科检查诊断报告", context_.metrics);
+  for (const char* name : {"Label24", "Label8", "Label9"}) model_.centreOn(name, "Paper");
+  if (CurrentModality == "XA") relayoutForXA();
+
+  PlaceReportImages();
+}
+
+void TMyPrntPage::fillPatientLine(const ReportRow& row) {
+  setValue("L_Name", row.text("PTN_NAME"), "Shape3");
+  setValue("L_Sex", sexText(row.text("SEX")), "Shape4");
+  setValue("L_Old", content::AgeText(row.text("BIRTH"), context_.services), "Shape5");
+  setValue("L_PatientID", row.text("PATIENT_ID"), "Shape8");
+  setValue("L_BedID", row.text("SickbedID"), "Shape7");
+  setValue("L_Depart", row.text("ReqDepartment"), "Shape6");
+}
+
+void TMyPrntPage::fillNumberLine(const ReportRow& row) {
+  const std::string hospitalId = row.text("HospitalID");
+  const std::string clinicId = row.text("ClinicID");
+  if (!hospitalId.empty()) {
+    model_.setText("Label37", "住院号", context_.metrics);
+    setValue("L_HispitalID", hospitalId, "Shape9");
+    if (!trim(model_.at("L_BedID").caption).empty()) {
+      for (const char* name : {"Label6", "L_BedID", "Shape7"}) model_.show(name);
+    }
+  } else if (!clinicId.empty()) {
+    model_.setText("Label37", "门诊号", context_.metrics);
+    setValue("L_HispitalID", clinicId, "Shape9");
+    for (const char* name : {"Label6", "L_BedID", "Shape7"}) model_.hide(name);
+  } else {
+    for (const char* name : {"Label37", "L_HispitalID", "Shape9", "Label6", "L_BedID", "Shape7"}) {
+      model_.hide(name);
+    }
+  }
+}
+
+bool TMyPrntPage::fillSignatures(bool emergency) {
+  content::SignatureResult result =
+      content::FillSignatures(content::PageKind::General, query_, RequisitionID, EditOrder,
+                              emergency, context_.services.locale);
+  if (result.outcome == content::SignatureOutcome::Failed) {
+    throw std::runtime_error("The signature block of the report could not be read");
+  }
+  const content::Signatures& s = result.fields;
+  model_.at("Edit25").caption = s.reportPhysicians;
+  model_.at("Edit26").caption = s.auditPhysicians;
+  model_.at("Edit4").caption = s.reportDate;
+  model_.at("Edit2").caption = s.technicians;
+  if (s.revisionVisible) {
+    for (const char* name : {"Edit1", "Edit3", "Label5", "Label7"}) model_.show(name);
+    model_.at("Edit1").caption = s.revisionUser;
+    model_.at("Edit3").caption = s.revisionDate;
+  }
+  return result.outcome == content::SignatureOutcome::Finished;
+}
+
+void TMyPrntPage::relayoutForOT() {
+  for (const char* name : {"Label38", "Label39", "RichEdit12", "RichEdit11", "Label32", "Edit12"}) {
+    model_.hide(name);
+  }
+  model_.at("Label45").rect.top = model_.at("Label39").rect.top;
+  auto& findings = model_.at("RichEdit4");
+  findings.rect.top = model_.at("RichEdit11").rect.top;
+  findings.rect.height += 96;
+  model_.setText("Label45", "检查所见", context_.metrics);
+}
+
+void TMyPrntPage::relayoutForXA() {
+  auto& m = model_;
+  const ui::Rect& rule = m.at("Shape10").rect;
+  int top = rule.top + rule.height + 16;
+  for (const char* name : {"Label39", "RichEdit11", "Label32", "Edit12"}) m.at(name).rect.top = top;
+  top = m.at("Label39").rect.bottom() + 20;
+  m.at("Label38").rect.top = top;
+  m.at("RichEdit12").rect.top = top;
+  m.at("RichEdit12").rect.height = 52;
+  top = m.at("RichEdit12").rect.bottom() + 10;
+  m.at("Label45").rect.top = top;
+  m.at("RichEdit4").rect.top = top;
+  m.at("RichEdit4").rect.height = 420;
+  top = m.at("RichEdit4").rect.bottom() + 10;
+  m.at("Label30").rect.top = top;
+  m.at("RichEdit5").rect.top = top;
+  // The diagnosis keeps its place; the findings box gives up the gap above it.
+  m.at("RichEdit4").rect.height = 330;
+  m.hide("Shape1");
+  ImageCellSize = 380;
+  ImageRowGap = 1;
+  ImageColumnGap = 10;
+}
+
+// Report images: four cells on the first sheet, six on each continuation sheet. A file
+// that cannot be shown ends the placing quietly; what was placed stays and the page is
+// still shown.
+void TMyPrntPage::PlaceReportImages() {
+  query_.close();
+  query_.setSql(std::string(kImagesStatement) + data::quoted(RequisitionID) +
+                " and ReportID =" + data::quoted(ReportID) +
+                " and EditOrder = " + std::to_string(EditOrder) + " Order BY ImageOrder");
+  try {
+    query_.open();
+    ImageCount = 0;
+    for (int i = 0; !query_.eof() && i < kMaxImages; ++i, query_.next()) {
+      ui::Component& image = model_.create(
+          {.name = model_.uniqueName("Image"), .kind = ui::Kind::Image, .visible = false});
+      const std::string name = image.name;
+      const std::string file = query_.field("ImageFileName").asString();
+      PictureInfo info = context_.pictures.info(file);
+      ++ImageCount;
+      const std::string sheet = PanelForImage(i);
+      ui::Component& placed = model_.at(name);  // creating a sheet may have moved it
+      placed.parent = sheet;
+      placed.visible = true;
+      placed.stretch = true;
+      placed.file = file;
+      placed.pictureWidth = info.width;
+      placed.pictureHeight = info.height;
+      PositionImage(placed, i);
+      FitImageToCell(placed);
+    }
+  } catch (const std::exception&) {
+    // The control of the failing row stays without a sheet and is never shown.
+  }
+  query_.close();
+}
+
+// The sheet of image number index: the first four on Paper, then six on each continuation
+// sheet; every XA image goes to the continuation sheets, two to a sheet, since one 380
+// cell fills the width.
+std::string TMyPrntPage::PanelForImage(int index) {
+  int sheetNumber = 0;
+  if (CurrentModality == "XA") {
+    sheetNumber = index / 2 + 1;
+  } else if (index > 3) {
+    sheetNumber = (index - 4) / 6 + 1;
+  }
+  if (sheetNumber == 0) return "Paper";
+  const std::string name = "Paper" + std::to_string(sheetNumber);
+  if (const ui::Component* found = model_.find(name); found && found->kind == ui::Kind::Panel) {
+    return name;
+  }
+  const ui::Component first = model_.at("Paper");
+  ui::Component sheet = first;
+  sheet.name = name;
+  sheet.caption = " ";
+  sheet.rect.top = first.rect.top + sheetNumber * (first.rect.height + kSheetGap);
+  model_.create(sheet);
+  CopyPaperFrame(name);
+  model_.at("ScrollBox1").scrollRange.vertical = (sheetNumber + 1) * kScrollPerSheet;
+  return name;
+}
+
+void TMyPrntPage::CopyPaperFrame(const std::string& sheet) {
+  const int headerLimit = model_.at("Shape10").rect.top;
+  const int footLimit = model_.at("Label33").rect.top;
+  // Copies are made from a snapshot: creating components may move the originals.
+  std::vector<ui::Component> originals;
+  for (const ui::Component* c : model_.children("Paper")) originals.push_back(*c);
+  for (const ui::Component& c : originals) {
+    const int top = c.rect.top;
+    const bool inFrame = top <= headerLimit || top >= footLimit - kFootAllowance;
+    ui::Component copy{.name = sheet + "_" + c.name,
+                       .kind = c.kind,
+                       .parent = sheet,
+                       .rect = c.rect,
+                       .caption = c.caption,
+                       .font = c.font};
+    switch (c.kind) {
+      case ui::Kind::Label:
+        if (!c.visible || !inFrame) continue;
+        copy.autoSize = c.autoSize;
+        copy.transparent = c.transparent;
+        break;
+      case ui::Kind::Edit:
+        if (!c.visible || !inFrame) continue;
+        break;
+      case ui::Kind::RichEdit:
+        if (!inFrame) continue;
+        copy.color = ui::Color::of(ui::Color::System::Window);
+        break;
+      case ui::Kind::Shape:
+        // No allowance for shapes, and a hidden one becomes a visible line.
+        if (top > headerLimit && top < footLimit) continue;
+        copy.caption.clear();
+        copy.penWidth = c.penWidth;
+        break;
+      default:
+        continue;
+    }
+    model_.create(std::move(copy));
+  }
+}
+
+void TMyPrntPage::PositionImage(ui::Component& image, int index) {
+  const int c = ImageCellSize;
+  const ui::Rect& rule = model_.at("Shape10").rect;
+  int baseTop = rule.top + rule.height + 6 + 10;
+  int row = 0, column = 0;
+  if (CurrentModality == "XA") {
+    // One column of two cells per sheet: the second column would run off the sheet.
+    row = index % 2;
+  } else {
+    int slot = index;
+    if (index >= 4) {
+      baseTop = 180;
+      slot = (index - 4) % 6;
+    }
+    row = slot / 2;
+    column = slot % 2;
+  }
+  image.rect.top = baseTop + row * (c + ImageRowGap);
+  image.rect.left = 130 + column * (c + ImageColumnGap);
+  image.rect.width = c;
+  image.rect.height = c;
+}
+
+// The picture fills its cell along its longer side and sits in the middle along the other.
+// The ratio is held in single precision and the rest worked out in double, so a 400 x 300
+// picture in a 220 cell is 164 high, not 165.
+void TMyPrntPage::FitImageToCell(ui::Component& image) {
+  const double c = ImageCellSize;
+  const int w = image.pictureWidth, h = image.pictureHeight;
+  if (w > h) {
+    const float ratio = static_cast<float>(double(w) / h);
+    const double side = c / ratio;
+    image.rect.width = ImageCellSize;
+    image.rect.height = static_cast<int>(side);
+    image.rect.top += static_cast<int>((c - side) * 0.5);
+  } else {
+    const float ratio = static_cast<float>(double(h) / w);
+    const double side = c / ratio;
+    image.rect.height = ImageCellSize;
+    image.rect.width = static_cast<int>(side);
+    image.rect.left += static_cast<int>((c - side) * 0.5);
+  }
+}
+
+void TMyPrntPage::PaperMouseDown(int y) {
+  DragCounter = 1;
+  DragLastY = y;
+}
+
+int TMyPrntPage::PaperMouseMove(int y, int scrollPosition) {
+  if (DragCounter == 0) return -1;
+  if (++DragCounter < 10) return -1;
+  DragCounter = 1;
+  const int move = y - DragLastY;
+  DragLastY = y;
+  return scrollPosition - move;
+}
+
+void TMyPrntPage::PaperMouseUp() {
+  DragCounter = 0;
+}
+
+}  // namespace risview::pages

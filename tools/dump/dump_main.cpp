@@ -1,0 +1,113 @@
+// risview-dump: loads the report of one request exactly as the preview window does and
+// prints its pages as JSON, for tests, for checking a site's layout without a screen, and
+// for reviewers.
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "data/data_module.h"
+#include "dump/page_json.h"
+#include "platform/picture.h"
+#include "platform/posix_services.h"
+#include "preview/report_loading.h"
+#include "ui/page_model.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: risview-dump --requisition ID [--today YYYY-MM-DD] [--host-exe PATH]\n"
+    "\n"
+    "Loads the report of request ID as the preview window does and prints its pages as\n"
+    "JSON on standard output. Run it in a folder that holds RisOption.ini; ODBCSYSINI\n"
+    "selects the ODBC driver configuration.\n"
+    "\n"
+    "  --today       the date ages are counted to (default: the system's)\n"
+    "  --host-exe    the host program's path; its ini file (the path with its last four\n"
+    "                characters replaced by \".ini\") gives the page foot. Without it\n"
+    "                no host ini file is read and the foot is empty.\n"
+    "\n"
+    "Message boxes are written to standard error as \"messagebox: <caption>: <text>\".\n"
+    "\n"
+    "Text metrics are fixed, so results are the same on any machine: a character below\n"
+    "U+0080 is half the font's pixel height wide (truncated), any other character the full\n"
+    "pixel height; an auto-sized label is as high as its font's pixel height; a rich-text\n"
+    "box wraps at its width with those widths.\n";
+
+class StderrBoxes : public risview::MessageBoxes {
+ public:
+  int show(std::string_view text, std::string_view caption, unsigned, risview::WindowRef) override {
+    std::cerr << "messagebox: " << caption << ": " << text << "\n";
+    return 1;
+  }
+};
+
+class SilentDebug : public risview::DebugOutput {
+ public:
+  void write(std::string_view) override {}
+};
+
+bool parseDate(std::string_view text, risview::LocalDateTime& date) {
+  int y = 0, m = 0, d = 0;
+  char tail = 0;
+  if (std::sscanf(std::string(text).c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3) {
+    return false;
+  }
+  if (m < 1 || m > 12 || d < 1 || d > 31) return false;
+  date = {y, m, d, 0, 0, 0};
+  return true;
+}
+
+int fail(const std::string& message) {
+  std::cerr << "risview-dump: " << message << "\n" << kUsage;
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The ODBC driver manager hands texts to narrow drivers in the locale's character set.
+  if (!std::setlocale(LC_ALL, "C.UTF-8")) std::setlocale(LC_ALL, "");
+
+  std::string requisition;
+  bool haveRequisition = false;
+  risview::posix::PosixEnvironment env;
+  risview::posix::SystemClock clock;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (i + 1 >= argc) return fail("missing value after " + std::string(arg));
+    std::string_view value = argv[++i];
+    if (arg == "--requisition") {
+      requisition = value;
+      haveRequisition = true;
+    } else if (arg == "--today") {
+      risview::LocalDateTime date;
+      if (!parseDate(value, date)) return fail("not a date: " + std::string(value));
+      clock.fixedDate = date;
+    } else if (arg == "--host-exe") {
+      env.executable = value;
+    } else {
+      return fail("unknown option " + std::string(arg));
+    }
+  }
+  if (!haveRequisition) return fail("--requisition is required");
+  const std::string options = env.currentDirectory() + "/RisOption.ini";
+  if (!env.readFile(options)) return fail("no RisOption.ini in " + env.currentDirectory());
+
+  StderrBoxes boxes;
+  SilentDebug debug;
+  risview::posix::FixedLocale locale;
+  risview::Services services{boxes, debug, clock, locale, env, "Risview"};
+  risview::data::TdmRIS dm(services);
+  risview::ui::FixedTextMetrics metrics;
+  risview::Pictures pictures(env);
+  risview::pages::PageContext context{services, dm.con, metrics, pictures};
+  risview::preview::LoadedReport report = risview::preview::LoadReport(requisition, context);
+  std::cout << risview::dump::reportJson(requisition, report).dump(2) << "\n";
+  return 0;
+}

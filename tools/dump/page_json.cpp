@@ -1,0 +1,87 @@
+#include "dump/page_json.h"
+
+namespace risview::dump {
+
+namespace {
+
+const char* kindName(ui::Kind kind) {
+  switch (kind) {
+    case ui::Kind::ScrollBox:
+      return "scrollbox";
+    case ui::Kind::Panel:
+      return "panel";
+    case ui::Kind::Label:
+      return "label";
+    case ui::Kind::Edit:
+      return "edit";
+    case ui::Kind::RichEdit:
+      return "richedit";
+    case ui::Kind::Shape:
+      return "shape";
+    case ui::Kind::Image:
+      return "image";
+    default:
+      return "other";
+  }
+}
+
+}  // namespace
+
+nlohmann::ordered_json componentJson(const ui::Component& c) {
+  nlohmann::ordered_json j;
+  j["name"] = c.name;
+  j["kind"] = kindName(c.kind);
+  j["parent"] = c.parent;
+  j["visible"] = c.visible;
+  j["left"] = c.rect.left;
+  j["top"] = c.rect.top;
+  j["width"] = c.rect.width;
+  j["height"] = c.rect.height;
+  j["text"] = c.caption;
+  j["font"] = {{"face", c.font.face},
+               {"height", c.font.height},
+               {"bold", c.font.bold},
+               {"color", c.font.color}};
+  j["enabled"] = c.enabled;
+  j["readOnly"] = c.readOnly;
+  j["tag"] = c.tag;
+  if (c.kind == ui::Kind::Shape) j["penWidth"] = c.penWidth;
+  if (c.kind == ui::Kind::Image) {
+    j["file"] = c.file;
+    j["pictureWidth"] = c.pictureWidth;
+    j["pictureHeight"] = c.pictureHeight;
+    j["stretch"] = c.stretch;
+  }
+  return j;
+}
+
+nlohmann::ordered_json pageJson(const pages::TPrntPage& page) {
+  nlohmann::ordered_json j;
+  j["class"] = page.className();
+  j["reportId"] = page.ReportID;
+  j["requisitionId"] = page.RequisitionID;
+  j["editOrder"] = page.EditOrder;
+  j["pageBuilt"] = page.PageBuilt;
+  const auto& range = page.model().at("ScrollBox1").scrollRange;
+  j["scrollRange"] = {{"horizontal", range.horizontal}, {"vertical", range.vertical}};
+  auto& components = j["components"] = nlohmann::ordered_json::array();
+  for (const auto& c : page.model().components()) components.push_back(componentJson(c));
+  return j;
+}
+
+nlohmann::ordered_json reportJson(std::string_view requisition,
+                                  const preview::LoadedReport& report) {
+  nlohmann::ordered_json j;
+  j["requisition"] = requisition;
+  j["departmentId"] = report.departmentId;
+  auto& tabs = j["tabs"] = nlohmann::ordered_json::array();
+  for (const auto& tab : report.tabs) {
+    tabs.push_back({{"caption", tab.caption}, {"page", pageJson(*tab.page)}});
+  }
+  if (report.untabbed) j["untabbed"] = pageJson(*report.untabbed);
+  auto& dropped = j["dropped"] = nlohmann::ordered_json::array();
+  for (const auto& id : report.dropped) dropped.push_back({{"reportId", id}});
+  return j;
+}
+
+}  // namespace risview::dump
