@@ -1,0 +1,239 @@
+#include "pages/nm_page.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+
+#include "content/age_text.h"
+#include "content/page_foot.h"
+#include "content/signatures.h"
+#include "forms/page_forms.h"
+
+namespace risview::pages {
+
+namespace {
+
+// The band's boxes by picture count; the Many layout never grows a box beyond the grid's.
+constexpr int kSingleBox = 448, kPairBox = 340, kGridBox = 224;
+constexpr int kPairGap = 3, kGridRowGap = 1, kGridColumnGap = 35;
+constexpr int kManyRowGap = 1, kManyColumnGap = 10;
+// Each picture of a pair gives the findings this much of the band back.
+constexpr int kPairFindingsShift = 50;
+
+}  // namespace
+
+std::string reportImagesStatement(std::string_view requisitionId, std::string_view reportId,
+                                  int32_t editOrder) {
+  return "Select ImageFileName,ImageOrder,ImageText from RIS_REPORT_IMG"
+         "                         where RequisitionID =" +
+         data::quoted(requisitionId) + " and ReportID =" + data::quoted(reportId) +
+         " and EditOrder = " + std::to_string(editOrder) +
+         "  and OnReport = 1  Order BY ImageOrder";
+}
+
+PatientNumber patientNumber(const ReportRow& row) {
+  const std::string hospitalId = row.text("HospitalID");
+  const std::string clinicId = row.text("ClinicID");
+  const std::string examId = row.text("ExamID");
+  if (!hospitalId.empty()) return {"住院号", hospitalId};
+  if (!clinicId.empty()) return {"门诊号", clinicId};
+  if (!examId.empty()) return {"体检号", examId};
+  return {"住院号", ""};
+}
+
+// The centring works on the whole-pixel size just set.
+void FitPictureToBox(ui::Component& picture, int boxWidth, int boxHeight) {
+  const int pw = picture.pictureWidth, ph = picture.pictureHeight;
+  if (pw > ph) {
+    const float scale = static_cast<float>(static_cast<double>(pw) / boxWidth);
+    picture.rect.width = boxWidth;
+    picture.rect.height = static_cast<int>(ph / static_cast<double>(scale));
+    picture.rect.top += (boxHeight - picture.rect.height) / 2;
+  } else {
+    const float scale = static_cast<float>(static_cast<double>(ph) / boxHeight);
+    picture.rect.height = boxHeight;
+    picture.rect.width = static_cast<int>(pw / static_cast<double>(scale));
+    picture.rect.left += (boxWidth - picture.rect.width) / 2;
+  }
+}
+
+TNMPrntPage::TNMPrntPage(const data::Query& row, PageContext& context)
+    : TPrntPage(forms::nmPageForm()), context_(context), query_(context.con) {
+  model_.sizeLabels(context.metrics);
+  try {
+    build(ReportRow(row));
+  } catch (const std::exception&) {
+    // Whatever stops the page from being filled drops it; nothing is shown to the user.
+    PageBuilt = false;
+  }
+  query_.close();
+}
+
+void TNMPrntPage::setValue(const char* label, std::string text, const char* line) {
+  model_.setText(label, std::move(text), context_.metrics);
+  model_.centreOver(label, line);
+}
+
+void TNMPrntPage::build(const ReportRow& row) {
+  ReportID = row.text("ReportID");
+  RequisitionID = row.text("RequisitionID");
+  EditOrder = row.integer("EditOrder");
+
+  setValue("L_Name", row.text("PTN_NAME"), "Shape3");
+  setValue("L_Sex", row.text("SEX"), "Shape4");
+  setValue("L_Old", content::AgeText(row.text("BIRTH"), context_.services), "Shape5");
+  setValue("L_PatientID", row.text("PATIENT_ID"), "Shape8");
+  PatientNumber number = patientNumber(row);
+  model_.setText("Label37", std::move(number.caption), context_.metrics);
+  setValue("L_HispitalID", std::move(number.value), "Shape9");
+  setValue("L_Depart", row.text("ReqDepartment"), "Shape6");
+  setValue("L_BedID", row.text("SickbedID"), "Shape7");
+  model_.setText("Label13", row.text("ClinicalDiagnosis"), context_.metrics);
+  model_.at("Label13").rect.left = model_.at("Shape13").rect.left + 5;
+
+  PlaceReportImages();
+
+  model_.setText("Label11", row.text("EaxmTechnic"), context_.metrics);
+  model_.setText("Label9", row.text("EaxmDesc"), context_.metrics);
+  model_.at("RichEdit4").caption = row.text("ImageFinding");
+  model_.at("RichEdit5").caption = row.text("Impression");
+
+  if (!fillSignatures()) return;
+
+  for (const char* name : {"RichEdit4", "RichEdit5", "Edit4"}) {
+    auto& c = model_.at(name);
+    c.enabled = true;
+    c.readOnly = true;
+  }
+  model_.at("Label1").caption =
+      content::LoadPageFoot(content::PageKind::NuclearMedicine, context_.services.env, {}).text;
+}
+
+bool TNMPrntPage::fillSignatures() {
+  content::SignatureResult result =
+      content::FillSignatures(content::PageKind::NuclearMedicine, query_, RequisitionID, EditOrder,
+                              false, context_.services.locale);
+  if (result.outcome == content::SignatureOutcome::Failed) {
+    throw std::runtime_error("The signature block of the report could not be read");
+  }
+  const content::Signatures& s = result.fields;
+  model_.setText("Label15", s.reportPhysicians, context_.metrics);
+  model_.setText("Label16", s.auditPhysicians, context_.metrics);
+  model_.at("Edit4").caption = s.reportDate;
+  if (s.revisionVisible) {
+    for (const char* name : {"Label2", "Label14", "Edit1", "Edit3"}) model_.show(name);
+    model_.at("Edit1").caption = s.revisionUser;
+    model_.at("Edit3").caption = s.revisionDate;
+  }
+  return result.outcome == content::SignatureOutcome::Finished;
+}
+
+// A picture that cannot be shown ends the placing quietly: what was placed stays, the control
+// of the failing row is never shown, and the page is still built.
+void TNMPrntPage::PlaceReportImages() {
+  query_.close();
+  query_.setSql(reportImagesStatement(RequisitionID, ReportID, EditOrder));
+  try {
+    query_.open();
+    ImageCount = query_.recordCount();
+    chooseLayout();
+    ImageIndex = 0;
+    for (; !query_.eof(); query_.next()) {
+      const int32_t order = query_.field("ImageOrder").asInteger();
+      // An order without a slot is left out; the pictures after it close up.
+      if (!hasSlot(order)) continue;
+      ui::Component& image = model_.create(
+          {.name = model_.uniqueName("ReportImage"), .kind = ui::Kind::Image, .visible = false});
+      const std::string file = query_.field("ImageFileName").asString();
+      const PictureInfo info = context_.pictures.info(file);
+      image.parent = "Paper";
+      image.visible = true;
+      image.stretch = true;
+      image.file = file;
+      image.pictureWidth = info.width;
+      image.pictureHeight = info.height;
+      PositionImage(image);
+      FitPictureToBox(image, ImageWidth, ImageHeight);
+      Images[order] = image.name;
+      ++ImageIndex;
+    }
+  } catch (const std::exception&) {
+    // The rest of the pictures are left out.
+  }
+  query_.close();
+}
+
+void TNMPrntPage::chooseLayout() {
+  if (ImageCount == 1) {
+    Layout = ImageLayout::Single;
+    ImageWidth = ImageHeight = kSingleBox;
+  } else if (ImageCount == 2) {
+    Layout = ImageLayout::Pair;
+    ImageWidth = ImageHeight = kPairBox;
+    ImageColumnGap = kPairGap;
+  } else if (ImageCount == 3 || ImageCount == 4) {
+    Layout = ImageLayout::Grid;
+    ImageWidth = ImageHeight = kGridBox;
+    ImageRowGap = kGridRowGap;
+    ImageColumnGap = kGridColumnGap;
+  } else if (ImageCount > 4) {
+    // The largest square boxes that let every picture stand in the band, trying each
+    // number of columns; never smaller than a pixel, so fitting never divides by zero.
+    Layout = ImageLayout::Many;
+    ImageRowGap = kManyRowGap;
+    ImageColumnGap = kManyColumnGap;
+    const ui::Rect& top = model_.at("Shape10").rect;
+    const int bandHeight = model_.at("Shape1").rect.top - top.bottom();
+    int best = 0;
+    for (int columns = 1; columns <= ImageCount; ++columns) {
+      const int rows = (ImageCount + columns - 1) / columns;
+      const int box = std::min({kGridBox, (top.width - (columns - 1) * ImageColumnGap) / columns,
+                                (bandHeight - (rows - 1) * ImageRowGap) / rows});
+      if (box > best) {
+        best = box;
+        ImageColumns = columns;
+      }
+    }
+    if (best < 1) {
+      best = 1;
+      ImageColumns = std::max(1, (top.width + ImageColumnGap) / (1 + ImageColumnGap));
+    }
+    ImageWidth = ImageHeight = best;
+  }
+}
+
+void TNMPrntPage::PositionImage(ui::Component& image) {
+  const ui::Rect band = model_.at("Shape10").rect;
+  const int top = band.bottom();
+  const int i = ImageIndex;
+  switch (Layout) {
+    case ImageLayout::Single:
+      image.rect.top = top;
+      image.rect.left = band.left + 118;
+      break;
+    case ImageLayout::Pair: {
+      image.rect.top = top;
+      image.rect.left = band.left + (i % 2) * (ImageWidth + ImageColumnGap);
+      model_.at("Label45").rect.top -= kPairFindingsShift;
+      ui::Rect& findings = model_.at("RichEdit4").rect;
+      findings.top -= kPairFindingsShift;
+      findings.height += kPairFindingsShift;
+      break;
+    }
+    case ImageLayout::Grid:
+      image.rect.top = top + (i / 2) * (ImageHeight + ImageRowGap);
+      image.rect.left = band.left + 100 + (i % 2) * (ImageWidth + ImageColumnGap);
+      break;
+    case ImageLayout::Many: {
+      const int gridWidth = ImageColumns * ImageWidth + (ImageColumns - 1) * ImageColumnGap;
+      image.rect.top = top + (i / ImageColumns) * (ImageHeight + ImageRowGap);
+      image.rect.left = band.left + (band.width - gridWidth) / 2 +
+                        (i % ImageColumns) * (ImageWidth + ImageColumnGap);
+      break;
+    }
+    case ImageLayout::None:
+      break;
+  }
+}
+
+}  // namespace risview::pages

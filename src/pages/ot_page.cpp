@@ -1,0 +1,257 @@
+#include "pages/ot_page.h"
+
+#include <exception>
+#include <stdexcept>
+#include <string_view>
+
+#include "content/age_text.h"
+#include "content/page_foot.h"
+#include "content/signatures.h"
+#include "forms/page_forms.h"
+#include "platform/text.h"
+
+namespace risview::pages {
+
+namespace {
+
+struct Title {
+  std::string_view modalityAE, title;
+};
+// Matched exactly and in full: a device name with a trailing blank keeps the form's title.
+constexpr Title kTitles[] = {
+    {"胃镜", "电子胃镜检查诊断报告"},
+    {"肠镜", "电子肠镜检查诊断报告"},
+    {"十二指肠镜", "十二指肠镜检查诊断报告"},
+    {"小肠镜", "小肠镜检查诊断报告"},
+};
+
+// A line of the growing boxes, and the room kept between a grown box and what follows it.
+constexpr int kLineStep = 21;
+constexpr int kFollowerGap = 2;
+
+// Up to four pictures take one row of the band; what stands below moves up into the rest.
+constexpr int kOneRowShift = 150;
+constexpr int kOneRowDiagnosisGrowth = 84;
+constexpr int kOneRowPathologyGrowth = 66;
+
+// Captions are 10 points at 96 pixels per inch, on white.
+constexpr int kCaptionHeight = 13;
+
+}  // namespace
+
+TOTPrntPage::TOTPrntPage(const data::Query& row, PageContext& context)
+    : TPrntPage(forms::otPageForm()), context_(context), query_(context.con) {
+  model_.sizeLabels(context.metrics);
+  try {
+    build(ReportRow(row));
+  } catch (const std::exception&) {
+    // Whatever stops the page from being filled drops it; nothing is shown to the user.
+    PageBuilt = false;
+  }
+  query_.close();
+}
+
+void TOTPrntPage::setValue(const char* label, std::string text, const char* line) {
+  model_.setText(label, std::move(text), context_.metrics);
+  model_.centreOver(label, line);
+}
+
+void TOTPrntPage::build(const ReportRow& row) {
+  model_.centreOn("Label4", "Paper");
+  model_.centreOn("Label10", "Paper");
+  ReportID = row.text("ReportID");
+  RequisitionID = row.text("RequisitionID");
+  EditOrder = row.integer("EditOrder");
+
+  setValue("L_Name", row.text("PTN_NAME"), "Shape3");
+  setValue("L_Sex", row.text("SEX"), "Shape4");
+  setValue("L_Old", content::AgeText(row.text("BIRTH"), context_.services), "Shape5");
+  setValue("L_ID", row.text("PATIENT_ID"), "Shape8");
+  PatientNumber number = patientNumber(row);
+  model_.setText("Label37", std::move(number.caption), context_.metrics);
+  setValue("L_InID", std::move(number.value), "Shape11");
+  setValue("L_Depart", row.text("ReqDepartment"), "Shape6");
+  setValue("L_BedID", row.text("SickbedID"), "Shape7");
+  setValue("Label5", row.text("EndoscopyType"), "Shape9");
+  setValue("Label11", row.text("PathologicID"), "Shape12");
+
+  const std::string emergency = row.text("Emergency");
+  if (!content::IsEmergency(emergency)) model_.hide("Label3");
+
+  const std::string modalityAE = row.text("ModalityAE");
+  loadTagPicture(modalityAE, row.text("Modality"));
+  for (const Title& t : kTitles) {
+    if (t.modalityAE == modalityAE)
+      model_.setText("Label24", std::string(t.title), context_.metrics);
+  }
+  model_.centreOn("Label24", "Paper");
+
+  model_.at("Edit12").caption = row.text("Examdate");
+  model_.at("RichEdit4").caption = row.text("ImageFinding");
+  grow("RichEdit4", "Shape10");
+
+  PlaceReportImages();
+  PlaceTagImages();
+
+  model_.at("RichEdit5").caption = row.text("Impression");
+  grow("RichEdit5", "Label13");
+  model_.at("RichEdit1").rect.top = model_.at("Label13").rect.top;
+  model_.at("RichEdit1").caption = row.text("PathologicPart");
+  model_.at("RichEdit2").caption = row.text("PathologicReport");
+  model_.at("RichEdit3").caption = row.text("Advice");
+
+  if (!fillSignatures()) return;
+
+  for (const char* name : {"Edit12", "RichEdit4", "RichEdit5", "Edit25"}) {
+    auto& c = model_.at(name);
+    c.enabled = true;
+    c.readOnly = true;
+  }
+  model_.at("Label1").caption =
+      content::LoadPageFoot(content::PageKind::Endoscopy, context_.services.env, emergency).text;
+}
+
+// The device's picture beside the findings, from the modality table. A query that fails or a
+// named file that cannot be shown fails the page.
+void TOTPrntPage::loadTagPicture(const std::string& modalityAE, const std::string& modality) {
+  query_.close();
+  query_.setSql("select * from PacsModality where ModalityName = " + data::quoted(modalityAE) +
+                " and ModalityRemark = " + data::quoted(modality));
+  query_.open();
+  if (query_.eof()) return;
+  const std::string file = trimmed(query_.field("TagImage").asString());
+  if (file.empty()) return;
+  const PictureInfo info = context_.pictures.info(file);
+  ui::Component& flag = model_.at("Image_Flag");
+  flag.file = file;
+  flag.pictureWidth = info.width;
+  flag.pictureHeight = info.height;
+  flag.stretch = true;
+  flag.visible = true;
+}
+
+void TOTPrntPage::grow(const char* box, const char* follower) {
+  ui::Component& b = model_.at(box);
+  const int lines = context_.metrics.lineCount(b.font, b.caption, b.rect.width);
+  if (lines * kLineStep <= b.rect.height) return;
+  b.rect.height = lines * kLineStep;
+  model_.at(follower).rect.top = b.rect.bottom() + kFollowerGap;
+}
+
+bool TOTPrntPage::fillSignatures() {
+  content::SignatureResult result =
+      content::FillSignatures(content::PageKind::Endoscopy, query_, RequisitionID, EditOrder, false,
+                              context_.services.locale);
+  if (result.outcome == content::SignatureOutcome::Failed) {
+    throw std::runtime_error("The signature block of the report could not be read");
+  }
+  const content::Signatures& s = result.fields;
+  model_.at("Edit25").caption = s.reportPhysicians;
+  if (s.revisionVisible) {
+    for (const char* name : {"Edit2", "Edit3", "Label8", "Label9"}) model_.show(name);
+    model_.at("Edit2").caption = s.revisionUser;
+    model_.at("Edit3").caption = s.revisionDate;
+  }
+  return result.outcome == content::SignatureOutcome::Finished;
+}
+
+// A picture that cannot be shown ends the placing quietly: the pictures and captions placed
+// before it stay, the control of the failing row is never shown, and the page is still built.
+void TOTPrntPage::PlaceReportImages() {
+  query_.close();
+  query_.setSql(reportImagesStatement(RequisitionID, ReportID, EditOrder));
+  try {
+    query_.open();
+    ImageCount = query_.recordCount();
+    chooseLayout();
+    ImageIndex = 0;
+    for (; !query_.eof(); query_.next()) {
+      const int32_t order = query_.field("ImageOrder").asInteger();
+      // An order without a slot is left out; the pictures after it close up.
+      if (!hasSlot(order)) continue;
+      ui::Component& image = model_.create(
+          {.name = model_.uniqueName("ReportImage"), .kind = ui::Kind::Image, .visible = false});
+      const std::string file = query_.field("ImageFileName").asString();
+      const PictureInfo info = context_.pictures.info(file);
+      image.parent = "Paper";
+      image.visible = true;
+      image.stretch = true;
+      image.file = file;
+      image.pictureWidth = info.width;
+      image.pictureHeight = info.height;
+      PositionImage(image);
+      FitPictureToBox(image, ImageWidth, ImageHeight);
+      Images[order] = image.name;
+      placeCaption(image, query_.field("ImageText").asString(), order);
+      ++ImageIndex;
+    }
+  } catch (const std::exception&) {
+    // The rest of the pictures are left out.
+  }
+  query_.close();
+}
+
+void TOTPrntPage::chooseLayout() {
+  if (ImageCount <= 4) {
+    Layout = ImageLayout::OneRow;
+    for (const char* name :
+         {"Shape13", "Label30", "RichEdit5", "Label13", "RichEdit1", "Label14", "RichEdit2"}) {
+      model_.at(name).rect.top -= kOneRowShift;
+    }
+    model_.at("RichEdit5").rect.height += kOneRowDiagnosisGrowth;
+    model_.at("RichEdit2").rect.height += kOneRowPathologyGrowth;
+  } else if (ImageCount <= 6) {
+    Layout = ImageLayout::ThreeAcross;
+  } else {
+    Layout = ImageLayout::FourAcross;
+  }
+}
+
+void TOTPrntPage::PositionImage(ui::Component& image) {
+  const ui::Rect band = model_.at("Shape10").rect;
+  const int top = band.bottom() + 10;
+  const int i = ImageIndex;
+  switch (Layout) {
+    case ImageLayout::OneRow: {
+      const int rowWidth = (ImageCount - 1) * ImageColumnGap + ImageWidth * ImageCount;
+      image.rect.top = top;
+      image.rect.left =
+          band.left + (band.width - rowWidth) / 2 + (i % 4) * (ImageWidth + ImageColumnGap);
+      break;
+    }
+    case ImageLayout::ThreeAcross:
+      ImageColumnGap = 49;
+      ImageRowGap = 20;
+      image.rect.top = top + (i / 3) * (ImageHeight + ImageRowGap);
+      image.rect.left = band.left + 48 + (i % 3) * (ImageWidth + ImageColumnGap);
+      break;
+    case ImageLayout::FourAcross:
+      ImageRowGap = 20;
+      image.rect.top = top + (i / 4) * (ImageHeight + ImageRowGap);
+      image.rect.left = band.left + 10 + (i % 4) * (ImageWidth + ImageColumnGap);
+      break;
+    case ImageLayout::None:
+      break;
+  }
+}
+
+// The caption is sized in its own small font before it is centred, so it stands in the
+// middle of the picture's width.
+void TOTPrntPage::placeCaption(const ui::Component& image, const std::string& text, int32_t order) {
+  ui::Font font = model_.at("Paper").font;
+  font.height = kCaptionHeight;
+  const std::string name = model_.uniqueName("ImageCaption");
+  model_.create({.name = name,
+                 .kind = ui::Kind::Label,
+                 .parent = "Paper",
+                 .font = font,
+                 .color = ui::Color::fromRgb(255, 255, 255),
+                 .autoSize = true});
+  model_.setText(name, trimmed(text), context_.metrics);
+  ui::Rect& rect = model_.at(name).rect;
+  rect.left = image.rect.left + (image.rect.width - rect.width) / 2;
+  rect.top = image.rect.bottom();
+  ImageCaptions[order] = name;
+}
+
+}  // namespace risview::pages

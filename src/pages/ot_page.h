@@ -1,0 +1,65 @@
+// The endoscopy report page (department 4): the title by endoscope, the device's tag picture
+// with the report's tags on it, captioned report pictures, and findings and diagnosis boxes
+// that grow with their text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "pages/nm_page.h"
+#include "pages/prnt_page.h"
+
+namespace risview::pages {
+
+class TOTPrntPage : public TPrntPage {
+ public:
+  // Builds the whole page from the current row of the report query.
+  TOTPrntPage(const data::Query& row, PageContext& context);
+
+  const char* className() const override { return "TOTPrntPage"; }
+
+  // How the report pictures stand in the band below Shape10, by their number.
+  enum class ImageLayout {
+    None,
+    OneRow,       // up to four, centred; the blocks below move up into the room left
+    ThreeAcross,  // five or six
+    FourAcross,   // seven and more, in as many rows as they need
+  };
+
+  ImageLayout Layout = ImageLayout::None;
+  int ImageWidth = 150;
+  int ImageHeight = 150;
+  int ImageRowGap = 1;
+  int ImageColumnGap = 20;
+  int ImageIndex = 0;  // pictures placed so far
+  int ImageCount = 0;  // picture rows found
+  ImageSlots Images;
+  ImageSlots ImageCaptions;
+  // The tags: marks on the tag picture by ImageID, copies beside the pictures by ImageTag.
+  ImageSlots TagMarks;
+  ImageSlots TagCopies;
+  int32_t TagImageID = 0;
+
+ private:
+  void build(const ReportRow& row);
+  void setValue(const char* label, std::string text, const char* line);
+  void loadTagPicture(const std::string& modalityAE, const std::string& modality);
+  // A box that shows more lines than it has room for grows, and the named control moves
+  // below it.
+  void grow(const char* box, const char* follower);
+  // Returns false when building stops here with the page kept.
+  bool fillSignatures();
+  void PlaceReportImages();
+  void chooseLayout();
+  void PositionImage(ui::Component& image);
+  void placeCaption(const ui::Component& image, const std::string& text, int32_t order);
+  // Tag images (tag_images.cpp).
+  void PlaceTagImages();
+  // Names the mark in mark as soon as it exists, so a failing tag can take it away.
+  void placeTag(data::Query& row, data::Query& files, std::string& mark);
+
+  PageContext& context_;
+  data::Query query_;  // ADOQuery1: every query of the page in turn
+};
+
+}  // namespace risview::pages
