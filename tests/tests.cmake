@@ -51,3 +51,10 @@ if(WIN32 AND TARGET risview)
   add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-exports
     $<TARGET_FILE:risview> ${CMAKE_OBJDUMP})
 endif()
+
+# The dump tool run as a person runs it, on the reports fixture.
+if(NOT WIN32 AND TARGET risview-dump)
+  add_test(NAME risview_dump COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-dump
+    $<TARGET_FILE:risview-dump>)
+  set_tests_properties(risview_dump PROPERTIES ENVIRONMENT "ODBCSYSINI=${CMAKE_BINARY_DIR}/odbc")
+endif()
