@@ -26,7 +26,7 @@ if(WIN32)
   file(GLOB win_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
   if(win_test_sources)
     add_executable(win_tests ${win_test_sources})
-    target_link_libraries(win_tests PRIVATE risview_testing GTest::gtest_main)
+    target_link_libraries(win_tests PRIVATE risview_testing risview_host_script GTest::gtest_main)
     add_test(NAME win_tests COMMAND win_tests)
   endif()
   add_test(NAME core_tests COMMAND core_tests)
@@ -50,4 +50,11 @@ endif()
 if(WIN32 AND TARGET risview)
   add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-exports
     $<TARGET_FILE:risview> ${CMAKE_OBJDUMP})
+endif()
+
+# The dump tool run as a person runs it, on the reports fixture.
+if(NOT WIN32 AND TARGET risview-dump)
+  add_test(NAME risview_dump COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-dump
+    $<TARGET_FILE:risview-dump>)
+  set_tests_properties(risview_dump PROPERTIES ENVIRONMENT "ODBCSYSINI=${CMAKE_BINARY_DIR}/odbc")
 endif()

@@ -321,9 +321,9 @@ void TMyPrntPage::PaperMouseDown(int y) {
   DragLastY = y;
 }
 
-int TMyPrntPage::PaperMouseMove(int y, int scrollPosition) {
-  if (DragCounter == 0) return -1;
-  if (++DragCounter < 10) return -1;
+std::optional<int> TMyPrntPage::PaperMouseMove(int y, int scrollPosition) {
+  if (DragCounter == 0) return std::nullopt;
+  if (++DragCounter < 10) return std::nullopt;
   DragCounter = 1;
   const int move = y - DragLastY;
   DragLastY = y;

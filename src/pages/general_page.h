@@ -16,7 +16,7 @@ class TMyPrntPage : public TPrntPage {
 
   // Drag-scrolling: while a button is held, every ninth move scrolls the sheet along.
   void PaperMouseDown(int y) override;
-  int PaperMouseMove(int y, int scrollPosition) override;
+  std::optional<int> PaperMouseMove(int y, int scrollPosition) override;
   void PaperMouseUp() override;
 
   // The report images' cells. Each page keeps its own: they are set at the start of

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,10 +51,12 @@ class TPrntPage {
   ui::PageModel& model() { return model_; }
   const ui::PageModel& model() const { return model_; }
 
-  // The sheet's mouse events, in sheet coordinates. Each returns the scroll box's new
-  // vertical position when the page scrolls, or -1. Only the general page drags.
+  // The sheet's mouse events, in sheet coordinates. A move gives the scroll box's new
+  // vertical position when the page scrolls. Only the general page drags.
   virtual void PaperMouseDown(int /*y*/) {}
-  virtual int PaperMouseMove(int /*y*/, int /*scrollPosition*/) { return -1; }
+  virtual std::optional<int> PaperMouseMove(int /*y*/, int /*scrollPosition*/) {
+    return std::nullopt;
+  }
   virtual void PaperMouseUp() {}
 
  protected:

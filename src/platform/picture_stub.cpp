@@ -18,3 +18,8 @@ PictureInfo Pictures::info(const std::string& path) const {
   return {PictureType::Bitmap, le(18), le(22)};
 }
 }  // namespace risview
+namespace risview {
+PictureType pictureTypeOf(std::string_view) {
+  return PictureType::Bitmap;
+}
+}  // namespace risview

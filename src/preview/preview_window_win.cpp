@@ -1,9 +1,202 @@
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <memory>
+#include <vector>
+
+#include "forms/preview_form.h"
 #include "preview/preview_win.h"
+#include "preview/report_loading.h"
+#include "ui/form_win.h"
+#include "ui/page_win.h"
 
 namespace risview::preview {
 
-void ShowReportPreview(const Services&, data::TdmRIS&, const std::string&, HWND) {
-  // The window comes with the report pages.
+namespace {
+
+// Owns an image list.
+struct ImageListDeleter {
+  void operator()(HIMAGELIST list) const {
+    if (list) ImageList_Destroy(list);
+  }
+};
+using unique_image_list = std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, ImageListDeleter>;
+
+// The tool bar's nine 32 x 32 pictures, drawn here: print page, printer set-up, two-,
+// one- and four-cell layouts, picture and text, close, print all, and a spare.
+unique_image_list toolImages() {
+  constexpr COLORREF kMask = RGB(255, 0, 255);
+  unique_image_list list(ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, 9, 0));
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  for (int i = 0; i < 9; ++i) {
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all{0, 0, 32, 32};
+    HBRUSH mask = CreateSolidBrush(kMask);
+    FillRect(dc, &all, mask);
+    DeleteObject(mask);
+    HPEN pen = CreatePen(PS_SOLID, 2, RGB(40, 40, 40));
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    switch (i) {
+      case 0:  // print this page: a printer
+      case 7:  // print all pages: a printer with a stack
+        Rectangle(dc, 4, 12, 28, 24);
+        Rectangle(dc, 9, 4, 23, 12);
+        Rectangle(dc, 9, 20, 23, 29);
+        if (i == 7) Rectangle(dc, 12, 1, 26, 9);
+        break;
+      case 1:  // printer set-up: a printer and a gear
+        Rectangle(dc, 4, 12, 24, 24);
+        Ellipse(dc, 18, 18, 30, 30);
+        break;
+      case 2:  // two cells
+        Rectangle(dc, 3, 6, 15, 26);
+        Rectangle(dc, 17, 6, 29, 26);
+        break;
+      case 3:  // one cell
+        Rectangle(dc, 6, 6, 26, 26);
+        break;
+      case 4:  // four cells
+        Rectangle(dc, 3, 3, 15, 15);
+        Rectangle(dc, 17, 3, 29, 15);
+        Rectangle(dc, 3, 17, 15, 29);
+        Rectangle(dc, 17, 17, 29, 29);
+        break;
+      case 5:  // picture and text
+        Rectangle(dc, 3, 6, 15, 26);
+        for (int y = 9; y < 26; y += 5) {
+          MoveToEx(dc, 18, y, nullptr);
+          LineTo(dc, 29, y);
+        }
+        break;
+      case 6: {  // close: a red cross on a door
+        Rectangle(dc, 5, 3, 22, 29);
+        HPEN red = CreatePen(PS_SOLID, 4, RGB(200, 30, 30));
+        SelectObject(dc, red);
+        MoveToEx(dc, 14, 10, nullptr);
+        LineTo(dc, 28, 24);
+        MoveToEx(dc, 28, 10, nullptr);
+        LineTo(dc, 14, 24);
+        SelectObject(dc, pen);
+        DeleteObject(red);
+        break;
+      }
+      default:  // a plain sheet
+        Rectangle(dc, 7, 3, 25, 29);
+        break;
+    }
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+    SelectObject(dc, old);
+    ImageList_AddMasked(list.get(), bitmap, kMask);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return list;
+}
+
+class TMyPrintPageControl {
+ public:
+  TMyPrintPageControl(const Services& services, data::TdmRIS& dm, std::string requisitionId,
+                      HWND owner)
+      : services_(services),
+        form_(forms::previewForm(), services, owner),
+        images_(toolImages()),
+        RequisitionID(std::move(requisitionId)) {
+    form_.setToolImages("ToolBar1", images_.get());
+    form_.onShow = [this] { FormShow(); };
+    form_.onResize = [this] { placePages(); };
+    form_.onChange("PrntTabControl", [this] { PrntTabControlChange(); });
+    form_.onClick("ToolButton7", [this] { ToolButton7Click(); });
+    form_.onClick("ToolButton2", [this] { ToolButton2Click(); });
+    load(dm);
+  }
+
+  void ShowModal() { form_.showModal(); }
+
+ private:
+  void load(data::TdmRIS& dm) {
+    ui::GdiTextMetrics metrics;
+    Pictures pictures(services_.env);
+    pages::PageContext context{services_, dm.con, metrics, pictures};
+    LoadedReport report = LoadReport(RequisitionID, context);
+    DepartmentID = report.departmentId;
+    HWND tabs = form_.control("PrntTabControl");
+    for (auto& tab : report.tabs) {
+      ui::PageWindow& page = embed(std::move(tab.page));
+      std::wstring caption = win::widen(tab.caption);
+      TCITEMW item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = caption.data();
+      SendMessageW(tabs, TCM_INSERTITEMW, tabPages_.size(), reinterpret_cast<LPARAM>(&item));
+      tabPages_.push_back(&page);
+    }
+    // Built and shown before loading ended, it stays in front without a tab.
+    if (report.untabbed) embed(std::move(report.untabbed));
+  }
+
+  ui::PageWindow& embed(std::unique_ptr<pages::TPrntPage> page) {
+    const std::string name = "Page" + std::to_string(pages_.size() + 1);
+    pages_.push_back(std::make_unique<ui::PageWindow>(std::move(page), form_.hwnd(), name));
+    ui::PageWindow& window = *pages_.back();
+    window.setBounds(form_.freeClientArea());
+    window.bringToFront();
+    return window;
+  }
+
+  void placePages() {
+    const RECT area = form_.freeClientArea();
+    for (auto& page : pages_) page->setBounds(area);
+  }
+
+  // The tab of the page in front is selected: after loading, the last one.
+  void FormShow() {
+    HWND top = GetTopWindow(form_.hwnd());
+    HWND tabs = form_.control("PrntTabControl");
+    for (size_t i = 0; i < tabPages_.size(); ++i) {
+      if (tabPages_[i]->hwnd() == top) SendMessageW(tabs, TCM_SETCURSEL, i, 0);
+    }
+  }
+
+  // The page behind the tab comes to the front as it was left; nothing is rebuilt.
+  void PrntTabControlChange() {
+    const LRESULT selected = SendMessageW(form_.control("PrntTabControl"), TCM_GETCURSEL, 0, 0);
+    if (selected >= 0 && static_cast<size_t>(selected) < tabPages_.size()) {
+      tabPages_[selected]->bringToFront();
+    }
+  }
+
+  void ToolButton7Click() { form_.close(); }
+
+  void ToolButton2Click() {
+    services_.boxes.show("对不起，该功能目前尚需完善...", services_.applicationTitle,
+                         mb::kOk | mb::kIconInformation, reinterpret_cast<WindowRef>(form_.hwnd()));
+  }
+
+  Services services_;
+  ui::FormWindow form_;
+  unique_image_list images_;
+  std::string RequisitionID;
+  int32_t DepartmentID = 0;
+  // The pages are children of the window; these objects own them and go first.
+  std::vector<std::unique_ptr<ui::PageWindow>> pages_;
+  std::vector<ui::PageWindow*> tabPages_;  // the page of each tab, in tab order
+};
+
+}  // namespace
+
+// The window and its pages are destroyed when the modal run ends: kept hidden they would
+// hold their window handles and pictures for the rest of the host's day, and nothing could
+// ever show them again.
+void ShowReportPreview(const Services& services, data::TdmRIS& dm, const std::string& requisitionId,
+                       HWND owner) {
+  TMyPrintPageControl preview(services, dm, requisitionId, owner);
+  preview.ShowModal();
 }
 
 }  // namespace risview::preview

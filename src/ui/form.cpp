@@ -11,12 +11,14 @@ const ComponentDesc& FormDesc::component(const std::string& componentName) const
   throw std::out_of_range("Component '" + componentName + "' not found in " + name);
 }
 
-std::map<std::string, Rect> layout(const FormDesc& form) {
+std::map<std::string, Rect> layout(const FormDesc& form, int clientWidth, int clientHeight) {
   std::map<std::string, Rect> rects;
   // What is left of each parent's client area for aligned children.
   std::map<std::string, Rect> free;
-  free[""] = {0, 0, form.clientWidth, form.clientHeight};
+  free[""] = {0, 0, clientWidth < 0 ? form.clientWidth : clientWidth,
+              clientHeight < 0 ? form.clientHeight : clientHeight};
   for (const auto& c : form.components) {
+    if (c.kind == Kind::ToolButton) continue;
     auto it = free.find(c.parent);
     Rect& room = it != free.end() ? it->second : free[c.parent];
     Rect r = c.rect;
@@ -46,6 +48,7 @@ std::map<std::string, Rect> layout(const FormDesc& form) {
     rects[c.name] = r;
     free[c.name] = {0, 0, r.width, r.height};
   }
+  rects[""] = free[""];
   return rects;
 }
 
@@ -53,6 +56,7 @@ Rect placeWindow(const FormDesc& form, int screenWidth, int screenHeight, int fr
                  int frameHeight) {
   int width = form.clientWidth + frameWidth;
   int height = form.clientHeight + frameHeight;
+  if (form.position == Position::Bounds) return form.bounds;
   if (form.position == Position::ScreenCenter) {
     return {(screenWidth - width) / 2, (screenHeight - height) / 2, width, height};
   }

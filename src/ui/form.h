@@ -22,6 +22,7 @@ enum class Kind {
   ScrollBox,
   TabControl,
   ToolBar,
+  ToolButton,  // a button of the tool bar it names as parent; not a window of its own
   ProgressBar
 };
 enum class Align { None, Top, Bottom, Left, Right, Client };
@@ -103,9 +104,15 @@ struct ComponentDesc {
   // decoded where the picture is drawn, at the size it is drawn.
   std::string file;
   int pictureWidth = 0, pictureHeight = 0;
+
+  // Tool buttons.
+  std::string hint;
+  int imageIndex = -1;
 };
 
-enum class Position { Designed, ScreenCenter };
+// Designed: at the top left of the screen; ScreenCenter: centred; Bounds: the window's own
+// rectangle (frame included) is the description's bounds.
+enum class Position { Designed, ScreenCenter, Bounds };
 
 struct FormDesc {
   std::string name;       // instance name, e.g. "frmShowDetail"
@@ -116,6 +123,7 @@ struct FormDesc {
   Color color = Color::of(Color::System::ButtonFace);
   bool sizeable = false;
   Position position = Position::Designed;
+  Rect bounds;  // with Position::Bounds
   std::vector<ComponentDesc> components;
 
   const ComponentDesc& component(const std::string& name) const;
@@ -123,8 +131,11 @@ struct FormDesc {
 
 // The rectangle of every component in its parent's client coordinates, after alignment:
 // components aligned to an edge take the full width (or height) of what is left of the
-// parent, in the order they are described; a client-aligned one takes the rest.
-std::map<std::string, Rect> layout(const FormDesc& form);
+// parent, in the order they are described; a client-aligned one takes the rest. The form's
+// client size is the described one unless another is given. The key "" holds what is left
+// of the form's own client area.
+std::map<std::string, Rect> layout(const FormDesc& form, int clientWidth = -1,
+                                   int clientHeight = -1);
 
 // The rectangle of the form itself for a screen of the given size, from its client size
 // and the frame sizes the platform reports.

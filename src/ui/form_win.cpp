@@ -64,8 +64,8 @@ wchar_t mnemonic(const std::wstring& caption) {
 
 }  // namespace
 
-FormWindow::FormWindow(const FormDesc& desc, const Services& services)
-    : desc_(desc), services_(services) {
+FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owner)
+    : desc_(desc), services_(services), owner_(owner) {
   static const bool commonControls = [] {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
                                              ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -86,7 +86,7 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services)
                             (frame.bottom - frame.top) - desc.clientHeight);
   background_.reset(CreateSolidBrush(colorOf(desc.color, GetSysColor(COLOR_BTNFACE))));
   hwnd_ = CreateWindowExW(exStyle, className.c_str(), win::widen(desc.caption).c_str(), style,
-                          placed.left, placed.top, placed.width, placed.height, nullptr, nullptr,
+                          placed.left, placed.top, placed.width, placed.height, owner, nullptr,
                           instance, nullptr);
   if (hwnd_ == nullptr)
     throw std::runtime_error("The window " + desc.name + " could not be created");
@@ -94,6 +94,7 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services)
   SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::windowProc));
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font(desc.font)), FALSE);
   createControls();
+  relayout();  // the window's real client size, which a sizeable frame may change
 }
 
 FormWindow::~FormWindow() {
@@ -126,6 +127,10 @@ void FormWindow::createControls() {
   std::map<std::string, Rect> rects = layout(desc_);
   int id = kFirstControlId;
   for (const auto& c : desc_.components) {
+    if (c.kind == Kind::ToolButton) {
+      createToolButton(c);
+      continue;
+    }
     HWND parent = c.parent.empty() ? hwnd_ : control(c.parent);
     const Rect& r = rects[c.name];
     std::wstring caption = win::widen(c.caption);
@@ -146,6 +151,17 @@ void FormWindow::createControls() {
         cls = WC_LISTVIEWW;
         style |= LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP | LVS_SHOWSELALWAYS;
         exStyle |= WS_EX_CLIENTEDGE;
+        break;
+      case Kind::TabControl:
+        cls = WC_TABCONTROLW;
+        style |= WS_TABSTOP | WS_CLIPSIBLINGS;
+        break;
+      case Kind::ToolBar:
+        cls = TOOLBARCLASSNAMEW;
+        style |= CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS;
+        break;
+      case Kind::ProgressBar:
+        cls = PROGRESS_CLASSW;
         break;
       default:
         break;
@@ -178,8 +194,57 @@ void FormWindow::createControls() {
         ListView_InsertColumn(h, index++, &col);
       }
       SetWindowSubclass(h, &FormWindow::keySubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+    } else if (c.kind == Kind::ToolBar) {
+      SendMessageW(h, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+      SendMessageW(h, TB_SETBITMAPSIZE, 0, MAKELPARAM(32, 32));
+      SendMessageW(h, TB_SETBUTTONSIZE, 0, MAKELPARAM(39, 38));
+    } else if (c.kind == Kind::ProgressBar) {
+      SendMessageW(h, PBM_SETRANGE32, 0, 100);
     }
   }
+}
+
+void FormWindow::createToolButton(const ComponentDesc& c) {
+  HWND bar = control(c.parent);
+  if (bar == nullptr) return;
+  const int id = kFirstControlId + 1000 + static_cast<int>(toolButtons_.size());
+  toolButtons_[id] = c.name;
+  TBBUTTON button{};
+  button.iBitmap = c.imageIndex;
+  button.idCommand = id;
+  button.fsState = static_cast<BYTE>(TBSTATE_ENABLED | (c.visible ? 0 : TBSTATE_HIDDEN));
+  button.fsStyle = BTNS_BUTTON;
+  button.iString = -1;
+  SendMessageW(bar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
+}
+
+void FormWindow::setToolImages(const std::string& toolBar, HIMAGELIST images) {
+  if (HWND bar = control(toolBar)) {
+    SendMessageW(bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageW(bar, TB_SETBUTTONSIZE, 0, MAKELPARAM(39, 38));
+  }
+}
+
+void FormWindow::relayout() {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  std::map<std::string, Rect> rects = layout(desc_, client.right, client.bottom);
+  for (const auto& c : desc_.components) {
+    if (c.align == Align::None || c.kind == Kind::ToolButton) continue;
+    const Rect& r = rects[c.name];
+    if (HWND h = control(c.name)) MoveWindow(h, r.left, r.top, r.width, r.height, TRUE);
+  }
+}
+
+RECT FormWindow::freeClientArea() const {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  Rect r = layout(desc_, client.right, client.bottom)[""];
+  return {r.left, r.top, r.right(), r.bottom()};
+}
+
+void FormWindow::onChange(const std::string& name, std::function<void()> handler) {
+  changes_[name] = std::move(handler);
 }
 
 HWND FormWindow::control(const std::string& name) const {
@@ -234,6 +299,7 @@ void FormWindow::showModal() {
       }
     }
   }
+  if (owner_) EnableWindow(owner_, FALSE);
   MSG msg;
   while (!closed_) {
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -246,6 +312,8 @@ void FormWindow::showModal() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  // The owner comes back before this window goes, so that it is the one activated.
+  if (owner_) EnableWindow(owner_, TRUE);
   ShowWindow(hwnd_, SW_HIDE);
 }
 
@@ -333,7 +401,16 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN:
       SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
       return reinterpret_cast<LRESULT>(background_.get());
+    case WM_SIZE:
+      relayout();
+      if (onResize) guarded(onResize);
+      return 0;
     case WM_COMMAND:
+      if (auto tool = toolButtons_.find(LOWORD(wParam)); tool != toolButtons_.end()) {
+        auto it = clicks_.find(tool->second);
+        if (it != clicks_.end()) guarded(it->second);
+        return 0;
+      }
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
         auto it = clicks_.find(nameOf(reinterpret_cast<HWND>(lParam)));
         if (it != clicks_.end()) guarded(it->second);
@@ -346,6 +423,21 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (hdr->code == HDN_BEGINTRACKW || hdr->code == HDN_BEGINTRACKA ||
           hdr->code == HDN_DIVIDERDBLCLICKW || hdr->code == HDN_DIVIDERDBLCLICKA) {
         return TRUE;
+      }
+      if (hdr->code == TCN_SELCHANGE) {
+        auto it = changes_.find(nameOf(hdr->hwndFrom));
+        if (it != changes_.end()) guarded(it->second);
+        return 0;
+      }
+      if (hdr->code == TBN_GETINFOTIPW) {
+        auto* tip = reinterpret_cast<NMTBGETINFOTIPW*>(lParam);
+        auto tool = toolButtons_.find(tip->iItem);
+        if (tool != toolButtons_.end() && tip->pszText && tip->cchTextMax > 0) {
+          std::wstring hint = win::widen(desc_.component(tool->second).hint);
+          wcsncpy(tip->pszText, hint.c_str(), tip->cchTextMax - 1);
+          tip->pszText[tip->cchTextMax - 1] = 0;
+        }
+        return 0;
       }
       if (hdr->code == NM_DBLCLK) {
         auto it = dblClicks_.find(nameOf(hdr->hwndFrom));

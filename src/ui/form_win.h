@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <functional>
 #include <map>
@@ -18,7 +20,9 @@ namespace risview::ui {
 
 class FormWindow {
  public:
-  FormWindow(const FormDesc& desc, const Services& services);
+  // owner: the window that is disabled while this one runs modally and that this one stays
+  // above; none for a window of its own.
+  FormWindow(const FormDesc& desc, const Services& services, HWND owner = nullptr);
   ~FormWindow();
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
@@ -29,9 +33,18 @@ class FormWindow {
   // Handlers bound by component name. A key-press handler returns true when it consumed
   // the character.
   std::function<void()> onShow;
+  // After the window changed size and its aligned controls followed.
+  std::function<void()> onResize;
+  // A tab control's selection changed.
+  void onChange(const std::string& name, std::function<void()> handler);
   void onClick(const std::string& name, std::function<void()> handler);
   void onDblClick(const std::string& name, std::function<void()> handler);
   void onKeyPress(const std::string& name, std::function<bool(wchar_t)> handler);
+
+  // The images of a tool bar's buttons; the form does not own the list.
+  void setToolImages(const std::string& toolBar, HIMAGELIST images);
+  // What is left of the client area below and beside the aligned controls.
+  RECT freeClientArea() const;
 
   // Runs the show handler, shows the window and pumps messages until it is closed.
   void showModal();
@@ -47,6 +60,8 @@ class FormWindow {
   static LRESULT CALLBACK keySubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void createControls();
+  void createToolButton(const ComponentDesc& c);
+  void relayout();
   HFONT font(const Font& f);
   bool preTranslate(const MSG& msg);
   std::string nameOf(HWND control) const;
@@ -60,6 +75,9 @@ class FormWindow {
   win::unique_brush background_;
   std::map<std::string, std::function<void()>> clicks_, dblClicks_;
   std::map<std::string, std::function<bool(wchar_t)>> keyPresses_;
+  std::map<std::string, std::function<void()>> changes_;
+  std::map<int, std::string> toolButtons_;  // command id -> component name
+  HWND owner_ = nullptr;
   bool closed_ = false;
 };
 

@@ -284,10 +284,11 @@ TEST_F(GeneralPageImages, ImagesBeyondTheBoundAreLeftOut) {
 TEST_F(GeneralPage, DraggingScrollsOnEveryNinthMove) {
   auto page = build();
   page->PaperMouseDown(100);
-  for (int move = 1; move < 9; ++move) EXPECT_EQ(page->PaperMouseMove(100 + move, 500), -1);
+  for (int move = 1; move < 9; ++move)
+    EXPECT_EQ(page->PaperMouseMove(100 + move, 500), std::nullopt);
   EXPECT_EQ(page->PaperMouseMove(130, 500), 470);  // follows the pointer down by 30
   page->PaperMouseUp();
-  EXPECT_EQ(page->PaperMouseMove(200, 470), -1);
+  EXPECT_EQ(page->PaperMouseMove(200, 470), std::nullopt);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 # option file of one run in a folder, the way a site would set them up.
 #   prepare_workdir FOLDER FIXTURE [SECTION...]
 # FIXTURE names tests/e2e/fixtures/FIXTURE.sql (radiology rows) and, when present,
-# FIXTURE.archive.sql (image archive rows). SECTIONs of RisOption.ini: ris (RISDATASET),
+# FIXTURE.archive.sql (image archive rows) and FIXTURE.sh (run in the folder to make the
+# files the rows name). SECTIONs of RisOption.ini: ris (RISDATASET),
 # dicom (DICOMDATASET), web (DICOMWEBURL); none, or no section at all, writes no file.
 # The file is written in code page 936 with CRLF line ends, as Windows editors save it.
 
@@ -20,6 +21,10 @@ prepare_workdir() {
     sqlite3 -bail "$dir/ris.db" <"$fixtures/$fixture.sql"
     if [ -f "$fixtures/$fixture.archive.sql" ]; then
       sqlite3 -bail "$dir/archive.db" <"$fixtures/$fixture.archive.sql"
+    fi
+    # Files the fixture's rows name (pictures), made in the run folder.
+    if [ -f "$fixtures/$fixture.sh" ]; then
+      (cd "$dir" && bash "$fixtures/$fixture.sh")
     fi
   fi
   local ini=

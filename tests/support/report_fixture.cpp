@@ -119,11 +119,14 @@ void ReportFixture::image(int order, const std::string& path, int width, int hei
   if (width > 0 && height > 0) file(path, bmpBytes(width, height));
 }
 
-std::unique_ptr<pages::TPrntPage> ReportFixture::page(int departmentId) {
+std::unique_ptr<pages::TPrntPage> ReportFixture::page(int departmentId,
+                                                      const ui::TextMetrics* otherMetrics) {
   data::Query query(db.connection());
   for (const auto& line : preview::reportStatement("R1")) query.addSql(line);
   query.open();
-  return pages::createPage(departmentId, query, context);
+  if (otherMetrics == nullptr) return pages::createPage(departmentId, query, context);
+  pages::PageContext measured{view, db.connection(), *otherMetrics, pictures};
+  return pages::createPage(departmentId, query, measured);
 }
 
 }  // namespace risview::testing

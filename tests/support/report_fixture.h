@@ -29,8 +29,10 @@ class ReportFixture {
   void image(int order, const std::string& file, int width, int height, const Row& values = {});
   void file(const std::string& path, std::string bytes) { services.env.files[path] = bytes; }
 
-  // The page of the first report row of R1's newest edition.
-  std::unique_ptr<pages::TPrntPage> page(int departmentId = 1);
+  // The page of the first report row of R1's newest edition, measured with the fixed metrics
+  // unless others are given.
+  std::unique_ptr<pages::TPrntPage> page(int departmentId = 1,
+                                         const ui::TextMetrics* otherMetrics = nullptr);
 
   Fixture db;
   FakeServices services;

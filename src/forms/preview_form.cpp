@@ -1,0 +1,62 @@
+#include "forms/preview_form.h"
+
+namespace risview::forms {
+
+using namespace ui;
+
+namespace {
+
+ComponentDesc toolButton(const char* name, int image, const char* hint, bool visible = false) {
+  return {.name = name,
+          .kind = Kind::ToolButton,
+          .parent = "ToolBar1",
+          .visible = visible,
+          .hint = hint,
+          .imageIndex = image};
+}
+
+}  // namespace
+
+// The preview window: a tool bar over the page tabs; the pages fill the rest. Of the tool
+// buttons only the one that closes the window is shown; printing is not offered.
+const FormDesc& previewForm() {
+  static const FormDesc form = {
+      .name = "MyPrintPageControl",
+      .className = "TMyPrintPageControl",
+      .caption = "诊断报告打印...",
+      .clientWidth = 1024,
+      .clientHeight = 714,
+      .font = {"MS Sans Serif", 11, false, 0},
+      .sizeable = true,
+      .position = Position::Bounds,
+      .bounds = {-4, -4, 1032, 748},
+      .components = {
+          {.name = "Panel1", .kind = Kind::Panel, .align = Align::Top, .rect = {0, 0, 0, 41}},
+          // Auto-sized to its one visible 39-pixel button.
+          {.name = "ToolBar1",
+           .kind = Kind::ToolBar,
+           .parent = "Panel1",
+           .align = Align::Left,
+           .rect = {0, 0, 39, 0}},
+          toolButton("ToolButton8", 0, "打印当前报告页..."),
+          toolButton("ToolButton1", 7, "打印全部报告页..."),
+          toolButton("ToolButton2", 1, "打印机设置..."),
+          toolButton("ToolButton4", 3, "一分格图"),
+          toolButton("ToolButton3", 2, "二分格图"),
+          toolButton("ToolButton5", 4, "四分格图"),
+          toolButton("ToolButton9", 8, ""),
+          toolButton("ToolButton6", 5, "图文切换"),
+          toolButton("ToolButton7", 6, "", true),
+          {.name = "ProgressBar1",
+           .kind = Kind::ProgressBar,
+           .parent = "Panel1",
+           .align = Align::Client},
+          {.name = "PrntTabControl",
+           .kind = Kind::TabControl,
+           .align = Align::Top,
+           .rect = {0, 0, 0, 27}},
+      }};
+  return form;
+}
+
+}  // namespace risview::forms

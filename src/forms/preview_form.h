@@ -1,0 +1,10 @@
+#pragma once
+
+#include "ui/form.h"
+
+namespace risview::forms {
+
+// The report preview window TMyPrintPageControl.
+const ui::FormDesc& previewForm();
+
+}  // namespace risview::forms

@@ -1,0 +1,561 @@
+#include "ui/page_win.h"
+
+#include <richedit.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/picture.h"
+#include "ui/picture_win.h"
+
+namespace risview::ui {
+
+namespace {
+
+constexpr wchar_t kNameProperty[] = L"RisviewName";
+constexpr wchar_t kPageClass[] = L"TPrntPage";
+constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
+constexpr wchar_t kSheetClass[] = L"TPrntSheet";
+constexpr wchar_t kShapeClass[] = L"TShape";
+constexpr wchar_t kImageClass[] = L"TImage";
+constexpr int kWheelStep = 60;
+
+COLORREF colorOf(const Color& c, COLORREF parent) {
+  switch (c.system) {
+    case Color::System::Rgb:
+      return c.rgb;
+    case Color::System::ParentColor:
+      return parent;
+    case Color::System::Window:
+      return GetSysColor(COLOR_WINDOW);
+    case Color::System::ButtonFace:
+      return GetSysColor(COLOR_BTNFACE);
+    case Color::System::AppWorkspace:
+      return GetSysColor(COLOR_APPWORKSPACE);
+    case Color::System::WindowText:
+      return GetSysColor(COLOR_WINDOWTEXT);
+  }
+  return parent;
+}
+
+void registerClass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr) {
+  HINSTANCE instance = win::thisModule();
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(instance, name, &wc)) return;
+  wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  RegisterClassExW(&wc);
+}
+
+LOGFONTW logFont(const Font& f) {
+  LOGFONTW lf{};
+  lf.lfHeight = -f.height;
+  lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = GB2312_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  std::wstring face = win::widen(f.face);
+  wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+  return lf;
+}
+
+PageWindow* owner(HWND h) {
+  return reinterpret_cast<PageWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+}
+
+}  // namespace
+
+// --- text metrics -------------------------------------------------------------------------
+
+GdiTextMetrics::GdiTextMetrics() : dc_(CreateCompatibleDC(nullptr)) {}
+
+GdiTextMetrics::~GdiTextMetrics() {
+  if (dc_) DeleteDC(dc_);
+}
+
+HFONT GdiTextMetrics::select(const Font& font) const {
+  for (const auto& [known, handle] : fonts_) {
+    if (known == font) return static_cast<HFONT>(SelectObject(dc_, handle.get()));
+  }
+  LOGFONTW lf = logFont(font);
+  fonts_.emplace_back(font, win::unique_font(CreateFontIndirectW(&lf)));
+  return static_cast<HFONT>(SelectObject(dc_, fonts_.back().second.get()));
+}
+
+int GdiTextMetrics::textWidth(const Font& font, std::string_view text) const {
+  HFONT old = select(font);
+  std::wstring wide = win::widen(text);
+  SIZE size{};
+  GetTextExtentPoint32W(dc_, wide.c_str(), static_cast<int>(wide.size()), &size);
+  SelectObject(dc_, old);
+  return size.cx;
+}
+
+int GdiTextMetrics::lineHeight(const Font& font) const {
+  HFONT old = select(font);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc_, &tm);
+  SelectObject(dc_, old);
+  return tm.tmHeight;
+}
+
+int GdiTextMetrics::lineCount(const Font& font, std::string_view text, int width) const {
+  std::wstring wide = win::widen(text);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r')) wide.pop_back();
+  if (wide.empty()) return 0;
+  HFONT old = select(font);
+  RECT r{0, 0, std::max(width, 1), 0};
+  DrawTextW(dc_, wide.c_str(), static_cast<int>(wide.size()), &r,
+            DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc_, &tm);
+  SelectObject(dc_, old);
+  return tm.tmHeight > 0 ? (r.bottom - r.top) / tm.tmHeight : 0;
+}
+
+// --- page window --------------------------------------------------------------------------
+
+struct PageWindow::Control {
+  const Component* component = nullptr;
+  std::unique_ptr<PictureImage> picture;  // decoded on first paint, at the control's size
+  bool pictureFailed = false;
+};
+
+PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name)
+    : page_(std::move(page)) {
+  static const bool richEditLoaded = LoadLibraryW(L"riched20.dll") != nullptr;
+  (void)richEditLoaded;
+  registerClass(kPageClass, &PageWindow::pageProc);
+  registerClass(kScrollBoxClass, &PageWindow::scrollBoxProc);
+  registerClass(kSheetClass, &PageWindow::sheetProc);
+  registerClass(kShapeClass, &PageWindow::shapeProc);
+  registerClass(kImageClass, &PageWindow::imageProc);
+  // A missing cursor file leaves the sheet with the default arrow.
+  sheetCursor_ = LoadCursorFromFileW(L"hmove.cur");
+
+  const FormDesc& form = page_->model().form();
+  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, win::widen(form.caption).c_str(),
+                          WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, form.clientWidth,
+                          form.clientHeight, parent, nullptr, win::thisModule(), nullptr);
+  if (hwnd_ == nullptr) throw std::runtime_error("The report page window could not be created");
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ATOM atom = GlobalAddAtomW(win::widen(name).c_str());
+  atoms_.push_back(atom);
+  SetPropW(hwnd_, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+  createControls();
+}
+
+PageWindow::~PageWindow() {
+  for (auto& [h, control] : controls_) RemovePropW(h, kNameProperty);
+  if (hwnd_) RemovePropW(hwnd_, kNameProperty);
+  if (hwnd_) {
+    // Children first lose their way back to this object, then go with the window.
+    for (auto& [h, control] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+  for (ATOM atom : atoms_) GlobalDeleteAtom(atom);
+  if (sheetCursor_) DestroyCursor(sheetCursor_);
+}
+
+HFONT PageWindow::font(const Font& f) {
+  for (const auto& [known, handle] : fonts_) {
+    if (known == f) return handle.get();
+  }
+  LOGFONTW lf = logFont(f);
+  fonts_.emplace_back(f, win::unique_font(CreateFontIndirectW(&lf)));
+  return fonts_.back().second.get();
+}
+
+HBRUSH PageWindow::brush(COLORREF color) {
+  auto it = brushes_.find(color);
+  if (it != brushes_.end()) return it->second.get();
+  return brushes_.emplace(color, win::unique_brush(CreateSolidBrush(color))).first->second.get();
+}
+
+PageWindow::Control* PageWindow::controlOf(HWND h) {
+  auto it = controls_.find(h);
+  return it == controls_.end() ? nullptr : it->second.get();
+}
+
+HWND PageWindow::control(const std::string& name) const {
+  auto it = byName_.find(name);
+  return it == byName_.end() ? nullptr : it->second;
+}
+
+// Parents are created before their children; among siblings a later component lies on top.
+void PageWindow::createControls() {
+  const PageModel& model = page_->model();
+  HINSTANCE instance = win::thisModule();
+  std::vector<std::pair<std::string, HWND>> pending{{"", hwnd_}};
+  for (size_t next = 0; next < pending.size(); ++next) {
+    const auto [parentName, parent] = pending[next];
+    for (const Component* c : model.children(parentName)) {
+      const Rect& r = c->rect;
+      std::wstring text = win::widen(c->caption);
+      DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c->visible ? WS_VISIBLE : 0) |
+                    (c->enabled ? 0 : WS_DISABLED);
+      DWORD exStyle = 0;
+      const wchar_t* cls = L"STATIC";
+      switch (c->kind) {
+        case Kind::ScrollBox:
+          cls = kScrollBoxClass;
+          style |= WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL;
+          exStyle |= WS_EX_CONTROLPARENT;
+          break;
+        case Kind::Panel:
+          cls = kSheetClass;
+          style |= WS_CLIPCHILDREN;
+          exStyle |= WS_EX_CONTROLPARENT;
+          break;
+        case Kind::Label:
+          style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+          break;
+        case Kind::Edit:
+          cls = L"EDIT";
+          style |= ES_AUTOHSCROLL | (c->readOnly ? ES_READONLY : 0);
+          break;
+        case Kind::RichEdit:
+          cls = RICHEDIT_CLASSW;
+          style |= ES_MULTILINE | ES_AUTOVSCROLL | (c->readOnly ? ES_READONLY : 0);
+          break;
+        case Kind::Shape:
+          cls = kShapeClass;
+          break;
+        case Kind::Image:
+          cls = kImageClass;
+          break;
+        default:
+          break;
+      }
+      HWND h =
+          CreateWindowExW(exStyle, cls, c->kind == Kind::RichEdit ? L"" : text.c_str(), style,
+                          r.left, r.top, r.width, r.height, parent, nullptr, instance, nullptr);
+      if (h == nullptr) continue;  // a control that cannot be made is left out, not the page
+      auto control = std::make_unique<Control>();
+      control->component = c;
+      controls_[h] = std::move(control);
+      byName_[c->name] = h;
+      SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      ATOM atom = GlobalAddAtomW(win::widen(c->name).c_str());
+      atoms_.push_back(atom);
+      SetPropW(h, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+      if (c->kind != Kind::Shape && c->kind != Kind::Image) {
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(c->font)), FALSE);
+      }
+      switch (c->kind) {
+        case Kind::ScrollBox:
+          scrollBox_ = h;
+          [[fallthrough]];
+        case Kind::Panel:
+        case Kind::Shape:
+        case Kind::Image:
+          SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+          break;
+        case Kind::RichEdit: {
+          SendMessageW(h, EM_SETTEXTMODE, TM_PLAINTEXT, 0);  // report texts are never RTF
+          SendMessageW(h, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
+          CHARFORMAT2W cf{};
+          cf.cbSize = sizeof cf;
+          cf.dwMask = CFM_COLOR;
+          cf.crTextColor = c->font.color;
+          SendMessageW(h, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+          SetWindowTextW(h, text.c_str());
+          break;
+        }
+        default:
+          break;
+      }
+      if (c->kind == Kind::ScrollBox || c->kind == Kind::Panel) pending.emplace_back(c->name, h);
+    }
+  }
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  if (scrollBox_) {
+    MoveWindow(scrollBox_, 0, 0, client.right, client.bottom, FALSE);
+    updateScrollBars();
+  }
+}
+
+void PageWindow::setBounds(const RECT& r) {
+  MoveWindow(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+void PageWindow::bringToFront() {
+  ShowWindow(hwnd_, SW_SHOW);
+  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+int PageWindow::scrollPosition() const {
+  return scrollY_;
+}
+
+void PageWindow::scrollTo(int position) {
+  if (!scrollBox_) return;
+  SCROLLINFO si{sizeof si, SIF_ALL};
+  GetScrollInfo(scrollBox_, SB_VERT, &si);
+  const int limit = std::max(0, si.nMax - static_cast<int>(si.nPage) + 1);
+  position = std::clamp(position, 0, limit);
+  scrollBy(0, position - scrollY_);
+}
+
+void PageWindow::scrollBy(int dx, int dy) {
+  if (dx == 0 && dy == 0) return;
+  scrollX_ += dx;
+  scrollY_ += dy;
+  ScrollWindowEx(scrollBox_, -dx, -dy, nullptr, nullptr, nullptr, nullptr,
+                 SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+  SetScrollPos(scrollBox_, SB_HORZ, scrollX_, TRUE);
+  SetScrollPos(scrollBox_, SB_VERT, scrollY_, TRUE);
+}
+
+// The scroll ranges are the model's; a bar shows only when the box is smaller than its range.
+void PageWindow::updateScrollBars() {
+  const Component* box = controlOf(scrollBox_) ? controlOf(scrollBox_)->component : nullptr;
+  if (!box) return;
+  RECT client;
+  GetClientRect(scrollBox_, &client);
+  const int ranges[2] = {box->scrollRange.horizontal, box->scrollRange.vertical};
+  const int pages[2] = {client.right, client.bottom};
+  const int bars[2] = {SB_HORZ, SB_VERT};
+  int positions[2] = {scrollX_, scrollY_};
+  for (int i = 0; i < 2; ++i) {
+    SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS};
+    si.nMin = 0;
+    si.nMax = std::max(0, ranges[i] - 1);
+    si.nPage = static_cast<UINT>(std::max(0, pages[i]));
+    positions[i] = std::clamp(positions[i], 0, std::max(0, ranges[i] - pages[i]));
+    si.nPos = positions[i];
+    SetScrollInfo(scrollBox_, bars[i], &si, TRUE);
+  }
+  scrollBy(positions[0] - scrollX_, positions[1] - scrollY_);
+}
+
+void PageWindow::onScroll(int bar, WPARAM wParam) {
+  SCROLLINFO si{sizeof si, SIF_ALL};
+  GetScrollInfo(scrollBox_, bar, &si);
+  int pos = si.nPos;
+  const int line = 20;
+  switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+      pos -= line;
+      break;
+    case SB_LINEDOWN:
+      pos += line;
+      break;
+    case SB_PAGEUP:
+      pos -= static_cast<int>(si.nPage);
+      break;
+    case SB_PAGEDOWN:
+      pos += static_cast<int>(si.nPage);
+      break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+      pos = si.nTrackPos;
+      break;
+    case SB_TOP:
+      pos = si.nMin;
+      break;
+    case SB_BOTTOM:
+      pos = si.nMax;
+      break;
+    default:
+      return;
+  }
+  const int limit = std::max(0, si.nMax - static_cast<int>(si.nPage) + 1);
+  pos = std::clamp(pos, 0, limit);
+  if (bar == SB_VERT) {
+    scrollBy(0, pos - scrollY_);
+  } else {
+    scrollBy(pos - scrollX_, 0);
+  }
+}
+
+LRESULT PageWindow::colorStatic(HDC dc, HWND h) {
+  Control* control = controlOf(h);
+  const Component* c = control ? control->component : nullptr;
+  if (c == nullptr) {
+    // Edits and rich-text boxes: the window colour.
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<LRESULT>(brush(GetSysColor(COLOR_WINDOW)));
+  }
+  SetTextColor(dc, c->font.color);
+  const Component* sheet = page_->model().find(c->parent);
+  const COLORREF sheetColor =
+      sheet ? colorOf(sheet->color, GetSysColor(COLOR_WINDOW)) : GetSysColor(COLOR_WINDOW);
+  const COLORREF own = colorOf(c->color, sheetColor);
+  SetBkColor(dc, own);
+  return reinterpret_cast<LRESULT>(brush(own));
+}
+
+LRESULT CALLBACK PageWindow::pageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  PageWindow* self = owner(h);
+  if (self && message == WM_SIZE && self->scrollBox_) {
+    MoveWindow(self->scrollBox_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+    self->updateScrollBars();
+    return 0;
+  }
+  return DefWindowProcW(h, message, wParam, lParam);
+}
+
+LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  PageWindow* self = owner(h);
+  if (self) {
+    switch (message) {
+      case WM_VSCROLL:
+        self->onScroll(SB_VERT, wParam);
+        return 0;
+      case WM_HSCROLL:
+        self->onScroll(SB_HORZ, wParam);
+        return 0;
+      case WM_MOUSEWHEEL:
+        self->scrollTo(self->scrollY_ - GET_WHEEL_DELTA_WPARAM(wParam) * kWheelStep / WHEEL_DELTA);
+        return 0;
+      case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(h, &r);
+        FillRect(reinterpret_cast<HDC>(wParam), &r, self->brush(GetSysColor(COLOR_APPWORKSPACE)));
+        return 1;
+      }
+      default:
+        break;
+    }
+  }
+  return DefWindowProcW(h, message, wParam, lParam);
+}
+
+LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  PageWindow* self = owner(h);
+  Control* control = self ? self->controlOf(h) : nullptr;
+  if (control) {
+    const Component& sheet = *control->component;
+    // Only the first sheet drags; its events go to the page in sheet coordinates.
+    const bool drags = sheet.name == "Paper";
+    switch (message) {
+      case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(h, &r);
+        FillRect(reinterpret_cast<HDC>(wParam), &r,
+                 self->brush(colorOf(sheet.color, GetSysColor(COLOR_WINDOW))));
+        return 1;
+      }
+      case WM_CTLCOLORSTATIC:
+      case WM_CTLCOLOREDIT:
+        return self->colorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+      case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == h && LOWORD(lParam) == HTCLIENT) {
+          const bool own = sheet.cursor == Cursor::Sheet && self->sheetCursor_;
+          SetCursor(own ? self->sheetCursor_ : LoadCursorW(nullptr, IDC_ARROW));
+          return TRUE;
+        }
+        break;
+      case WM_LBUTTONDOWN:
+      case WM_RBUTTONDOWN:
+      case WM_MBUTTONDOWN:
+        if (drags) {
+          SetCapture(h);
+          self->page_->PaperMouseDown(GET_Y_LPARAM(lParam));
+          return 0;
+        }
+        break;
+      case WM_MOUSEMOVE:
+        if (drags) {
+          if (auto to = self->page_->PaperMouseMove(GET_Y_LPARAM(lParam), self->scrollY_)) {
+            self->scrollTo(*to);
+          }
+          return 0;
+        }
+        break;
+      case WM_LBUTTONUP:
+      case WM_RBUTTONUP:
+      case WM_MBUTTONUP:
+        if (drags) {
+          if (GetCapture() == h) ReleaseCapture();
+          self->page_->PaperMouseUp();
+          return 0;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return DefWindowProcW(h, message, wParam, lParam);
+}
+
+// A rectangle drawn with the shape's pen inside its bounds; the sheets' shapes are lines.
+LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  PageWindow* self = owner(h);
+  Control* control = self ? self->controlOf(h) : nullptr;
+  if (control && message == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    const Component& c = *control->component;
+    const int pen = c.penWidth;
+    HPEN hpen = CreatePen(pen > 0 ? PS_SOLID | PS_INSIDEFRAME : PS_NULL, pen, RGB(0, 0, 0));
+    HGDIOBJ oldPen = SelectObject(dc, hpen);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    const int x = pen / 2;
+    int w = c.rect.width - pen + 1, hgt = c.rect.height - pen + 1;
+    if (pen == 0) --w, --hgt;
+    Rectangle(dc, x, x, x + w, x + hgt);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(hpen);
+    EndPaint(h, &ps);
+    return 0;
+  }
+  if (message == WM_ERASEBKGND) return 1;
+  return DefWindowProcW(h, message, wParam, lParam);
+}
+
+// The picture is decoded the first time it is drawn, at the size it is drawn; one that
+// cannot be decoded leaves its place blank.
+LRESULT CALLBACK PageWindow::imageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  PageWindow* self = owner(h);
+  Control* control = self ? self->controlOf(h) : nullptr;
+  if (control) {
+    const Component& c = *control->component;
+    switch (message) {
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        RECT r;
+        GetClientRect(h, &r);
+        const Component* sheet = self->page_->model().find(c.parent);
+        FillRect(dc, &r,
+                 self->brush(sheet ? colorOf(sheet->color, GetSysColor(COLOR_WINDOW))
+                                   : GetSysColor(COLOR_WINDOW)));
+        if (!control->picture && !control->pictureFailed && !c.file.empty()) {
+          try {
+            control->picture =
+                PictureImage::load(win::widen(c.file), pictureTypeOf(c.file), r.right, r.bottom);
+          } catch (const std::exception&) {
+            control->pictureFailed = true;
+          }
+        }
+        if (control->picture) control->picture->draw(dc, r, c.stretch);
+        EndPaint(h, &ps);
+        return 0;
+      }
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_SETCURSOR:
+        if (c.cursor == Cursor::HandPoint) {
+          SetCursor(LoadCursorW(nullptr, IDC_HAND));
+          return TRUE;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return DefWindowProcW(h, message, wParam, lParam);
+}
+
+}  // namespace risview::ui
