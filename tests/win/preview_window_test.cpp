@@ -1,0 +1,107 @@
+// The preview window as a real window: its tabs, the page in front, and that closing it
+// leaves nothing behind. A thread timer acts inside the window's modal run.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/data_module.h"
+#include "platform/win32.h"
+#include "preview/preview_win.h"
+#include "support/report_fixture.h"
+
+namespace risview::preview {
+namespace {
+
+using testing::Backend;
+using testing::Fixture;
+using testing::ReportFixture;
+
+struct Seen {
+  std::vector<std::string> tabs;
+  int selected = -1;
+  bool lastPageInFront = false;
+  bool firstPageInFrontAfterChange = false;
+};
+Seen seen;
+int cycles = 0;
+
+// The component name a window carries ("Page1" for the first page of the preview).
+std::string nameOf(HWND h) {
+  auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(h, L"RisviewName")));
+  wchar_t text[64] = L"";
+  if (atom) GlobalGetAtomNameW(atom, text, 64);
+  return win::narrow(text);
+}
+
+// Looks at the open preview, switches to the first tab, and closes the window.
+void CALLBACK inspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND preview = FindWindowW(L"TMyPrintPageControl", nullptr);
+  if (!preview || !IsWindowVisible(preview)) return;
+  KillTimer(nullptr, id);
+  ++cycles;
+  HWND tabs = FindWindowExW(preview, nullptr, WC_TABCONTROLW, nullptr);
+  seen = {};
+  for (int i = 0; i < TabCtrl_GetItemCount(tabs); ++i) {
+    wchar_t text[64] = L"";
+    TCITEMW item{TCIF_TEXT};
+    item.pszText = text;
+    item.cchTextMax = 64;
+    TabCtrl_GetItem(tabs, i, &item);
+    seen.tabs.push_back(win::narrow(text));
+  }
+  seen.selected = TabCtrl_GetCurSel(tabs);
+  seen.lastPageInFront = nameOf(GetTopWindow(preview)) == "Page3";
+  TabCtrl_SetCurSel(tabs, 0);
+  NMHDR change{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
+  SendMessageW(preview, WM_NOTIFY, change.idFrom, reinterpret_cast<LPARAM>(&change));
+  seen.firstPageInFrontAfterChange = nameOf(GetTopWindow(preview)) == "Page1";
+  PostMessageW(preview, WM_CLOSE, 0, 0);
+}
+
+BOOL CALLBACK countChild(HWND, LPARAM counter) {
+  ++*reinterpret_cast<int*>(counter);
+  return TRUE;
+}
+
+BOOL CALLBACK countTopLevel(HWND h, LPARAM counter) {
+  ++*reinterpret_cast<int*>(counter);
+  EnumChildWindows(h, &countChild, counter);
+  return TRUE;
+}
+
+int windowsOfThisThread() {
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), &countTopLevel, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+TEST(PreviewWindow, ThreePagesTabbedLastInFrontAndNothingLeftWhenClosed) {
+  if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
+  ReportFixture fx;
+  fx.request();
+  fx.report({{"ReportID", "2"}});
+  fx.report({{"ReportID", "3"}});
+  fx.services.env.files["C:\\work\\RisOption.ini"] =
+      "[RISDATASET]\nSERVER=x\nDataBaseName=" + fx.db.database() + "\nDriver=SQLite3\n";
+  data::TdmRIS dm(fx.view);
+
+  const int before = windowsOfThisThread();
+  for (int i = 0; i < 20; ++i) {
+    SetTimer(nullptr, 0, 20, &inspectAndClose);
+    ShowReportPreview(fx.view, dm, "R1", nullptr);
+    EXPECT_EQ(FindWindowW(L"TMyPrintPageControl", nullptr), nullptr) << "cycle " << i;
+  }
+  EXPECT_EQ(cycles, 20);
+  EXPECT_EQ(seen.tabs, (std::vector<std::string>{"  第 一 页", "  第 二 页", "  第 三 页"}));
+  EXPECT_EQ(seen.selected, 2);
+  EXPECT_TRUE(seen.lastPageInFront);
+  EXPECT_TRUE(seen.firstPageInFrontAfterChange);
+  EXPECT_EQ(windowsOfThisThread(), before);
+}
+
+}  // namespace
+}  // namespace risview::preview
