@@ -25,6 +25,7 @@ struct Seen {
   int selected = -1;
   bool lastPageInFront = false;
   bool firstPageInFrontAfterChange = false;
+  int scrolledTop = 0, scrolledTopAfterSwitching = 0;
 };
 Seen seen;
 int cycles = 0;
@@ -35,6 +36,25 @@ std::string nameOf(HWND h) {
   wchar_t text[64] = L"";
   if (atom) GlobalGetAtomNameW(atom, text, 64);
   return win::narrow(text);
+}
+
+HWND childOfClass(HWND parent, const wchar_t* cls) {
+  return FindWindowExW(parent, nullptr, cls, nullptr);
+}
+
+// The top of a page's first sheet in its scroll box.
+int sheetTop(HWND page) {
+  HWND sheet = childOfClass(childOfClass(page, L"TScrollBox"), L"TPrntSheet");
+  RECT r;
+  GetWindowRect(sheet, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(sheet), reinterpret_cast<POINT*>(&r), 2);
+  return r.top;
+}
+
+void selectTab(HWND preview, HWND tabs, int index) {
+  TabCtrl_SetCurSel(tabs, index);
+  NMHDR change{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
+  SendMessageW(preview, WM_NOTIFY, change.idFrom, reinterpret_cast<LPARAM>(&change));
 }
 
 // Looks at the open preview, switches to the first tab, and closes the window.
@@ -55,10 +75,14 @@ void CALLBACK inspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   }
   seen.selected = TabCtrl_GetCurSel(tabs);
   seen.lastPageInFront = nameOf(GetTopWindow(preview)) == "Page3";
-  TabCtrl_SetCurSel(tabs, 0);
-  NMHDR change{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
-  SendMessageW(preview, WM_NOTIFY, change.idFrom, reinterpret_cast<LPARAM>(&change));
+  // The third page, scrolled down a screen, keeps its place while another is in front.
+  HWND third = GetTopWindow(preview);
+  SendMessageW(childOfClass(third, L"TScrollBox"), WM_VSCROLL, SB_PAGEDOWN, 0);
+  seen.scrolledTop = sheetTop(third);
+  selectTab(preview, tabs, 0);
   seen.firstPageInFrontAfterChange = nameOf(GetTopWindow(preview)) == "Page1";
+  selectTab(preview, tabs, 2);
+  seen.scrolledTopAfterSwitching = sheetTop(third);
   PostMessageW(preview, WM_CLOSE, 0, 0);
 }
 
@@ -100,6 +124,8 @@ TEST(PreviewWindow, ThreePagesTabbedLastInFrontAndNothingLeftWhenClosed) {
   EXPECT_EQ(seen.selected, 2);
   EXPECT_TRUE(seen.lastPageInFront);
   EXPECT_TRUE(seen.firstPageInFrontAfterChange);
+  EXPECT_LT(seen.scrolledTop, 4 - 100);
+  EXPECT_EQ(seen.scrolledTopAfterSwitching, seen.scrolledTop);
   EXPECT_EQ(windowsOfThisThread(), before);
 }
 
