@@ -4,6 +4,9 @@
 // decoding pixels; the pixels are decoded where the picture is drawn, at the drawn size.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -28,8 +31,22 @@ PictureType pictureTypeOf(std::string_view path);
 
 // The type and natural size of a picture from the first bytes of its file. Throws
 // PictureError for a header that is corrupt, truncated, of zero width or height, or beyond
-// kMaxPictureSide.
+// kMaxPictureSide, and for a JPEG of a colour model other than grey, YCbCr, RGB or CMYK.
+//
+// Metafiles are sized by their frame as the platform's picture objects keep it, in 0.01 mm,
+// and shown at 96 pixels per inch, each step rounded to nearest: a placeable metafile's
+// frame is its bounding box over its units per inch, an enhanced metafile's is rclFrame
+// (its pixel bounds when the frame is empty). A Windows metafile without the placeable
+// header carries no size at all and is refused.
 PictureInfo readPictureInfo(PictureType type, std::string_view bytes);
+
+// Where the parts of a bitmap file that the platform draws from lie, as offsets into its
+// bytes: the header with its colour masks and table, and the pixels. Throws PictureError as
+// readPictureInfo does; both parts lie wholly inside the bytes.
+struct BitmapParts {
+  size_t header = 0, headerSize = 0, pixels = 0, pixelsSize = 0;
+};
+BitmapParts bitmapParts(std::string_view bytes);
 
 // Loads a picture's header through the environment: throws PictureError when the file
 // cannot be read or readPictureInfo refuses it.
@@ -40,6 +57,40 @@ class Pictures {
 
  private:
   const Environment& env_;
+};
+
+// The scale, in eighths (1 to 8), at which a JPEG of width x height is decoded to be drawn
+// stretched into a box: the smallest whose output still covers the box, so that shrinking
+// to the box never enlarges; 8 (the whole picture) when even that does not cover it.
+int jpegScaleEighths(int width, int height, int boxWidth, int boxHeight);
+
+// A JPEG decoded for drawing into a box of boxWidth x boxHeight. The header is read and
+// bounded on construction; decodeInto then writes the pixels into memory the caller owns
+// (a DIB section), so nothing is allocated for pixels before the size is known to be sane.
+// A stretched picture is decoded at jpegScaleEighths; one shown at its natural size, cut
+// off at the box, at full scale and only down to the box's last row. bytes must outlive
+// the decoder. Corrupt data that the decoder can step over (a body cut short, damaged
+// entropy codes) gives grey or smeared pixels, not an error; a progressive file of more
+// than 500 scans, or needing more than 256 MiB of coefficients, is refused.
+class JpegDecoder {
+ public:
+  JpegDecoder(std::string_view bytes, int boxWidth, int boxHeight, bool stretch);
+  ~JpegDecoder();
+  JpegDecoder(const JpegDecoder&) = delete;
+  JpegDecoder& operator=(const JpegDecoder&) = delete;
+
+  PictureInfo info() const;  // the natural size
+  // What decodeInto writes: the top `height` rows of the picture at the decode scale.
+  int width() const;
+  int height() const;
+
+  // Writes height() rows of width() pixels, each 4 bytes (blue, green, red, 255), top row
+  // first, rows `stride` bytes apart. Throws PictureError; call it once.
+  void decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace risview

@@ -23,6 +23,30 @@ struct GdiDeleter {
 };
 using unique_font = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
 using unique_brush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
+using unique_bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiDeleter>;
+
+// Owns an icon made from a file or from memory (not a shared one from a module's resources).
+struct IconDeleter {
+  void operator()(HICON h) const {
+    if (h) DestroyIcon(h);
+  }
+};
+using unique_icon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+
+struct EnhMetaFileDeleter {
+  void operator()(HENHMETAFILE h) const {
+    if (h) DeleteEnhMetaFile(h);
+  }
+};
+using unique_enhmetafile = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, EnhMetaFileDeleter>;
+
+// Owns a device context made with CreateCompatibleDC or CreateDC.
+struct DcDeleter {
+  void operator()(HDC h) const {
+    if (h) DeleteDC(h);
+  }
+};
+using unique_dc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 
 class Win32MessageBoxes : public MessageBoxes {
  public:

@@ -1,0 +1,410 @@
+#include "platform/picture.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdlib>
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <cstdio>
+
+#include <jpeglib.h>
+
+#include "platform/errors.h"
+
+namespace risview {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& why) {
+  throw PictureError(why);
+}
+
+// Little-endian fields of a header, every read bounds-checked against the file's bytes.
+class Header {
+ public:
+  Header(std::string_view bytes, const char* kind) : bytes_(bytes), kind_(kind) {}
+  void need(size_t size) const {
+    if (bytes_.size() < size) refuse(std::string(kind_) + " header is truncated");
+  }
+  uint32_t u8(size_t at) const { return byte(at); }
+  uint32_t u16(size_t at) const { return byte(at) | byte(at + 1) << 8; }
+  uint32_t u32(size_t at) const { return u16(at) | u16(at + 2) << 16; }
+  int32_t i16(size_t at) const { return static_cast<int16_t>(u16(at)); }
+  int32_t i32(size_t at) const { return static_cast<int32_t>(u32(at)); }
+  size_t size() const { return bytes_.size(); }
+  [[noreturn]] void invalid(const std::string& what) const {
+    refuse(std::string(kind_) + " is not valid: " + what);
+  }
+
+ private:
+  uint32_t byte(size_t at) const {
+    need(at + 1);
+    return static_cast<unsigned char>(bytes_[at]);
+  }
+  std::string_view bytes_;
+  const char* kind_;
+};
+
+// A picture's size once its header is read; refused when empty or beyond the bound.
+// Sizes arrive as 64-bit values so that no header field can overflow on the way.
+PictureInfo sized(PictureType type, int64_t width, int64_t height) {
+  if (width <= 0 || height <= 0) refuse("picture has no width or height");
+  if (width > kMaxPictureSide || height > kMaxPictureSide) {
+    refuse("picture of " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels is larger than " + std::to_string(kMaxPictureSide) + " on a side");
+  }
+  return {type, static_cast<int>(width), static_cast<int>(height)};
+}
+
+// The platform's MulDiv for the non-negative values met here: rounded to nearest.
+int64_t mulDiv(int64_t value, int64_t numerator, int64_t denominator) {
+  return (value * numerator + denominator / 2) / denominator;
+}
+
+// Metafile frames are kept in 0.01 mm and shown at 96 pixels per inch (25.4 mm).
+constexpr int64_t kHundredthsMmPerInch = 2540;
+constexpr int64_t kPixelsPerInch = 96;
+
+struct Bitmap {
+  PictureInfo info;
+  BitmapParts parts;
+};
+
+// Everything the platform will read of a bitmap is checked to lie inside the file: the
+// header, its colour masks and table, and the pixels (uncompressed rows, or the run-length
+// data as long as the header says).
+Bitmap bitmapOf(std::string_view bytes) {
+  Header h(bytes, "bitmap");
+  h.need(18);
+  if (h.u16(0) != 0x4D42) h.invalid("no \"BM\" signature");
+  const uint32_t headerSize = h.u32(14);
+  h.need(14 + size_t{headerSize});
+  int64_t width = 0, height = 0, colours = 0, colourSize = 4, masks = 0, imageSize = 0;
+  uint32_t planes = 0, bits = 0, compression = 0;
+  bool topDown = false;
+  if (headerSize == 12) {  // BITMAPCOREHEADER
+    width = h.u16(18), height = h.u16(20), planes = h.u16(22), bits = h.u16(24);
+    colours = bits <= 8 ? int64_t{1} << bits : 0, colourSize = 3;
+  } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
+             headerSize == 124) {  // BITMAPINFOHEADER and its later extensions
+    width = h.i32(18), height = h.i32(22), planes = h.u16(26), bits = h.u16(28);
+    compression = h.u32(30), imageSize = h.u32(34);
+    const int64_t used = h.u32(46);
+    // The platform reads at most 256 colours, all 2^bits when none are counted.
+    colours = used ? std::min<int64_t>(used, 256) : bits <= 8 ? int64_t{1} << bits : 0;
+    if (compression == 3 && headerSize == 40) masks = 12;  // the masks follow the header
+    topDown = height < 0;
+    height = topDown ? -height : height;
+  } else {
+    h.invalid("unknown header size " + std::to_string(headerSize));
+  }
+  if (planes != 1) h.invalid("more than one plane");
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    h.invalid(std::to_string(bits) + " bits per pixel");
+  }
+  const PictureInfo info = sized(PictureType::Bitmap, width, height);
+  int64_t pixelsSize = (width * bits + 31) / 32 * 4 * height;
+  const bool runLength = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
+  if (runLength && !topDown && imageSize > 0) {
+    pixelsSize = imageSize;
+  } else if (compression != 0 && !(compression == 3 && (bits == 16 || bits == 32))) {
+    h.invalid("compression " + std::to_string(compression) + " with " + std::to_string(bits) +
+              " bits per pixel");
+  }
+  const int64_t headerPart = headerSize + masks + colours * colourSize;
+  const int64_t pixels = h.u32(10);
+  if (14 + headerPart > static_cast<int64_t>(h.size())) h.invalid("the colour table is cut off");
+  if (pixels + pixelsSize > static_cast<int64_t>(h.size())) {
+    h.invalid("the pixels end before the last row");
+  }
+  return {info,
+          {14, static_cast<size_t>(headerPart), static_cast<size_t>(pixels),
+           static_cast<size_t>(pixelsSize)}};
+}
+
+PictureInfo iconInfo(std::string_view bytes) {
+  Header h(bytes, "icon");
+  h.need(6);
+  if (h.u16(0) != 0 || h.u16(2) != 1) h.invalid("not an icon directory");
+  const uint32_t count = h.u16(4);
+  if (count == 0) h.invalid("no images");
+  const size_t directoryEnd = 6 + 16 * size_t{count};
+  h.need(directoryEnd);
+  // The first image is the one shown; a side of 0 in the directory stands for 256.
+  const int64_t width = h.u8(6) == 0 ? 256 : h.u8(6);
+  const int64_t height = h.u8(7) == 0 ? 256 : h.u8(7);
+  const int64_t imageSize = h.u32(6 + 8), imageOffset = h.u32(6 + 12);
+  if (imageSize == 0 || imageOffset < static_cast<int64_t>(directoryEnd) ||
+      imageOffset + imageSize > static_cast<int64_t>(h.size())) {
+    h.invalid("the first image lies outside the file");
+  }
+  return sized(PictureType::Icon, width, height);
+}
+
+PictureInfo metafileInfo(std::string_view bytes) {
+  Header h(bytes, "metafile");
+  h.need(22);
+  // Only the placeable (Aldus) header says how large the drawing is; a bare Windows
+  // metafile leaves that to whoever plays it, so it has no natural size to lay out.
+  if (h.u32(0) != 0x9AC6CDD7) h.invalid("no placeable header, so no size");
+  uint32_t checksum = 0;
+  for (size_t at = 0; at < 20; at += 2) checksum ^= h.u16(at);
+  if (checksum != h.u16(20)) h.invalid("placeable header checksum");
+  h.need(22 + 18);
+  if ((h.u16(22) != 1 && h.u16(22) != 2) || h.u16(24) != 9) h.invalid("no metafile header");
+  const int64_t width = std::abs(h.i16(10) - h.i16(6));
+  const int64_t height = std::abs(h.i16(12) - h.i16(8));
+  // Units per inch of the bounding box; a header that leaves it 0 is taken as pixels.
+  const int64_t inch = h.u16(14) == 0 ? kPixelsPerInch : h.u16(14);
+  // Through 0.01 mm, rounded at each step as the platform's picture does it.
+  return sized(
+      PictureType::Metafile,
+      mulDiv(mulDiv(width, kHundredthsMmPerInch, inch), kPixelsPerInch, kHundredthsMmPerInch),
+      mulDiv(mulDiv(height, kHundredthsMmPerInch, inch), kPixelsPerInch, kHundredthsMmPerInch));
+}
+
+PictureInfo enhancedMetafileInfo(std::string_view bytes) {
+  Header h(bytes, "enhanced metafile");
+  h.need(88);
+  if (h.u32(0) != 1 || h.u32(40) != 0x464D4520) h.invalid("no EMF header record");
+  if (h.u32(4) < 88 || h.u32(48) > h.size()) h.invalid("the records end before the file says");
+  // The frame (0.01 mm) is the picture's intended size; the bounds (reference-device
+  // pixels, inclusive) stand in when a writer left the frame empty.
+  const int64_t frameWidth = int64_t{h.i32(32)} - h.i32(24);
+  const int64_t frameHeight = int64_t{h.i32(36)} - h.i32(28);
+  if (frameWidth > 0 && frameHeight > 0) {
+    return sized(PictureType::EnhancedMetafile,
+                 mulDiv(frameWidth, kPixelsPerInch, kHundredthsMmPerInch),
+                 mulDiv(frameHeight, kPixelsPerInch, kHundredthsMmPerInch));
+  }
+  return sized(PictureType::EnhancedMetafile, int64_t{h.i32(16)} - h.i32(8) + 1,
+               int64_t{h.i32(20)} - h.i32(12) + 1);
+}
+
+// ---- JPEG through libjpeg ----------------------------------------------------------------
+
+// More scans than any encoder writes: a progressive file with thousands of tiny scans makes
+// the decoder walk the whole image for each one, holding the window for minutes.
+constexpr int kMaxJpegScans = 500;
+// Whole-image coefficient buffers (progressive files) beyond this are refused.
+constexpr long kMaxJpegWorkingMemory = 256L << 20;
+
+// libjpeg reports a fatal error by calling error_exit, which must not return; it jumps
+// back to the guard of the libjpeg call under way (a C++ exception cannot cross the C
+// library's frames). Warnings are not shown: corrupt data it can step over is decoded.
+struct JpegErrors {
+  jpeg_error_mgr manager;  // first: libjpeg hands this address back
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void jumpBack(j_common_ptr cinfo) {
+  auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, errors->message);
+  std::longjmp(errors->jump, 1);
+}
+
+void stayQuiet(j_common_ptr) {}
+
+void limitScans(j_common_ptr cinfo) {
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
+    auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
+    std::snprintf(errors->message, sizeof errors->message, "more than %d scans", kMaxJpegScans);
+    std::longjmp(errors->jump, 1);
+  }
+}
+
+// Runs one libjpeg step; false when libjpeg gave up, its reason in errors.message. Nothing
+// with a destructor lives in this frame or in the step's, so the jump skips no cleanup.
+template <class Step>
+bool guarded(JpegErrors& errors, Step step) {
+  if (setjmp(errors.jump)) return false;
+  step();
+  return true;
+}
+
+// One decompression over bytes in memory, header read and bounded.
+class Decompression {
+ public:
+  explicit Decompression(std::string_view bytes) {
+    jpeg_decompress_struct& cinfo = object_.cinfo;
+    cinfo.err = jpeg_std_error(&errors_.manager);
+    errors_.manager.error_exit = jumpBack;
+    errors_.manager.output_message = stayQuiet;
+    progress_.progress_monitor = limitScans;
+    if (bytes.size() > kMaxJpegBytes) refuse("JPEG file too large");
+    check(guarded(errors_, [&] {
+      jpeg_create_decompress(&cinfo);
+      cinfo.progress = &progress_;
+      cinfo.mem->max_memory_to_use = kMaxJpegWorkingMemory;
+      jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+                   static_cast<unsigned long>(bytes.size()));
+      jpeg_read_header(&cinfo, TRUE);
+    }));
+    info_ = sized(PictureType::Jpeg, cinfo.image_width, cinfo.image_height);
+    switch (cinfo.jpeg_color_space) {
+      case JCS_GRAYSCALE:
+      case JCS_YCbCr:
+      case JCS_RGB:
+        cinfo.out_color_space = JCS_EXT_BGRA;
+        break;
+      case JCS_CMYK:
+      case JCS_YCCK:
+        cinfo.out_color_space = JCS_CMYK;  // converted row by row below
+        break;
+      default:
+        refuse("JPEG of an unknown colour model");
+    }
+  }
+  const PictureInfo& info() const { return info_; }
+  jpeg_decompress_struct& cinfo() { return object_.cinfo; }
+  JpegErrors& errors() { return errors_; }
+  void check(bool ok) {
+    if (!ok) refuse(std::string("JPEG: ") + errors_.message);
+  }
+
+ private:
+  static constexpr size_t kMaxJpegBytes = 1UL << 30;
+  // Released even when the constructor refuses the header; destroyed before the error and
+  // progress managers it points to.
+  struct Object {
+    Object() = default;
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+    ~Object() { jpeg_destroy_decompress(&cinfo); }
+    jpeg_decompress_struct cinfo{};
+  };
+  JpegErrors errors_{};
+  jpeg_progress_mgr progress_{};
+  Object object_;
+  PictureInfo info_;
+};
+
+PictureInfo jpegInfo(std::string_view bytes) {
+  return Decompression(bytes).info();
+}
+
+// CMYK as Adobe writes it (inverted, flagged by its APP14 marker) or plain, to blue, green,
+// red, 255 in place: the four input bytes of a pixel become its four output bytes.
+void cmykToBgra(uint8_t* row, unsigned width, bool inverted) {
+  for (unsigned x = 0; x < width; ++x, row += 4) {
+    unsigned c = row[0], m = row[1], y = row[2], k = row[3];
+    if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+    row[0] = static_cast<uint8_t>(y * k / 255);
+    row[1] = static_cast<uint8_t>(m * k / 255);
+    row[2] = static_cast<uint8_t>(c * k / 255);
+    row[3] = 255;
+  }
+}
+
+}  // namespace
+
+PictureType pictureTypeOf(std::string_view path) {
+  const size_t name = path.find_last_of("\\/:");
+  const size_t dot = path.rfind('.');
+  std::string extension;
+  if (dot != std::string_view::npos && (name == std::string_view::npos || dot > name)) {
+    for (char c : path.substr(dot + 1)) extension += (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+  }
+  static constexpr std::pair<std::string_view, PictureType> kTypes[] = {
+      {"bmp", PictureType::Bitmap},   {"ico", PictureType::Icon},
+      {"wmf", PictureType::Metafile}, {"emf", PictureType::EnhancedMetafile},
+      {"jpg", PictureType::Jpeg},     {"jpeg", PictureType::Jpeg},
+  };
+  for (const auto& [known, type] : kTypes) {
+    if (extension == known) return type;
+  }
+  refuse("unknown picture file extension (." + extension + ")");
+}
+
+PictureInfo readPictureInfo(PictureType type, std::string_view bytes) {
+  switch (type) {
+    case PictureType::Bitmap:
+      return bitmapOf(bytes).info;
+    case PictureType::Icon:
+      return iconInfo(bytes);
+    case PictureType::Metafile:
+      return metafileInfo(bytes);
+    case PictureType::EnhancedMetafile:
+      return enhancedMetafileInfo(bytes);
+    case PictureType::Jpeg:
+      return jpegInfo(bytes);
+  }
+  refuse("unknown picture type");
+}
+
+BitmapParts bitmapParts(std::string_view bytes) {
+  return bitmapOf(bytes).parts;
+}
+
+PictureInfo Pictures::info(const std::string& path) const {
+  const PictureType type = pictureTypeOf(path);
+  const std::optional<std::string> bytes = env_.readFile(path);
+  if (!bytes) refuse("cannot read picture file " + path);
+  try {
+    return readPictureInfo(type, *bytes);
+  } catch (const PictureError& e) {
+    refuse(path + ": " + e.what());
+  }
+}
+
+int jpegScaleEighths(int width, int height, int boxWidth, int boxHeight) {
+  for (int64_t eighths = 1; eighths < 8; ++eighths) {
+    // The decoder's output size at eighths/8, rounded up as libjpeg rounds it.
+    if ((width * eighths + 7) / 8 >= boxWidth && (height * eighths + 7) / 8 >= boxHeight) {
+      return static_cast<int>(eighths);
+    }
+  }
+  return 8;
+}
+
+struct JpegDecoder::State {
+  explicit State(std::string_view bytes) : jpeg(bytes) {}
+  Decompression jpeg;
+  int rows = 0;
+  bool decoded = false;
+};
+
+JpegDecoder::JpegDecoder(std::string_view bytes, int boxWidth, int boxHeight, bool stretch)
+    : state_(std::make_unique<State>(bytes)) {
+  jpeg_decompress_struct& cinfo = state_->jpeg.cinfo();
+  const PictureInfo& info = state_->jpeg.info();
+  cinfo.scale_num = stretch ? jpegScaleEighths(info.width, info.height, boxWidth, boxHeight) : 8;
+  cinfo.scale_denom = 8;
+  state_->jpeg.check(guarded(state_->jpeg.errors(), [&] { jpeg_calc_output_dimensions(&cinfo); }));
+  state_->rows = static_cast<int>(cinfo.output_height);
+  if (!stretch) state_->rows = std::clamp(boxHeight, 1, state_->rows);
+}
+
+JpegDecoder::~JpegDecoder() = default;
+
+PictureInfo JpegDecoder::info() const {
+  return state_->jpeg.info();
+}
+int JpegDecoder::width() const {
+  return static_cast<int>(state_->jpeg.cinfo().output_width);
+}
+int JpegDecoder::height() const {
+  return state_->rows;
+}
+
+void JpegDecoder::decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride) {
+  if (state_->decoded) refuse("JPEG decoded twice");
+  state_->decoded = true;
+  jpeg_decompress_struct& cinfo = state_->jpeg.cinfo();
+  const unsigned rows = static_cast<unsigned>(state_->rows);
+  const bool inverted = cinfo.saw_Adobe_marker;
+  state_->jpeg.check(guarded(state_->jpeg.errors(), [&] {
+    jpeg_start_decompress(&cinfo);
+    while (cinfo.output_scanline < rows) {
+      uint8_t* row = pixels + stride * cinfo.output_scanline;
+      JSAMPROW rowPointer = row;
+      // Data in memory never suspends the decoder; a row not given would loop forever.
+      if (jpeg_read_scanlines(&cinfo, &rowPointer, 1) != 1) break;
+      if (cinfo.out_color_space == JCS_CMYK) cmykToBgra(row, cinfo.output_width, inverted);
+    }
+    jpeg_abort_decompress(&cinfo);
+  }));
+}
+
+}  // namespace risview

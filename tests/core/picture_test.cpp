@@ -1,0 +1,294 @@
+#include "platform/picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+#include "support/doubles.h"
+
+namespace risview {
+namespace {
+
+using risview::testing::FakeEnvironment;
+
+// Little-endian file bytes, written field by field.
+struct Bytes {
+  std::string s;
+  Bytes& u8(unsigned v) { return s += static_cast<char>(v), *this; }
+  Bytes& u16(unsigned v) { return u8(v & 0xFF).u8(v >> 8 & 0xFF); }
+  Bytes& u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
+  Bytes& zeros(size_t n) { return s.append(n, '\0'), *this; }
+};
+
+std::string bmp(int width, int height, uint32_t headerSize = 40, unsigned bits = 24,
+                unsigned compression = 0) {
+  const size_t pixels = size_t((width * bits + 31) / 32 * 4) * std::abs(height);
+  const size_t table = bits <= 8 ? (1u << bits) * (headerSize == 12 ? 3 : 4) : 0;
+  const size_t masks = compression == 3 && headerSize == 40 ? 12 : 0;
+  const size_t offset = 14 + headerSize + masks + table;
+  Bytes b;
+  b.u16(0x4D42).u32(offset + pixels).u32(0).u32(offset).u32(headerSize);
+  if (headerSize == 12) {
+    b.u16(width).u16(height).u16(1).u16(bits);
+  } else {
+    b.u32(width).u32(height).u16(1).u16(bits).u32(compression).zeros(headerSize - 20);
+  }
+  return b.zeros(masks + table + pixels).s;
+}
+
+// The bytes with one 32-bit field replaced.
+std::string patched(std::string bytes, size_t at, uint32_t value) {
+  return bytes.replace(at, 4, Bytes().u32(value).s);
+}
+
+std::string ico(unsigned side, unsigned type = 1, uint32_t imageOffset = 22) {
+  Bytes b;
+  b.u16(0).u16(type).u16(1);                                                // directory
+  b.u8(side).u8(side).u8(0).u8(0).u16(1).u16(32).u32(40).u32(imageOffset);  // first image
+  return b.zeros(40).s;
+}
+
+std::string wmf(int left, int top, int right, int bottom, unsigned inch, bool badSum = false) {
+  Bytes b;
+  b.u32(0x9AC6CDD7).u16(0).u16(left).u16(top).u16(right).u16(bottom).u16(inch).u32(0);
+  unsigned sum = 0;
+  for (size_t i = 0; i < 20; i += 2) sum ^= uint8_t(b.s[i]) | uint8_t(b.s[i + 1]) << 8;
+  b.u16(badSum ? sum ^ 1 : sum);
+  b.u16(1).u16(9).u16(0x300).u32(12).u16(0).u32(3).u16(0);  // metafile header
+  return b.u32(3).u16(0).s;                                 // end of file record
+}
+
+struct Box {
+  int32_t left, top, right, bottom;
+};
+
+std::string emf(Box bounds, Box frame, uint32_t declaredBytes = 108) {
+  Bytes b;
+  b.u32(1).u32(88);
+  for (int32_t v : {bounds.left, bounds.top, bounds.right, bounds.bottom}) b.u32(v);
+  for (int32_t v : {frame.left, frame.top, frame.right, frame.bottom}) b.u32(v);
+  b.u32(0x464D4520).u32(0x10000).u32(declaredBytes).u32(2).u16(1).u16(0).u32(0).u32(0).u32(0);
+  b.u32(1024).u32(768).u32(320).u32(240);             // reference device, pixels and mm
+  return b.u32(14).u32(20).u32(0).u32(16).u32(20).s;  // end of file record
+}
+
+// A picture split down the middle: red on the left, blue on the right.
+std::string jpeg(int width, int height, J_COLOR_SPACE space = JCS_RGB,
+                 const std::vector<jpeg_scan_info>& scans = {}) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr errors{};
+  c.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = width, c.image_height = height, c.in_color_space = space;
+  c.input_components = space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 95, TRUE);
+  if (!scans.empty()) c.scan_info = scans.data(), c.num_scans = int(scans.size());
+  jpeg_start_compress(&c, TRUE);
+  std::vector<JSAMPLE> row(size_t(width) * c.input_components);
+  for (int x = 0; x < width; ++x) {
+    bool red = x < width / 2;
+    JSAMPLE* p = &row[size_t(x) * c.input_components];
+    if (space == JCS_GRAYSCALE) p[0] = red ? 76 : 29;  // the luma of red and of blue
+    if (space == JCS_RGB) p[0] = red ? 255 : 0, p[1] = 0, p[2] = red ? 0 : 255;
+    // Inverted, as with the Adobe marker libjpeg writes for CMYK.
+    if (space == JCS_CMYK) p[0] = red ? 255 : 0, p[1] = 0, p[2] = red ? 0 : 255, p[3] = 255;
+  }
+  for (JSAMPROW r = row.data(); c.next_scanline < c.image_height;) jpeg_write_scanlines(&c, &r, 1);
+  jpeg_finish_compress(&c);
+  std::string bytes(reinterpret_cast<char*>(out), size);
+  std::free(out);
+  jpeg_destroy_compress(&c);
+  return bytes;
+}
+
+// The same JPEG with its frame header declaring another size.
+std::string withDeclaredSize(std::string jpeg, unsigned width, unsigned height) {
+  size_t sof = jpeg.find("\xFF\xC0");
+  jpeg[sof + 5] = char(height >> 8), jpeg[sof + 6] = char(height);
+  jpeg[sof + 7] = char(width >> 8), jpeg[sof + 8] = char(width);
+  return jpeg;
+}
+
+PictureInfo infoOf(const std::string& path, const std::string& bytes) {
+  FakeEnvironment env;
+  env.files[path] = bytes;
+  return Pictures(env).info(path);
+}
+
+TEST(Picture, NaturalSizeComesFromTheHeaderOfEachType) {
+  using enum PictureType;
+  const struct {
+    std::string path, bytes;
+    PictureInfo info;
+  } cases[] = {
+      {"C:\\img\\core.BMP", bmp(5, 3, 12, 8), {Bitmap, 5, 3}},  // colours of 3 bytes
+      {"C:\\img\\info.bmp", bmp(7, 4), {Bitmap, 7, 4}},
+      {"C:\\img\\masks.bmp", bmp(7, 4, 40, 16, 3), {Bitmap, 7, 4}},
+      {"C:\\img\\v5.Bmp", bmp(6, -9, 124, 32), {Bitmap, 6, 9}},  // rows stored top-down
+      {"C:\\img\\a.ICO", ico(48), {Icon, 48, 48}},
+      {"C:\\img\\big.ico", ico(0), {Icon, 256, 256}},
+      {"C:\\img\\twips.WMF", wmf(0, 0, 1440, 720, 1440), {Metafile, 96, 48}},
+      {"C:\\img\\offset.wmf", wmf(-500, 300, 500, 800, 1000), {Metafile, 96, 48}},
+      {"C:\\img\\noinch.wmf", wmf(0, 0, 64, 32, 0), {Metafile, 64, 32}},
+      {"C:\\img\\frame.EMF", emf({0, 0, 9, 9}, {0, 0, 2540, 1270}), {EnhancedMetafile, 96, 48}},
+      {"C:\\img\\bounds.emf", emf({10, 20, 109, 69}, {0, 0, 0, 0}), {EnhancedMetafile, 100, 50}},
+      {"C:\\img\\photo.jpg", jpeg(37, 23), {Jpeg, 37, 23}},
+      {"C:\\img\\grey.JPEG", jpeg(8, 9, JCS_GRAYSCALE), {Jpeg, 8, 9}},
+      {"C:\\img\\print.Jpg", jpeg(16, 8, JCS_CMYK), {Jpeg, 16, 8}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(infoOf(c.path, c.bytes), c.info) << c.path;
+}
+
+// Each refusal is a PictureError and the process goes on. Under AddressSanitizer a 60000 x
+// 60000 buffer would end the run, so that row also proves nothing of its size is allocated.
+TEST(Picture, RefusesFilesThatCannotBeShown) {
+  const std::string photo = jpeg(16, 16);
+  std::string shortBmp = bmp(4, 4);
+  shortBmp.resize(shortBmp.size() - 1);
+  const struct {
+    std::string path;
+    std::optional<std::string> bytes;  // none: no such file
+  } cases[] = {
+      {"C:\\img\\scan.png", photo},
+      {"C:\\img.d\\scan", photo},  // the dot is the folder's
+      {"C:\\img\\scan.", photo},
+      {"C:\\img\\missing.jpg", std::nullopt},
+      {"C:\\img\\empty.jpg", ""},
+      {"C:\\img\\text.jpg", "not a picture at all"},
+      {"C:\\img\\soi.jpg", photo.substr(0, 2)},
+      {"C:\\img\\cut.jpg", photo.substr(0, photo.find("\xFF\xC0") + 6)},
+      {"C:\\img\\zero.jpg", withDeclaredSize(photo, 0, 16)},
+      {"C:\\img\\huge.jpg", withDeclaredSize(photo, 60000, 60000)},
+      {"C:\\img\\cut.bmp", bmp(4, 4).substr(0, 30)},
+      {"C:\\img\\short.bmp", shortBmp},
+      {"C:\\img\\flat.bmp", bmp(4, 0)},
+      {"C:\\img\\wide.bmp", bmp(kMaxPictureSide + 1, 1)},
+      {"C:\\img\\magic.bmp", "BA" + bmp(4, 4).substr(2)},
+      // The pixels said to start right after the header, the file ending after them.
+      {"C:\\img\\palette.bmp", patched(bmp(4, 4, 40, 8), 10, 54).substr(0, 54 + 16)},
+      {"C:\\img\\masks.bmp", patched(bmp(1, 1, 40, 16, 3), 10, 54).substr(0, 54 + 4)},
+      {"C:\\img\\rle.bmp", patched(bmp(4, 4, 40, 8, 1), 34, 1000)},  // runs past the end
+      {"C:\\img\\inner.bmp", bmp(4, 4, 40, 24, 4)},                  // a JPEG inside
+      {"C:\\img\\cursor.ico", ico(32, 2)},
+      {"C:\\img\\outside.ico", ico(32, 1, 30)},
+      {"C:\\img\\bare.wmf", wmf(0, 0, 10, 10, 96).substr(22)},
+      {"C:\\img\\sum.wmf", wmf(0, 0, 10, 10, 96, true)},
+      {"C:\\img\\flat.wmf", wmf(0, 0, 10, 0, 96)},
+      {"C:\\img\\cut.emf", emf({0, 0, 9, 9}, {0, 0, 254, 254}, 200)},
+      {"C:\\img\\empty.emf", emf({0, 0, -1, -1}, {0, 0, 0, 0})},
+  };
+  for (const auto& c : cases) {
+    FakeEnvironment env;
+    if (c.bytes) env.files[c.path] = *c.bytes;
+    EXPECT_THROW(Pictures(env).info(c.path), PictureError) << c.path;
+  }
+}
+
+TEST(Picture, JpegScaleIsTheSmallestThatStillCoversTheBox) {
+  const struct {
+    int width, height, boxWidth, boxHeight, eighths;
+  } cases[] = {
+      {1600, 1200, 220, 165, 2},  // 1/8 gives 200 x 150
+      {1760, 1320, 220, 165, 1},  // 1/8 gives exactly the box
+      {1760, 1320, 221, 165, 2},  // one pixel short
+      {1599, 1199, 200, 150, 1},  // libjpeg rounds the scaled size up
+      {1200, 1600, 220, 165, 2},  // the narrow side decides
+      {800, 600, 380, 380, 6},
+      {300, 200, 380, 380, 8},  // smaller than the box: the whole picture
+      {3000, 2400, 0, 0, 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(jpegScaleEighths(c.width, c.height, c.boxWidth, c.boxHeight), c.eighths)
+        << c.width << "x" << c.height << " in " << c.boxWidth << "x" << c.boxHeight;
+  }
+}
+
+struct Bgr {
+  int b, g, r;
+};
+
+std::vector<uint8_t> decode(JpegDecoder& decoder) {
+  std::vector<uint8_t> pixels(size_t(decoder.width()) * decoder.height() * 4);
+  decoder.decodeInto(pixels.data(), decoder.width() * 4);
+  return pixels;
+}
+
+TEST(Picture, JpegDecodesToBgraAtTheSizeTheBoxNeeds) {
+  const Bgr red{0, 0, 255}, blue{255, 0, 0}, grey76{76, 76, 76}, grey29{29, 29, 29};
+  std::vector<jpeg_scan_info> progressive = {{3, {0, 1, 2}, 0, 0, 0, 0}};
+  for (int c = 0; c < 3; ++c) progressive.push_back({1, {c}, 1, 63, 0, 0});
+  const struct {
+    const char* name;
+    std::string bytes;
+    int boxWidth, boxHeight;
+    bool stretch;
+    int width, height;
+    Bgr left, right;
+  } cases[] = {
+      {"quarter", jpeg(64, 48), 16, 12, true, 16, 12, red, blue},
+      {"whole", jpeg(64, 48), 100, 100, true, 64, 48, red, blue},
+      {"natural, rows cut at the box", jpeg(64, 48), 10, 5, false, 64, 5, red, blue},
+      {"grey", jpeg(32, 32, JCS_GRAYSCALE), 32, 32, true, 32, 32, grey76, grey29},
+      {"cmyk", jpeg(32, 32, JCS_CMYK), 32, 32, true, 32, 32, red, blue},
+      {"progressive", jpeg(32, 32, JCS_RGB, progressive), 8, 8, true, 8, 8, red, blue},
+  };
+  for (const auto& c : cases) {
+    JpegDecoder decoder(c.bytes, c.boxWidth, c.boxHeight, c.stretch);
+    ASSERT_EQ(decoder.width(), c.width) << c.name;
+    ASSERT_EQ(decoder.height(), c.height) << c.name;
+    std::vector<uint8_t> pixels = decode(decoder);
+    const int y = c.height / 2;
+    for (auto [x, want] : {std::pair{c.width / 4, c.left}, {c.width * 3 / 4, c.right}}) {
+      const uint8_t* p = &pixels[(size_t(y) * c.width + x) * 4];
+      EXPECT_NEAR(p[0], want.b, 12) << c.name << " x=" << x;
+      EXPECT_NEAR(p[1], want.g, 12) << c.name << " x=" << x;
+      EXPECT_NEAR(p[2], want.r, 12) << c.name << " x=" << x;
+      EXPECT_EQ(p[3], 255) << c.name;
+    }
+  }
+}
+
+// A body that ends early or carries damaged codes is decoded as far as it goes or refused;
+// the sanitizers watch that no byte outside the data or the pixels is touched.
+TEST(Picture, DamagedJpegBodiesAreDecodedOrRefused) {
+  const std::string photo = jpeg(64, 64);
+  const size_t body = photo.find("\xFF\xDA") + 14;  // past the scan header
+  std::string zeroed = photo, scrambled = photo;
+  for (size_t i = body; i + 2 < photo.size(); ++i) {
+    zeroed[i] = 0;
+    scrambled[i] = char(i * 151 % 251);
+  }
+  for (const std::string& bytes :
+       {photo.substr(0, body), photo.substr(0, (body + photo.size()) / 2), zeroed, scrambled}) {
+    try {
+      JpegDecoder decoder(bytes, 64, 64, true);
+      decode(decoder);
+    } catch (const PictureError&) {
+    }
+  }
+  // Every coefficient of a grey picture refined bit by bit: 641 scans, each a walk over the
+  // whole image. Beyond 500 scans a file is refused.
+  std::vector<jpeg_scan_info> scans = {{1, {0}, 0, 0, 0, 10}};
+  for (int bit = 10; bit > 0; --bit) scans.push_back({1, {0}, 0, 0, bit, bit - 1});
+  for (int k = 1; k < 64; ++k) {
+    scans.push_back({1, {0}, k, k, 0, 9});
+    for (int bit = 9; bit > 0; --bit) scans.push_back({1, {0}, k, k, bit, bit - 1});
+  }
+  JpegDecoder slow(jpeg(8, 8, JCS_GRAYSCALE, scans), 8, 8, true);
+  EXPECT_THROW(decode(slow), PictureError);
+}
+
+}  // namespace
+}  // namespace risview

@@ -1,0 +1,297 @@
+#include "ui/picture_win.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace risview::ui {
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255), kWhite = RGB(255, 255, 255);
+
+// A file in the temporary folder, removed with the object.
+class TempFile {
+ public:
+  explicit TempFile(const std::wstring& extension) {
+    wchar_t dir[MAX_PATH], name[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"pic", 0, name);
+    DeleteFileW(name);
+    path_ = std::wstring(name) + L"." + extension;
+  }
+  TempFile(const std::wstring& extension, const std::string& bytes) : TempFile(extension) {
+    std::ofstream(path_.c_str(), std::ios::binary) << bytes;
+  }
+  ~TempFile() { DeleteFileW(path_.c_str()); }
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// A white 64 x 64 top-down DIB to draw on.
+class Canvas {
+ public:
+  Canvas() {
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 32, BI_RGB};
+    bitmap_.reset(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits_, nullptr, 0));
+    dc_.reset(CreateCompatibleDC(nullptr));
+    SelectObject(dc_.get(), bitmap_.get());
+    PatBlt(dc_.get(), 0, 0, kSide, kSide, WHITENESS);
+  }
+  HDC dc() const { return dc_.get(); }
+  COLORREF at(int x, int y) const {
+    GdiFlush();
+    const auto* p = static_cast<const uint8_t*>(bits_) + (y * kSide + x) * 4;
+    return RGB(p[2], p[1], p[0]);
+  }
+
+ private:
+  static constexpr int kSide = 64;
+  win::unique_bitmap bitmap_;
+  win::unique_dc dc_;
+  void* bits_ = nullptr;
+};
+
+// The colour a pixel is near, of the three the pictures use; what JPEG and halftone
+// resampling leave of them stays within a few steps.
+COLORREF nearest(COLORREF c) {
+  for (COLORREF want : {kRed, kBlue, kWhite}) {
+    if (std::abs(GetRValue(c) - GetRValue(want)) < 40 &&
+        std::abs(GetGValue(c) - GetGValue(want)) < 40 &&
+        std::abs(GetBValue(c) - GetBValue(want)) < 40) {
+      return want;
+    }
+  }
+  return c;
+}
+
+// Every test picture is red over its top half and blue below.
+COLORREF split(int y, int side) {
+  return y < side / 2 ? kRed : kBlue;
+}
+
+std::string u16(unsigned v) {
+  return {char(v), char(v >> 8)};
+}
+std::string u32(uint32_t v) {
+  return u16(v & 0xFFFF) + u16(v >> 16);
+}
+
+// Rows of 8 bits (indices into a table of red and blue), 24 or 32 bits, padded to 4 bytes.
+std::string pixelRows(int side, int bits, bool bottomUp) {
+  std::string rows;
+  for (int i = 0; i < side; ++i) {
+    const COLORREF c = split(bottomUp ? side - 1 - i : i, side);
+    std::string row;
+    for (int x = 0; x < side; ++x) {
+      if (bits == 8) row += char(c == kRed ? 0 : 1);
+      if (bits >= 24) row += {char(GetBValue(c)), char(GetGValue(c)), char(GetRValue(c))};
+      if (bits == 32) row += char(255);
+    }
+    rows += row + std::string((4 - row.size() % 4) % 4, '\0');
+  }
+  return rows;
+}
+
+std::string bmp(int side, int bits, bool topDown) {
+  const std::string table = bits == 8 ? u32(0x00FF0000) + u32(0x000000FF) : "";  // red, blue
+  const std::string info = u32(40) + u32(side) + u32(topDown ? -side : side) + u16(1) + u16(bits) +
+                           u32(0) + u32(0) + u32(0) + u32(0) + u32(table.size() / 4) + u32(0);
+  const std::string pixels = pixelRows(side, bits, !topDown);
+  const size_t offset = 14 + info.size() + table.size();
+  return "BM" + u32(offset + pixels.size()) + u32(0) + u32(offset) + info + table + pixels;
+}
+
+std::string ico(int side) {
+  std::string image = u32(40) + u32(side) + u32(side * 2) + u16(1) + u16(32) +
+                      std::string(24, '\0') + pixelRows(side, 32, true) +
+                      std::string(side * ((side + 31) / 32 * 4), '\0');  // AND mask: opaque
+  return u16(0) + u16(1) + u16(1) + char(side) + char(side) + u16(0) + u16(1) + u16(32) +
+         u32(image.size()) + u32(22) + image;
+}
+
+// The two halves drawn with GDI; a null pen leaves the rectangles' edges to the brush.
+void drawHalves(HDC dc, int side) {
+  SelectObject(dc, GetStockObject(NULL_PEN));
+  for (auto [top, colour] : {std::pair{0, kRed}, {side / 2, kBlue}}) {
+    HBRUSH brush = CreateSolidBrush(colour);
+    HGDIOBJ previous = SelectObject(dc, brush);
+    Rectangle(dc, -1, top - 1, side + 1, top + side / 2 + 1);
+    SelectObject(dc, previous);
+    DeleteObject(brush);
+  }
+}
+
+std::string wmf(int side) {
+  HDC dc = CreateMetaFileW(nullptr);
+  SetWindowOrgEx(dc, 0, 0, nullptr);
+  SetWindowExtEx(dc, side, side, nullptr);
+  drawHalves(dc, side);
+  HMETAFILE metafile = CloseMetaFile(dc);
+  std::string records(GetMetaFileBitsEx(metafile, 0, nullptr), '\0');
+  GetMetaFileBitsEx(metafile, UINT(records.size()), records.data());
+  DeleteMetaFile(metafile);
+  std::string header =
+      u32(0x9AC6CDD7) + u16(0) + u16(0) + u16(0) + u16(side) + u16(side) + u16(96) + u32(0);
+  unsigned sum = 0;
+  for (size_t i = 0; i < header.size(); i += 2)
+    sum ^= uint8_t(header[i]) | uint8_t(header[i + 1]) << 8;
+  return header + u16(sum) + records;
+}
+
+void writeEmf(const std::wstring& path, int side) {
+  const RECT frame{0, 0, MulDiv(side, 2540, 96), MulDiv(side, 2540, 96)};
+  HDC dc = CreateEnhMetaFileW(nullptr, path.c_str(), &frame, nullptr);
+  drawHalves(dc, side);
+  DeleteEnhMetaFile(CloseEnhMetaFile(dc));
+}
+
+std::string jpeg(int width, int height) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr errors{};
+  c.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = width, c.image_height = height, c.input_components = 3;
+  c.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 95, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<JSAMPLE> row(size_t(width) * 3);
+  while (c.next_scanline < c.image_height) {
+    COLORREF colour = split(int(c.next_scanline), height);
+    for (int x = 0; x < width; ++x) {
+      row[x * 3] = GetRValue(colour), row[x * 3 + 1] = 0, row[x * 3 + 2] = GetBValue(colour);
+    }
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  std::string bytes(reinterpret_cast<char*>(out), size);
+  std::free(out);
+  jpeg_destroy_compress(&c);
+  return bytes;
+}
+
+struct Sample {
+  const char* name;
+  PictureType type;
+  std::wstring extension;
+  std::string bytes;  // empty: written by writeEmf
+  int side;           // natural width and height
+};
+
+// Each kind of picture drawn stretched into a box and at its natural size: both halves in
+// place (a bitmap upside down, a metafile played outside its frame would show), nothing
+// outside the box, and at natural size nothing stretched.
+TEST(PictureImage, EachTypeDrawsStretchedAndAtNaturalSize) {
+  const Sample samples[] = {
+      {"bottom-up bitmap", PictureType::Bitmap, L"bmp", bmp(16, 24, false), 16},
+      {"top-down bitmap", PictureType::Bitmap, L"BMP", bmp(16, 32, true), 16},
+      {"bitmap with a colour table", PictureType::Bitmap, L"bmp", bmp(16, 8, false), 16},
+      {"icon", PictureType::Icon, L"ico", ico(32), 32},
+      {"metafile", PictureType::Metafile, L"wmf", wmf(32), 32},
+      {"enhanced metafile", PictureType::EnhancedMetafile, L"emf", "", 32},
+      {"jpeg", PictureType::Jpeg, L"jpg", jpeg(32, 32), 32},
+  };
+  for (const Sample& s : samples) {
+    TempFile file(s.extension, s.bytes);
+    if (s.bytes.empty()) writeEmf(file.path(), s.side);
+    auto image = PictureImage::load(file.path(), s.type, 40, 40);
+    EXPECT_EQ(image->info(), (PictureInfo{s.type, s.side, s.side})) << s.name;
+
+    Canvas stretched;
+    image->draw(stretched.dc(), RECT{8, 8, 48, 48}, true);
+    EXPECT_EQ(nearest(stretched.at(28, 14)), kRed) << s.name;
+    EXPECT_EQ(nearest(stretched.at(28, 42)), kBlue) << s.name;
+    EXPECT_EQ(stretched.at(4, 4), kWhite) << s.name;
+    EXPECT_EQ(stretched.at(52, 52), kWhite) << s.name;
+
+    // A box twice as wide as the picture and three quarters as high.
+    const int n = s.side;
+    Canvas natural;
+    image->draw(natural.dc(), RECT{8, 8, 8 + 2 * n, 8 + n * 3 / 4}, false);
+    EXPECT_EQ(nearest(natural.at(8 + n / 2, 8 + n / 4)), kRed) << s.name;
+    EXPECT_EQ(nearest(natural.at(8 + n / 2, 8 + n * 5 / 8)), kBlue) << s.name;
+    EXPECT_EQ(natural.at(8 + n * 3 / 2, 8 + n / 4), kWhite) << s.name;  // not stretched
+    EXPECT_EQ(natural.at(8 + n / 2, 8 + n * 7 / 8), kWhite) << s.name;  // cut off at the box
+  }
+}
+
+TEST(PictureImage, JpegDecodesOnlyWhatItsBoxShows) {
+  TempFile file(L"jpeg", jpeg(1600, 1200));
+  const struct {
+    int boxWidth, boxHeight;
+    bool stretch;
+    SIZE decoded;
+  } cases[] = {
+      {220, 165, true, {400, 300}},  // 1/8 would be 200 x 150, short of the box
+      {1760, 1320, true, {1600, 1200}},
+      {16, 16, false, {1600, 16}},  // natural size: full scale, the top rows
+  };
+  for (const auto& c : cases) {
+    auto image =
+        PictureImage::load(file.path(), PictureType::Jpeg, c.boxWidth, c.boxHeight, c.stretch);
+    EXPECT_EQ(image->decodedSize().cx, c.decoded.cx) << c.boxWidth;
+    EXPECT_EQ(image->decodedSize().cy, c.decoded.cy) << c.boxWidth;
+    EXPECT_EQ(image->info(), (PictureInfo{PictureType::Jpeg, 1600, 1200}));
+    Canvas canvas;
+    image->draw(canvas.dc(), RECT{0, 0, 64, 64}, c.stretch);
+    EXPECT_EQ(nearest(canvas.at(32, 8)), kRed) << c.boxWidth;
+  }
+}
+
+// Damaged JPEG bodies load and draw what they hold, or are refused; hostile headers are
+// refused before the platform or the decoder allocates anything for them.
+TEST(PictureImage, DamagedOrHostileFilesDoNotEndTheProcess) {
+  const std::string photo = jpeg(64, 64);
+  const size_t body = photo.find("\xFF\xDA") + 14;
+  std::string scrambled = photo;
+  for (size_t i = body; i + 2 < photo.size(); ++i) scrambled[i] = char(i * 151 % 251);
+  for (const std::string& bytes :
+       {photo.substr(0, body), photo.substr(0, photo.size() / 2), scrambled, photo.substr(0, 2)}) {
+    TempFile file(L"jpg", bytes);
+    try {
+      auto image = PictureImage::load(file.path(), PictureType::Jpeg, 40, 40);
+      Canvas canvas;
+      image->draw(canvas.dc(), RECT{0, 0, 40, 40}, true);
+    } catch (const PictureError&) {
+    }
+  }
+  std::string huge = photo;  // a frame header declaring 60000 x 60000
+  huge.replace(huge.find("\xFF\xC0") + 5, 4, "\xEA\x60\xEA\x60");
+  std::string wide = bmp(16, 24, false);
+  wide.replace(18, 4, u32(1u << 30));
+  const struct {
+    std::wstring extension;
+    PictureType type;
+    std::string bytes;
+  } refused[] = {
+      {L"jpg", PictureType::Jpeg, huge},
+      {L"bmp", PictureType::Bitmap, wide},
+      {L"wmf", PictureType::Metafile, wmf(32).substr(22)},  // no placeable header
+  };
+  for (const auto& r : refused) {
+    TempFile file(r.extension, r.bytes);
+    EXPECT_THROW(PictureImage::load(file.path(), r.type, 40, 40), PictureError);
+  }
+  EXPECT_THROW(PictureImage::load(L"C:\\no\\such.bmp", PictureType::Bitmap, 40, 40), PictureError);
+}
+
+}  // namespace
+}  // namespace risview::ui

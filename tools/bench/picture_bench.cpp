@@ -1,0 +1,79 @@
+// What a report page waits on for its pictures: reading a JPEG's size from its header, and
+// decoding a camera-sized JPEG at full scale against at 1/8 (what a 220-pixel cell needs).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/picture.h"
+
+namespace {
+
+constexpr int kWidth = 3000, kHeight = 2400;
+
+// A 3000 x 2400 photograph stand-in: smooth gradients with fine texture, so the entropy
+// decoder has real work.
+const std::string& photo() {
+  static const std::string bytes = [] {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr errors{};
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = kWidth, c.image_height = kHeight, c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(kWidth * 3);
+    for (unsigned y = 0; y < kHeight; ++y) {
+      for (unsigned x = 0; x < kWidth; ++x) {
+        unsigned noise = (x * 7919u + y * 104729u) * 2654435761u >> 29;
+        row[x * 3] = JSAMPLE(x * 255 / kWidth + noise);
+        row[x * 3 + 1] = JSAMPLE(y * 255 / kHeight + noise);
+        row[x * 3 + 2] = JSAMPLE((x ^ y) + noise);
+      }
+      JSAMPROW r = row.data();
+      jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::string jpeg(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    jpeg_destroy_compress(&c);
+    return jpeg;
+  }();
+  return bytes;
+}
+
+void JpegHeader(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(risview::readPictureInfo(risview::PictureType::Jpeg, photo()));
+  }
+}
+BENCHMARK(JpegHeader)->Unit(benchmark::kMicrosecond);
+
+// The argument is the scale in eighths; the box is the picture scaled by it.
+void JpegDecode(benchmark::State& state) {
+  const int eighths = static_cast<int>(state.range(0));
+  std::vector<uint8_t> pixels;
+  int width = 0, height = 0;
+  for (auto _ : state) {
+    risview::JpegDecoder decoder(photo(), kWidth * eighths / 8, kHeight * eighths / 8, true);
+    width = decoder.width(), height = decoder.height();
+    pixels.resize(size_t(width) * height * 4);
+    decoder.decodeInto(pixels.data(), decoder.width() * 4);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+  state.SetLabel(std::to_string(photo().size() / 1024) + " KiB file to " + std::to_string(width) +
+                 " x " + std::to_string(height));
+}
+BENCHMARK(JpegDecode)->Arg(8)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
