@@ -65,8 +65,9 @@ std::optional<std::string> Win32Environment::readFile(const std::string& path) c
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::string bytes;
   LARGE_INTEGER size{};
-  // Configuration files are small; anything past 16 MiB is not one.
-  if (GetFileSizeEx(file, &size) && size.QuadPart < (16 << 20)) {
+  // Option files are small and report pictures are read whole for their headers; a file
+  // past 64 MiB is neither, and reading it would only strain a 32-bit host.
+  if (GetFileSizeEx(file, &size) && size.QuadPart < (64 << 20)) {
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
     if (!bytes.empty() &&
