@@ -21,7 +21,8 @@ if(NOT WIN32 AND RISVIEW_TESTS)
   find_package(benchmark QUIET)
   if(benchmark_FOUND)
     add_executable(core_bench ${CMAKE_SOURCE_DIR}/tools/bench/core_bench.cpp
-                              ${CMAKE_SOURCE_DIR}/tools/bench/picture_bench.cpp)
+                              ${CMAKE_SOURCE_DIR}/tools/bench/picture_bench.cpp
+                              ${CMAKE_SOURCE_DIR}/tools/bench/pages_bench.cpp)
     target_link_libraries(core_bench PRIVATE risview_testing benchmark::benchmark)
   endif()
 endif()
