@@ -1,9 +1,10 @@
 # Sourced by the scenario runner and the demo: builds the two SQLite databases and the
 # option file of one run in a folder, the way a site would set them up.
-#   prepare_workdir FOLDER FIXTURE [SECTION...]
+#   prepare_workdir FOLDER FIXTURE [SECTION...] [SECTION:KEY=VALUE...]
 # FIXTURE names tests/e2e/fixtures/FIXTURE.sql (radiology rows) and, when present,
 # FIXTURE.archive.sql (image archive rows). SECTIONs of RisOption.ini: ris (RISDATASET),
 # dicom (DICOMDATASET), web (DICOMWEBURL); none, or no section at all, writes no file.
+# SECTION:KEY=VALUE gives a key of a written section another value (DICOMWEBURL:PASSWORD=).
 # The file is written in code page 936 with CRLF line ends, as Windows editors save it.
 
 # The passwords the option file carries; no debugger line may show them.
@@ -22,9 +23,10 @@ prepare_workdir() {
       sqlite3 -bail "$dir/archive.db" <"$fixtures/$fixture.archive.sql"
     fi
   fi
-  local ini=
+  local ini= overrides=()
   for section in "$@"; do
     case $section in
+      *=*) overrides+=("$section") ;;
       ris) ini+="[RISDATASET]
 SERVER=localhost
 DataBaseName=$dir/ris.db
@@ -47,6 +49,14 @@ PASSWORD=${e2e_passwords[2]}
       none) ;;
       *) echo "prepare_workdir: unknown option-file section $section" >&2; return 1 ;;
     esac
+  done
+  local override target
+  for override in "${overrides[@]}"; do
+    target=${override%%=*}
+    ini=$(printf '%s' "$ini" | awk -v section="[${target%%:*}]" -v key="${target#*:}" \
+      -v value="${override#*=}" '/^\[/ { inside = ($0 == section) }
+        inside && index($0, key "=") == 1 { print key "=" value; next }
+        { print }')$'\n'
   done
   if [ -n "$ini" ]; then
     printf '%s' "$ini" | sed 's/$/\r/' | iconv -f UTF-8 -t CP936 >"$dir/RisOption.ini"
