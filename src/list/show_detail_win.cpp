@@ -3,15 +3,48 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <optional>
+#include <stdexcept>
+
 #include "entry/exports.h"
 #include "forms/show_detail_form.h"
+#include "list/open_action.h"
 #include "list/report_list.h"
+#include "preview/preview_win.h"
 
 namespace risview::list {
 
 namespace {
+
 constexpr char kVersion[] = "V2.070823.01";
+
+std::string itemText(HWND lv, int row, int column) {
+  std::wstring text(256, L'\0');
+  for (;;) {
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(text.size());
+    auto n = static_cast<size_t>(
+        SendMessageW(lv, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+    if (n + 1 < text.size()) return win::narrow(std::wstring_view(text.data(), n));
+    text.resize(text.size() * 4);
+  }
 }
+
+// Clears the list's selection when it goes out of scope.
+class SelectionReset {
+ public:
+  explicit SelectionReset(HWND lv) : lv_(lv) {}
+  ~SelectionReset() { ListView_SetItemState(lv_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED); }
+  SelectionReset(const SelectionReset&) = delete;
+  SelectionReset& operator=(const SelectionReset&) = delete;
+
+ private:
+  HWND lv_;
+};
+
+}  // namespace
 
 TfrmShowDetail::TfrmShowDetail(const Services& services)
     : services_(services), form_(forms::showDetailForm(), services) {
@@ -58,7 +91,11 @@ void TfrmShowDetail::FormShow() {
     }
     ++index;
   }
-  if (content.openAtOnce) btnOpenClick();
+  if (content.openAtOnce) {
+    // The list the user then sees has nothing selected, even though its row was opened.
+    SelectionReset reset(lv);
+    btnOpenClick();
+  }
 }
 
 void TfrmShowDetail::btnOpenClick() {
@@ -87,8 +124,32 @@ bool TfrmShowDetail::lvShowDetailKeyPress(wchar_t key) {
 }
 
 void TfrmShowDetail::openAction() {
-  // Looking up the studies and opening the viewer and the report preview come with the
-  // image viewer launch; until then opening a request does nothing.
+  // While it waits for viewer windows to close, the action handles this window's messages:
+  // a second open then would change the request under the first.
+  if (opening_) return;
+  opening_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{opening_};
+
+  HWND lv = form_.control("lvShowDetail");
+  const int selected = ListView_GetNextItem(lv, -1, LVNI_SELECTED);
+  std::optional<int> row =
+      rowToOpen(selected >= 0 ? std::optional<int>(selected) : std::nullopt, dm_->qryShowDeatil);
+  if (!row) return;
+  if (selected < 0) {
+    ListView_SetItemState(lv, *row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  }
+  if (!dm_->con.connected()) return;
+  FRequisitionID = itemText(lv, *row, 0);
+  const std::string accessionNumber = itemText(lv, *row, 3);
+  if (services_.viewer == nullptr) throw std::logic_error("no viewer services");
+  if (!openStudies(*dm_, services_, *services_.viewer, FPatientID, accessionNumber,
+                   reinterpret_cast<WindowRef>(form_.hwnd()))) {
+    return;
+  }
+  preview::ShowReportPreview(services_, *dm_, FRequisitionID, form_.hwnd());
 }
 
 }  // namespace risview::list

@@ -27,12 +27,13 @@ class TfrmShowDetail {
   void btnCloseClick();
   void lvShowDetailDblClick();
   bool lvShowDetailKeyPress(wchar_t key);
-  // Opens the selected request: studies, viewer and report preview.
+  // Opens the selected request (the first when none is): studies, viewer and report preview.
   void openAction();
 
   Services services_;
   ui::FormWindow form_;
   bool comInitialised_ = false;
+  bool opening_ = false;
   std::unique_ptr<data::TdmRIS> dm_;
 };
 

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace risview {
 
@@ -65,6 +67,43 @@ class Environment {
   virtual std::optional<std::string> readFile(const std::string& path) const = 0;
 };
 
+// A process opened with the rights to end it and to wait on it; released with the object.
+class ProcessHandle {
+ public:
+  virtual ~ProcessHandle() = default;
+  // Ends the process with the exit code; false when the platform refuses.
+  virtual bool terminate(unsigned exitCode) = 0;
+};
+
+// One process of a snapshot: its id and the executable file name the snapshot reports.
+struct ProcessEntry {
+  uint32_t id = 0;
+  std::string exeName;
+};
+
+// Window and process services of the image viewer launch: closing the viewer's windows,
+// ending browser processes and handing the viewer address to the shell.
+class ViewerPlatform {
+ public:
+  virtual ~ViewerPlatform() = default;
+  // A top-level window of the class, any title, of any process; 0 when there is none.
+  virtual WindowRef findTopLevelWindow(std::string_view className) = 0;
+  // Sends the window-close message and returns once the window has handled it.
+  virtual void sendClose(WindowRef window) = 0;
+  virtual void sleep(unsigned milliseconds) = 0;
+  // Handles the messages pending for the calling thread, then returns.
+  virtual void pumpMessages() = 0;
+  // The platform's message text for the calling thread's last error code.
+  virtual std::string lastErrorText() = 0;
+  // Every process of the system; nullopt when no snapshot can be taken.
+  virtual std::optional<std::vector<ProcessEntry>> processes() = 0;
+  // nullptr when the process cannot be opened.
+  virtual std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) = 0;
+  // Asks the shell to perform the verb on the file or address: no parameters, no working
+  // directory, no owner window. Whether the shell manages is not reported.
+  virtual void shellExecute(std::string_view verb, std::string_view file, int showCommand) = 0;
+};
+
 // Everything a unit of the core may need from the platform, passed down explicitly.
 struct Services {
   MessageBoxes& boxes;
@@ -73,6 +112,9 @@ struct Services {
   const Locale& locale;
   const Environment& env;
   std::string applicationTitle;
+  // Only the report list's open action uses it: the library sets it, tools that never open
+  // a request may leave it out.
+  ViewerPlatform* viewer = nullptr;
 };
 
 // The title every message box carries: the module's file name without its directory,

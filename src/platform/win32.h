@@ -48,6 +48,18 @@ struct DcDeleter {
 };
 using unique_dc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 
+// Owns a kernel handle; INVALID_HANDLE_VALUE, which some calls return for "none", is kept
+// out by ownHandle.
+struct HandleCloser {
+  void operator()(HANDLE h) const {
+    if (h) CloseHandle(h);
+  }
+};
+using unique_handle = std::unique_ptr<void, HandleCloser>;
+inline unique_handle ownHandle(HANDLE h) {
+  return unique_handle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
 class Win32MessageBoxes : public MessageBoxes {
  public:
   int show(std::string_view text, std::string_view caption, unsigned style,
@@ -77,6 +89,19 @@ class Win32Environment : public Environment {
   std::optional<std::string> readFile(const std::string& path) const override;
 };
 
+// Each step leaves the thread's last error as the underlying call set it, for lastErrorText.
+class Win32ViewerPlatform : public ViewerPlatform {
+ public:
+  WindowRef findTopLevelWindow(std::string_view className) override;
+  void sendClose(WindowRef window) override;
+  void sleep(unsigned milliseconds) override;
+  void pumpMessages() override;
+  std::string lastErrorText() override;
+  std::optional<std::vector<ProcessEntry>> processes() override;
+  std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) override;
+  void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
+};
+
 // The module this code is linked into (the DLL, or the test executable).
 HMODULE thisModule();
 
@@ -87,8 +112,9 @@ struct Platform {
   Win32Clock clock;
   Win32Locale locale;
   Win32Environment env;
+  Win32ViewerPlatform viewer;
   Services services(std::string title) {
-    return {boxes, debug, clock, locale, env, std::move(title)};
+    return {boxes, debug, clock, locale, env, std::move(title), &viewer};
   }
 };
 

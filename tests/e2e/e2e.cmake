@@ -9,6 +9,22 @@ target_link_options(risview_fake PRIVATE -Wl,--kill-at)
 set_target_properties(risview_fake PROPERTIES OUTPUT_NAME risview PREFIX ""
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fake ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fake)
 
+# Programs a scenario starts beside the library (`start`): a stand-in for the image viewer's
+# window, and a process that only waits, under the browser's executable name and under the
+# same name in lower case, each in a folder of its own.
+set(e2e_helpers ${CMAKE_BINARY_DIR}/e2e-helpers)
+add_executable(e2e_viewer_window WIN32 ${CMAKE_SOURCE_DIR}/tests/e2e/helpers/viewer_window_win.cpp)
+set_target_properties(e2e_viewer_window PROPERTIES OUTPUT_NAME viewer-window
+  RUNTIME_OUTPUT_DIRECTORY ${e2e_helpers})
+foreach(spelling IN ITEMS "browser;IEXPLORE;.EXE" "other;iexplore;.exe")
+  list(GET spelling 0 folder)
+  list(GET spelling 1 name)
+  list(GET spelling 2 suffix)
+  add_executable(e2e_idle_${folder} WIN32 ${CMAKE_SOURCE_DIR}/tests/e2e/helpers/idle_process_win.cpp)
+  set_target_properties(e2e_idle_${folder} PROPERTIES OUTPUT_NAME ${name} SUFFIX ${suffix}
+    RUNTIME_OUTPUT_DIRECTORY ${e2e_helpers}/${folder})
+endforeach()
+
 if(TARGET risview)
   set(e2e_library $<TARGET_FILE:risview>)
 else()

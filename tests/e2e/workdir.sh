@@ -1,10 +1,11 @@
 # Sourced by the scenario runner and the demo: builds the two SQLite databases and the
 # option file of one run in a folder, the way a site would set them up.
-#   prepare_workdir FOLDER FIXTURE [SECTION...]
+#   prepare_workdir FOLDER FIXTURE [SECTION...] [SECTION:KEY=VALUE...]
 # FIXTURE names tests/e2e/fixtures/FIXTURE.sql (radiology rows) and, when present,
 # FIXTURE.archive.sql (image archive rows) and FIXTURE.sh (run in the folder to make the
 # files the rows name). SECTIONs of RisOption.ini: ris (RISDATASET),
 # dicom (DICOMDATASET), web (DICOMWEBURL); none, or no section at all, writes no file.
+# SECTION:KEY=VALUE gives a key of a written section another value (DICOMWEBURL:PASSWORD=).
 # The file is written in code page 936 with CRLF line ends, as Windows editors save it.
 
 # The passwords the option file carries; no debugger line may show them.
@@ -27,9 +28,10 @@ prepare_workdir() {
       (cd "$dir" && bash "$fixtures/$fixture.sh")
     fi
   fi
-  local ini=
+  local ini= overrides=()
   for section in "$@"; do
     case $section in
+      *=*) overrides+=("$section") ;;
       ris) ini+="[RISDATASET]
 SERVER=localhost
 DataBaseName=$dir/ris.db
@@ -52,6 +54,14 @@ PASSWORD=${e2e_passwords[2]}
       none) ;;
       *) echo "prepare_workdir: unknown option-file section $section" >&2; return 1 ;;
     esac
+  done
+  local override target
+  for override in "${overrides[@]}"; do
+    target=${override%%=*}
+    ini=$(printf '%s' "$ini" | awk -v section="[${target%%:*}]" -v key="${target#*:}" \
+      -v value="${override#*=}" '/^\[/ { inside = ($0 == section) }
+        inside && index($0, key "=") == 1 { print key "=" value; next }
+        { print }')$'\n'
   done
   if [ -n "$ini" ]; then
     printf '%s' "$ini" | sed 's/$/\r/' | iconv -f UTF-8 -t CP936 >"$dir/RisOption.ini"

@@ -1,7 +1,11 @@
 // Recording doubles of the platform services, shared by the core suites.
 #pragma once
 
+#include <functional>
 #include <map>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +67,31 @@ class FakeEnvironment : public Environment {
   mutable int reads = 0;
 };
 
+// The viewer launch's platform, scripted: at most one viewer window, which gives in after
+// a number of close requests; a process list, or no snapshot at all; processes that cannot
+// be opened. Every call is noted in `calls`, in order; each last-error text is new
+// ("error 1", "error 2", ...), so a text asked for once and written twice shows.
+class RecordingViewer : public ViewerPlatform {
+ public:
+  static constexpr WindowRef kViewerWindow = 0x4d2;
+
+  WindowRef findTopLevelWindow(std::string_view className) override;
+  void sendClose(WindowRef window) override;
+  void sleep(unsigned milliseconds) override;
+  void pumpMessages() override;
+  std::string lastErrorText() override;
+  std::optional<std::vector<ProcessEntry>> processes() override;
+  std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) override;
+  void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
+
+  std::optional<int> viewerRefusals;  // the viewer window's refusals; nullopt: no viewer open
+  std::optional<std::vector<ProcessEntry>> snapshot = std::vector<ProcessEntry>{};
+  std::set<uint32_t> unopenable;
+  std::function<void()> onPump;  // runs inside each pumpMessages
+  std::vector<std::string> calls;
+  int errorsAsked = 0;
+};
+
 // A bundle of doubles with a Services view onto them.
 struct FakeServices {
   RecordingBoxes boxes;
@@ -70,7 +99,8 @@ struct FakeServices {
   FixedClock clock;
   TestLocale locale;
   FakeEnvironment env;
-  Services services() { return Services{boxes, debug, clock, locale, env, "Risview"}; }
+  RecordingViewer viewer;
+  Services services() { return Services{boxes, debug, clock, locale, env, "Risview", &viewer}; }
 };
 
 }  // namespace risview::testing

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -123,9 +124,46 @@ LPARAM pointParam(POINT p) {
   return MAKELPARAM(p.x, p.y);
 }
 
+// The addresses the browser was asked to open during this run: the runner points the Wine
+// prefix's browser at a script that appends each one as a line to browser.log in the run
+// folder, the current directory. A line without its line end is still being written.
+std::vector<std::string> browserLaunches() {
+  HANDLE file = CreateFileW(L"browser.log", GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  std::vector<std::string> lines;
+  for (size_t pos = 0, end; (end = bytes.find('\n', pos)) != std::string::npos; pos = end + 1) {
+    lines.push_back(bytes.substr(pos, end - pos));
+  }
+  return lines;
+}
+
+std::string exitStatus(HANDLE process) {
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  return std::to_string(code);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
+
+void CallLog::permit() {
+  std::lock_guard lock(mutex_);
+  ++permitted_;
+  changed_.notify_all();
+}
+
+void CallLog::awaitPermit(size_t index) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return permitted_ > index; });
+}
 
 void CallLog::started() {
   std::lock_guard lock(mutex_);
@@ -190,7 +228,8 @@ class Driver::Steps {
     static const std::map<std::string, void (Steps::*)()> steps = {
         {"fixture", &Steps::nothing},
         {"options", &Steps::nothing},
-        {"call", &Steps::nothing},
+        {"option", &Steps::nothing},
+        {"call", &Steps::call},
         {"timeout", &Steps::timeout},
         {"wait", &Steps::wait},
         {"wait-gone", &Steps::waitGone},
@@ -220,6 +259,10 @@ class Driver::Steps {
         {"expect-return", &Steps::expectReturn},
         {"expect-debug", &Steps::expectDebug},
         {"reject-debug", &Steps::rejectDebug},
+        {"start", &Steps::start},
+        {"expect-process", &Steps::expectProcess},
+        {"expect-launch", &Steps::expectLaunch},
+        {"expect-no-launch", &Steps::expectNoLaunch},
     };
     (this->*steps.at(c_.name))();
   }
@@ -300,6 +343,8 @@ class Driver::Steps {
   // ---- commands
 
   void nothing() {}
+
+  void call() { d_.calls_.permit(); }
 
   void timeout() { d_.timeoutMs_ = static_cast<DWORD>(number(0) * 1000); }
 
@@ -678,6 +723,88 @@ class Driver::Steps {
 
   void rejectDebug() { record_.add("contains", arg(0)); }
 
+  // ---- programs beside the library: a viewer window, browser stand-ins
+
+  void start() {
+    std::wstring path = d_.helpers_ + L"\\" + toWide(arg(0));
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    // Each program learns the host's process id first, and ends when the host does.
+    std::wstring commandLine = L"\"" + path + L"\" " + std::to_wstring(GetCurrentProcessId());
+    for (size_t i = 1; i < c_.args.size(); ++i) commandLine += L" \"" + toWide(arg(i)) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+      throw Failure("cannot start " + toUtf8(path) + " (error " + std::to_string(GetLastError()) +
+                    ")");
+    }
+    CloseHandle(info.hThread);
+    if (auto old = d_.processes_.find(arg(0)); old != d_.processes_.end()) {
+      CloseHandle(old->second);
+    }
+    d_.processes_[arg(0)] = info.hProcess;
+    record_.add("pid", static_cast<long long>(info.dwProcessId));
+    // Ready once it waits for input: a window it makes exists by then.
+    DWORD ready = WaitForInputIdle(info.hProcess, limitMs());
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0) {
+      throw Failure(arg(0) + " ended at once with status " + exitStatus(info.hProcess));
+    }
+    if (ready != 0) {
+      throw Failure(arg(0) + " was not ready within " + std::to_string(limitMs() / 1000) + " s");
+    }
+  }
+
+  HANDLE startedProcess() {
+    auto it = d_.processes_.find(arg(0));
+    if (it == d_.processes_.end()) throw Failure("no `start " + arg(0) + "` before this line");
+    return it->second;
+  }
+
+  void expectProcess() {
+    HANDLE process = startedProcess();
+    if (arg(1) == "running") {
+      settle();
+      if (WaitForSingleObject(process, 0) != WAIT_TIMEOUT) {
+        throw Failure(arg(0) + " has ended, with status " + exitStatus(process));
+      }
+      return;
+    }
+    // Ended by another process, it may take a moment to be gone.
+    if (WaitForSingleObject(process, limitMs()) != WAIT_OBJECT_0) {
+      throw Failure(arg(0) + " is still running after " + std::to_string(limitMs() / 1000) + " s");
+    }
+    std::string status = exitStatus(process);
+    record_.add("status", status);
+    if (auto code = c_.option("code")) {
+      expectEqual("exit status of " + arg(0), std::to_string(parseLong(*code)), status);
+    }
+  }
+
+  void expectLaunch() {
+    std::vector<std::string> launches;
+    const ULONGLONG end = GetTickCount64() + limitMs();
+    // The browser starts in processes of its own, after the shell call has returned.
+    while ((launches = browserLaunches()).size() <= d_.launchesSeen_) {
+      if (GetTickCount64() >= end) {
+        throw Failure("the browser was not started within " + std::to_string(limitMs() / 1000) +
+                      " s");
+      }
+      Sleep(20);
+    }
+    const std::string& address = launches[d_.launchesSeen_++];
+    record_.add("address", address);
+    expectEqual("address the browser opened", arg(0), address);
+  }
+
+  void expectNoLaunch() {
+    settle();
+    auto launches = browserLaunches();
+    if (launches.size() > d_.launchesSeen_) {
+      throw Failure("the browser was started on " + quote(launches[d_.launchesSeen_]));
+    }
+  }
+
   Driver& d_;
   const Command& c_;
   JsonObject& record_;
@@ -685,11 +812,17 @@ class Driver::Steps {
 
 // ---------------------------------------------------------------------------------------
 
-Driver::Driver(Script script, Transcript& transcript, CallLog& calls, DWORD uiThread)
-    : script_(std::move(script)), transcript_(transcript), calls_(calls), uiThread_(uiThread) {}
+Driver::Driver(Script script, Transcript& transcript, CallLog& calls, DWORD uiThread,
+               std::wstring helpers)
+    : script_(std::move(script)),
+      transcript_(transcript),
+      calls_(calls),
+      uiThread_(uiThread),
+      helpers_(std::move(helpers)) {}
 
 Driver::~Driver() {
   if (thread_.joinable()) thread_.join();
+  for (const auto& [name, process] : processes_) CloseHandle(process);
 }
 
 void Driver::start() {
@@ -703,6 +836,13 @@ bool Driver::finish() {
   if (thread_.joinable()) thread_.join();
   if (hook_) UnhookWindowsHookEx(hook_);
   hook_ = nullptr;
+  // Nothing the script started may meet the next run.
+  for (const auto& [name, process] : processes_) {
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 5000);
+    }
+  }
   return passed_;
 }
 

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -18,9 +19,15 @@
 namespace risview::host {
 
 // The calls of the host, as the calling thread makes them and the driver waits for them.
+// With a script, the calling thread makes each call once the driver has reached its `call`
+// line, so that what the script does before (starting programs) comes first.
 class CallLog {
  public:
   explicit CallLog(int planned) : planned_(planned) {}
+  // The driver has reached the next `call` line.
+  void permit();
+  // Waits until call `index` (from 0) is permitted.
+  void awaitPermit(size_t index);
   void started();
   void returned(int value);
   // The result of call `index` (from 0), waiting at most `ms`; nullopt when it has not
@@ -35,6 +42,7 @@ class CallLog {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   int planned_;
+  size_t permitted_ = 0;
   int started_ = 0;
   std::vector<int> results_;
 };
@@ -54,13 +62,16 @@ class Transcript {
 
 class Driver {
  public:
-  Driver(Script script, Transcript& transcript, CallLog& calls, DWORD uiThread);
+  // `helpers`: the folder of the programs the script's `start` lines name.
+  Driver(Script script, Transcript& transcript, CallLog& calls, DWORD uiThread,
+         std::wstring helpers);
   ~Driver();
   // Starts the thread. Call before the first ShowTarnel.
   void start();
-  // Waits for the script's end; true when every command passed. A failing command does
-  // not come back here: it reports and ends the process (the library's windows may still
-  // be open on the calling thread).
+  // Waits for the script's end and ends the programs it started; true when every command
+  // passed. A failing command does not come back here: it reports and ends the process (the
+  // library's windows may still be open on the calling thread; the started programs end
+  // with the host).
   bool finish();
 
  private:
@@ -72,6 +83,7 @@ class Driver {
   Transcript& transcript_;
   CallLog& calls_;
   DWORD uiThread_;
+  std::wstring helpers_;
   std::thread thread_;
   bool passed_ = false;
 
@@ -82,6 +94,8 @@ class Driver {
   HHOOK hook_ = nullptr;
   long settleSequence_ = 0;
   ULONGLONG started_ = 0;
+  std::map<std::string, HANDLE> processes_;  // the started programs, by the script's name
+  size_t launchesSeen_ = 0;                  // browser launches that expect-launch matched
 
   class Steps;
   friend class Steps;

@@ -2,10 +2,11 @@
 // optionally with a scenario driver playing a script against the windows it shows.
 //
 //   risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null]
-//                [--script FILE --transcript FILE] [CLINIC [HOSPITAL]]
+//                [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]
 //
 // The numbers are converted to code page 936, as a hospital program holds them; a null
-// flag passes a null pointer whatever the position holds.
+// flag passes a null pointer whatever the position holds. --helpers names the folder of
+// the programs a script starts (default: beside this program).
 //
 // Exit status: 0 when every call returned (and the scenario passed), 1 when the scenario
 // failed, 2 when the library, its export or the script could not be used.
@@ -34,7 +35,7 @@ using ShowTarnelFn = unsigned char(__stdcall*)(const char* clinicId, const char*
 
 constexpr const char* kUsage =
     "usage: risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null]\n"
-    "                    [--script FILE --transcript FILE] [CLINIC [HOSPITAL]]\n"
+    "                    [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]\n"
     "Calls ShowTarnel(CLINIC, HOSPITAL) of the library (default: risview.dll beside this\n"
     "program) N times; with a script, a driver thread plays it against the windows.\n"
     "--clinic-null and --hospital-null pass null pointers (\"\" keeps CLINIC's place).\n";
@@ -88,7 +89,7 @@ std::string toCp936(const std::wstring& text) {
 }
 
 struct Options {
-  std::wstring dll;
+  std::wstring dll, helpers;
   std::optional<std::wstring> script, transcript;
   int calls = 1;
   bool callsGiven = false;
@@ -108,10 +109,12 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
     if (a == L"--help" || a == L"-h") {
       std::fputs(kUsage, stdout);
       return 0;
-    } else if (a == L"--dll" || a == L"--script" || a == L"--transcript" || a == L"--calls") {
+    } else if (a == L"--dll" || a == L"--script" || a == L"--transcript" || a == L"--calls" ||
+               a == L"--helpers") {
       auto v = value();
       if (!v) return usageError(toUtf8(a) + " needs a value");
       if (a == L"--dll") o.dll = *v;
+      if (a == L"--helpers") o.helpers = *v;
       if (a == L"--script") o.script = *v;
       if (a == L"--transcript") o.transcript = *v;
       if (a == L"--calls") {
@@ -139,6 +142,10 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
     return usageError("--script and --transcript go together");
   }
   if (o.dll.empty()) o.dll = besideThisProgram(L"risview.dll");
+  if (o.helpers.empty()) o.helpers = besideThisProgram(L"");
+  while (!o.helpers.empty() && (o.helpers.back() == L'\\' || o.helpers.back() == L'/')) {
+    o.helpers.pop_back();
+  }
   return std::nullopt;
 }
 
@@ -153,6 +160,7 @@ int main() {
 
   std::vector<CallArgs> calls(static_cast<size_t>(options.calls), options.args);
   std::optional<risview::host::Script> script;
+  bool scriptedCalls = false;  // each call waits for the driver to reach its line
   if (options.script) {
     auto text = readFile(*options.script);
     if (!text) return usageError("cannot read " + toUtf8(*options.script));
@@ -163,7 +171,8 @@ int main() {
       return 2;
     }
     auto scripted = script->calls();
-    if (!scripted.empty()) {
+    scriptedCalls = !scripted.empty();
+    if (scriptedCalls) {
       if (options.callsGiven) return usageError("the script has its own `call` lines");
       calls = scripted;
     }
@@ -194,11 +203,13 @@ int main() {
     transcript = std::make_unique<risview::host::Transcript>(*options.transcript);
     if (!transcript->isOpen()) return usageError("cannot write " + toUtf8(*options.transcript));
     driver = std::make_unique<risview::host::Driver>(std::move(*script), *transcript, log,
-                                                     GetCurrentThreadId());
+                                                     GetCurrentThreadId(), options.helpers);
     driver->start();
   }
 
-  for (const CallArgs& call : calls) {
+  for (size_t index = 0; index < calls.size(); ++index) {
+    const CallArgs& call = calls[index];
+    if (scriptedCalls) log.awaitPermit(index);
     // The library copies both texts at once; they only need to live through the call.
     std::optional<std::string> clinic, hospital;
     if (call.clinicId) clinic = toCp936(toWide(*call.clinicId));

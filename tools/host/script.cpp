@@ -13,6 +13,7 @@ namespace {
 // What each command takes. Argument kinds, one letter each:
 //   T any word or text   I whole number >= 0   S whole number or "none"   B yes or no
 //   K key name           C text or null        O option-file section word
+//   P running or ended
 // `rest` repeats the last kind any number of times.
 struct Grammar {
   const char* name;
@@ -26,6 +27,7 @@ const std::vector<Grammar>& grammars() {
   static const std::vector<Grammar> all = {
       {"fixture", "T", "", false, {}},
       {"options", "O", "OO", false, {}},
+      {"option", "TTT", "", false, {}},
       {"call", "CC", "", false, {}},
       {"timeout", "I", "", false, {}},
       {"wait", "", "", false, {"class", "caption", "timeout"}},
@@ -56,6 +58,10 @@ const std::vector<Grammar>& grammars() {
       {"expect-return", "", "I", false, {}},
       {"expect-debug", "", "T", false, {"contains"}},
       {"reject-debug", "T", "", false, {}},
+      {"start", "T", "T", true, {}},
+      {"expect-process", "TP", "", false, {"code", "timeout"}},
+      {"expect-launch", "T", "", false, {"timeout"}},
+      {"expect-no-launch", "", "", false, {}},
   };
   return all;
 }
@@ -205,6 +211,9 @@ void checkKind(char kind, const Arg& arg, const std::string& command, int number
         fail("expected none, ris, dicom or web");
       }
       break;
+    case 'P':
+      if (arg.text != "running" && arg.text != "ended") fail("expected running or ended");
+      break;
     default:
       break;
   }
@@ -215,7 +224,7 @@ void checkOption(const std::string& key, const std::string& value, const std::st
   auto fail = [&](const std::string& what) {
     throw ScriptError(number, command + ": " + key + "=" + what + ", not \"" + value + "\"");
   };
-  if (key == "timeout" || key == "row" || key == "style") {
+  if (key == "timeout" || key == "row" || key == "style" || key == "code") {
     auto n = parseNumber(value);
     if (!n || *n < 0) fail("needs a whole number");
   } else if (key == "at") {

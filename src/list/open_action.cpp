@@ -1,0 +1,90 @@
+#include "list/open_action.h"
+
+namespace risview::list {
+
+namespace {
+
+constexpr char kArchiveClosed[] = "DICOM数据库连接失败!";
+
+void closeViewerWindows(ViewerPlatform& platform, DebugOutput& debug) {
+  WindowRef viewer = platform.findTopLevelWindow(kViewerWindowClass);
+  debug.write(platform.lastErrorText());
+  // No limit on the rounds: a viewer left open would show other studies than the new one.
+  while (viewer != 0) {
+    platform.sendClose(viewer);
+    viewer = platform.findTopLevelWindow(kViewerWindowClass);
+    debug.write(platform.lastErrorText());
+    platform.sleep(kViewerCloseWaitMs);
+    platform.pumpMessages();
+  }
+}
+
+bool endBrowsers(ViewerPlatform& platform, DebugOutput& debug) {
+  auto processes = platform.processes();
+  if (!processes) return false;
+  for (const ProcessEntry& process : *processes) {
+    if (process.exeName != kBrowserExeName) continue;
+    std::unique_ptr<ProcessHandle> handle = platform.openProcess(process.id);
+    debug.write(platform.lastErrorText());
+    // A browser that cannot be opened cannot be ended either; the launch goes on.
+    if (!handle) continue;
+    handle->terminate(0);
+    debug.write(platform.lastErrorText());
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string studyStatement(std::string_view patientID, std::string_view accessionNumber) {
+  return "select study1.study_uid from study1  left join patient1 on patient1.ptn_id_id = "
+         "study1.ptn_id_id  where patient1.ptn_id = " +
+         data::quoted(patientID) + " and accession_number = " + data::quoted(accessionNumber);
+}
+
+std::string studyList(data::Query& studies) {
+  std::string list;
+  for (; !studies.eof(); studies.next()) list += studies.field("study_uid").asString() + ',';
+  if (!list.empty()) list.pop_back();  // the comma after the last study
+  return list;
+}
+
+std::string viewerAddress(std::string_view webUrl, std::string_view studies, std::string_view user,
+                          std::string_view password) {
+  std::string address(webUrl);
+  address.append(studies).append("&").append("User=").append(user);
+  address.append("&Password=").append(password);
+  return address;
+}
+
+std::optional<int> rowToOpen(std::optional<int> selected, const data::Query& listQuery) {
+  if (selected) return selected;
+  if (listQuery.recordCount() <= 0) return std::nullopt;
+  return 0;
+}
+
+bool launchViewer(ViewerPlatform& platform, DebugOutput& debug, std::string_view address) {
+  closeViewerWindows(platform, debug);
+  if (!endBrowsers(platform, debug)) return false;
+  platform.shellExecute("open", address, kShellShowHidden);
+  return true;
+}
+
+bool openStudies(data::TdmRIS& dm, const Services& services, ViewerPlatform& platform,
+                 std::string_view patientID, std::string_view accessionNumber, WindowRef owner) {
+  // Only an announcement: opening the study query reconnects on its own, and fails with
+  // the database's own error when it cannot.
+  if (!dm.conDICOM.connected()) {
+    services.boxes.show(kArchiveClosed, services.applicationTitle, mb::kOk, owner);
+  }
+  data::Query& q = dm.qryDicom;
+  q.close();
+  q.setSql(studyStatement(patientID, accessionNumber));
+  q.open();
+  std::string studies = studyList(q);
+  if (studies.empty()) return false;
+  return launchViewer(platform, services.debug,
+                      viewerAddress(dm.FWebURL, studies, dm.FWebUser, dm.FWebPassword));
+}
+
+}  // namespace risview::list

@@ -1,0 +1,93 @@
+// The image viewer launch's window and process services on Win32.
+#include <windows.h>
+
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include "platform/win32.h"
+
+namespace risview::win {
+
+namespace {
+
+class Win32Process : public ProcessHandle {
+ public:
+  explicit Win32Process(unique_handle handle) : handle_(std::move(handle)) {}
+  bool terminate(unsigned exitCode) override {
+    return TerminateProcess(handle_.get(), exitCode) != FALSE;
+  }
+
+ private:
+  unique_handle handle_;
+};
+
+}  // namespace
+
+WindowRef Win32ViewerPlatform::findTopLevelWindow(std::string_view className) {
+  const std::wstring name = widen(className);
+  return reinterpret_cast<WindowRef>(FindWindowW(name.c_str(), nullptr));
+}
+
+void Win32ViewerPlatform::sendClose(WindowRef window) {
+  SendMessageW(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0);
+}
+
+void Win32ViewerPlatform::sleep(unsigned milliseconds) {
+  Sleep(milliseconds);
+}
+
+void Win32ViewerPlatform::pumpMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // The quit belongs to the host's own loop, once the library's windows are done.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+std::string Win32ViewerPlatform::lastErrorText() {
+  const DWORD code = GetLastError();
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring_view message(text ? text : L"", text ? n : 0);
+  // The system's texts end with a line break, which a debugger line does not need.
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+    message.remove_suffix(1);
+  }
+  std::string out = narrow(message);
+  LocalFree(text);
+  return out;
+}
+
+std::optional<std::vector<ProcessEntry>> Win32ViewerPlatform::processes() {
+  unique_handle snapshot = ownHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return std::nullopt;
+  std::vector<ProcessEntry> out;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    out.push_back({entry.th32ProcessID, narrow(entry.szExeFile)});
+  }
+  return out;
+}
+
+std::unique_ptr<ProcessHandle> Win32ViewerPlatform::openProcess(uint32_t processId) {
+  unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+  if (!process) return nullptr;
+  return std::make_unique<Win32Process>(std::move(process));
+}
+
+void Win32ViewerPlatform::shellExecute(std::string_view verb, std::string_view file,
+                                       int showCommand) {
+  ShellExecuteW(nullptr, widen(verb).c_str(), widen(file).c_str(), nullptr, nullptr, showCommand);
+}
+
+}  // namespace risview::win
