@@ -15,7 +15,7 @@ prepare_workdir() {
   local dir=$1 fixture=$2
   shift 2
   local fixtures=$RISVIEW_ROOT/tests/e2e/fixtures
-  rm -f "$dir/ris.db" "$dir/archive.db" "$dir/RisOption.ini"
+  rm -f "$dir/ris.db" "$dir/archive.db" "$dir/RisOption.ini" "$dir/browser.log"
   sqlite3 -bail "$dir/ris.db" <"$RISVIEW_ROOT/db/ris.sql"
   sqlite3 -bail "$dir/archive.db" <"$RISVIEW_ROOT/db/archive.sql"
   if [ -n "$fixture" ]; then
