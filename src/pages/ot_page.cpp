@@ -165,7 +165,8 @@ void TOTPrntPage::PlaceReportImages() {
     ImageCount = query_.recordCount();
     chooseLayout();
     ImageIndex = 0;
-    for (; !query_.eof(); query_.next()) {
+    // No more pictures than slots: rows that repeat an order cannot add controls without end.
+    for (; !query_.eof() && ImageIndex < kImageSlots; query_.next()) {
       const int32_t order = query_.field("ImageOrder").asInteger();
       // An order without a slot is left out; the pictures after it close up.
       if (!hasSlot(order)) continue;

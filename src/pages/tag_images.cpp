@@ -31,7 +31,8 @@ void TOTPrntPage::PlaceTagImages() {
     return;
   }
   data::Query files(context_.con);  // the catalogue lookups; released with the step
-  for (; !query_.eof(); query_.next()) {
+  // As many tag rows as there are slots: rows that repeat a number cannot add marks without end.
+  for (int row = 0; !query_.eof() && row < kImageSlots; query_.next(), ++row) {
     // A tag number that is not a number fails the page.
     TagImageID = toInt(trim(query_.field("ImageID").asString()));
     // One without a slot is left out: nothing is written outside the slots.

@@ -249,6 +249,22 @@ TEST_F(OTPage, TagsMarkTheTagPictureAndStandBesideTheirPicture) {
   EXPECT_TRUE(fx->services.boxes.shown.empty());
 }
 
+// Rows that repeat their numbers must not add pictures or marks without end.
+TEST_F(OTPage, RowsBeyondTheSlotsPlaceNothingMore) {
+  fx->file("C:\\img\\same.bmp", testing::bmpBytes(150, 150));
+  fx->db.insert("tagimages", {{"id", "1"}, {"imagefile", "C:\\img\\same.bmp"}});
+  fx->db.execute("BEGIN");
+  for (int i = 0; i < 300; ++i) {
+    fx->image(i % 3, "C:\\img\\same.bmp", 0, 0);
+    tag(i, "1", 1, 1, 0);
+  }
+  fx->db.execute("COMMIT");
+  auto page = build();
+  ASSERT_TRUE(page->PageBuilt);
+  EXPECT_EQ(made(*page, "ReportImage").size(), 255u);
+  EXPECT_EQ(made(*page, "TagCopy").size(), 255u);
+}
+
 TEST_F(OTPage, TagAndSignatureQueriesDecideWhetherThePageStays) {
   struct Case {
     const char* what;
