@@ -15,6 +15,7 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
 file(GLOB core_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/core/*.cpp)
 add_library(risview_testing STATIC ${CMAKE_SOURCE_DIR}/tests/support/fixture.cpp
                                    ${CMAKE_SOURCE_DIR}/tests/support/report_fixture.cpp
+                                   ${CMAKE_SOURCE_DIR}/tests/support/picture_files.cpp
                                    ${CMAKE_SOURCE_DIR}/tests/support/doubles.cpp)
 target_include_directories(risview_testing PUBLIC ${CMAKE_SOURCE_DIR}/tests ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(risview_testing PUBLIC risview_core GTest::gtest)

@@ -32,20 +32,8 @@ std::string sexText(const std::string& code) {
 }  // namespace
 
 TMyPrntPage::TMyPrntPage(const data::Query& row, PageContext& context)
-    : TPrntPage(forms::generalPageForm()), context_(context), query_(context.con) {
-  model_.sizeLabels(context.metrics);
-  try {
-    build(ReportRow(row));
-  } catch (const std::exception&) {
-    // Whatever stops the page from being filled drops it; nothing is shown to the user.
-    PageBuilt = false;
-  }
-  query_.close();
-}
-
-void TMyPrntPage::setValue(const char* label, std::string text, const char* line) {
-  model_.setText(label, std::move(text), context_.metrics);
-  model_.centreOver(label, line);
+    : TPrntPage(forms::generalPageForm(), context) {
+  fillGuarded([&] { build(ReportRow(row)); });
 }
 
 void TMyPrntPage::build(const ReportRow& row) {
@@ -79,7 +67,7 @@ void TMyPrntPage::build(const ReportRow& row) {
     c.enabled = true;
     c.readOnly = true;
   }
-  model_.setText("Label24", "影像科检查诊断报告", context_.metrics);
+  setLabel("Label24", "影像科检查诊断报告");
   for (const char* name : {"Label24", "Label8", "Label9"}) model_.centreOn(name, "Paper");
   if (CurrentModality == "XA") relayoutForXA();
 
@@ -99,13 +87,13 @@ void TMyPrntPage::fillNumberLine(const ReportRow& row) {
   const std::string hospitalId = row.text("HospitalID");
   const std::string clinicId = row.text("ClinicID");
   if (!hospitalId.empty()) {
-    model_.setText("Label37", "住院号", context_.metrics);
+    setLabel("Label37", "住院号");
     setValue("L_HispitalID", hospitalId, "Shape9");
     if (!trim(model_.at("L_BedID").caption).empty()) {
       for (const char* name : {"Label6", "L_BedID", "Shape7"}) model_.show(name);
     }
   } else if (!clinicId.empty()) {
-    model_.setText("Label37", "门诊号", context_.metrics);
+    setLabel("Label37", "门诊号");
     setValue("L_HispitalID", clinicId, "Shape9");
     for (const char* name : {"Label6", "L_BedID", "Shape7"}) model_.hide(name);
   } else {
@@ -119,20 +107,13 @@ bool TMyPrntPage::fillSignatures(bool emergency) {
   content::SignatureResult result =
       content::FillSignatures(content::PageKind::General, query_, RequisitionID, EditOrder,
                               emergency, context_.services.locale);
-  if (result.outcome == content::SignatureOutcome::Failed) {
-    throw std::runtime_error("The signature block of the report could not be read");
-  }
-  const content::Signatures& s = result.fields;
-  model_.at("Edit25").caption = s.reportPhysicians;
-  model_.at("Edit26").caption = s.auditPhysicians;
-  model_.at("Edit4").caption = s.reportDate;
-  model_.at("Edit2").caption = s.technicians;
-  if (s.revisionVisible) {
-    for (const char* name : {"Edit1", "Edit3", "Label5", "Label7"}) model_.show(name);
-    model_.at("Edit1").caption = s.revisionUser;
-    model_.at("Edit3").caption = s.revisionDate;
-  }
-  return result.outcome == content::SignatureOutcome::Finished;
+  return showSignatures(result, {.reportPhysicians = "Edit25",
+                                 .auditPhysicians = "Edit26",
+                                 .reportDate = "Edit4",
+                                 .technicians = "Edit2",
+                                 .revisionShown = {"Edit1", "Edit3", "Label5", "Label7"},
+                                 .revisionUser = "Edit1",
+                                 .revisionDate = "Edit3"});
 }
 
 void TMyPrntPage::relayoutForOT() {
@@ -143,7 +124,7 @@ void TMyPrntPage::relayoutForOT() {
   auto& findings = model_.at("RichEdit4");
   findings.rect.top = model_.at("RichEdit11").rect.top;
   findings.rect.height += 96;
-  model_.setText("Label45", "检查所见", context_.metrics);
+  setLabel("Label45", "检查所见");
 }
 
 void TMyPrntPage::relayoutForXA() {
@@ -182,20 +163,15 @@ void TMyPrntPage::PlaceReportImages() {
     query_.open();
     ImageCount = 0;
     for (int i = 0; !query_.eof() && i < kMaxImages; ++i, query_.next()) {
-      ui::Component& image = model_.create(
-          {.name = model_.uniqueName("Image"), .kind = ui::Kind::Image, .visible = false});
-      const std::string name = image.name;
-      const std::string file = query_.field("ImageFileName").asString();
-      PictureInfo info = context_.pictures.info(file);
+      // The picture's control is made first: one that cannot be read stays, never shown.
+      const std::string name =
+          createPicture("Image", query_.field("ImageFileName").asString()).name;
       ++ImageCount;
       const std::string sheet = PanelForImage(i);
-      ui::Component& placed = model_.at(name);  // creating a sheet may have moved it
+      ui::Component& placed = model_.at(name);
       placed.parent = sheet;
       placed.visible = true;
       placed.stretch = true;
-      placed.file = file;
-      placed.pictureWidth = info.width;
-      placed.pictureHeight = info.height;
       PositionImage(placed, i);
       FitImageToCell(placed);
     }

@@ -45,10 +45,7 @@ class TMyPrntPage : public TPrntPage {
   void CopyPaperFrame(const std::string& sheet);
   void PositionImage(ui::Component& image, int index);
   void FitImageToCell(ui::Component& image);
-  void setValue(const char* label, std::string text, const char* line);
 
-  PageContext& context_;
-  data::Query query_;  // ADOQuery1: every query of the page in turn
   // Drag state; one page is dragged at a time, so a member serves as well as shared state.
   int DragCounter = 0;
   int DragLastY = 0;

@@ -58,20 +58,8 @@ void FitPictureToBox(ui::Component& picture, int boxWidth, int boxHeight) {
 }
 
 TNMPrntPage::TNMPrntPage(const data::Query& row, PageContext& context)
-    : TPrntPage(forms::nmPageForm()), context_(context), query_(context.con) {
-  model_.sizeLabels(context.metrics);
-  try {
-    build(ReportRow(row));
-  } catch (const std::exception&) {
-    // Whatever stops the page from being filled drops it; nothing is shown to the user.
-    PageBuilt = false;
-  }
-  query_.close();
-}
-
-void TNMPrntPage::setValue(const char* label, std::string text, const char* line) {
-  model_.setText(label, std::move(text), context_.metrics);
-  model_.centreOver(label, line);
+    : TPrntPage(forms::nmPageForm(), context) {
+  fillGuarded([&] { build(ReportRow(row)); });
 }
 
 void TNMPrntPage::build(const ReportRow& row) {
@@ -84,17 +72,17 @@ void TNMPrntPage::build(const ReportRow& row) {
   setValue("L_Old", content::AgeText(row.text("BIRTH"), context_.services), "Shape5");
   setValue("L_PatientID", row.text("PATIENT_ID"), "Shape8");
   PatientNumber number = patientNumber(row);
-  model_.setText("Label37", std::move(number.caption), context_.metrics);
+  setLabel("Label37", std::move(number.caption));
   setValue("L_HispitalID", std::move(number.value), "Shape9");
   setValue("L_Depart", row.text("ReqDepartment"), "Shape6");
   setValue("L_BedID", row.text("SickbedID"), "Shape7");
-  model_.setText("Label13", row.text("ClinicalDiagnosis"), context_.metrics);
+  setLabel("Label13", row.text("ClinicalDiagnosis"));
   model_.at("Label13").rect.left = model_.at("Shape13").rect.left + 5;
 
   PlaceReportImages();
 
-  model_.setText("Label11", row.text("EaxmTechnic"), context_.metrics);
-  model_.setText("Label9", row.text("EaxmDesc"), context_.metrics);
+  setLabel("Label11", row.text("EaxmTechnic"));
+  setLabel("Label9", row.text("EaxmDesc"));
   model_.at("RichEdit4").caption = row.text("ImageFinding");
   model_.at("RichEdit5").caption = row.text("Impression");
 
@@ -113,19 +101,13 @@ bool TNMPrntPage::fillSignatures() {
   content::SignatureResult result =
       content::FillSignatures(content::PageKind::NuclearMedicine, query_, RequisitionID, EditOrder,
                               false, context_.services.locale);
-  if (result.outcome == content::SignatureOutcome::Failed) {
-    throw std::runtime_error("The signature block of the report could not be read");
-  }
-  const content::Signatures& s = result.fields;
-  model_.setText("Label15", s.reportPhysicians, context_.metrics);
-  model_.setText("Label16", s.auditPhysicians, context_.metrics);
-  model_.at("Edit4").caption = s.reportDate;
-  if (s.revisionVisible) {
-    for (const char* name : {"Label2", "Label14", "Edit1", "Edit3"}) model_.show(name);
-    model_.at("Edit1").caption = s.revisionUser;
-    model_.at("Edit3").caption = s.revisionDate;
-  }
-  return result.outcome == content::SignatureOutcome::Finished;
+  return showSignatures(result, {.reportPhysicians = "Label15",
+                                 .auditPhysicians = "Label16",
+                                 .reportDate = "Edit4",
+                                 .technicians = "",
+                                 .revisionShown = {"Label2", "Label14", "Edit1", "Edit3"},
+                                 .revisionUser = "Edit1",
+                                 .revisionDate = "Edit3"});
 }
 
 // A picture that cannot be shown ends the placing quietly: what was placed stays, the control
@@ -143,16 +125,10 @@ void TNMPrntPage::PlaceReportImages() {
       const int32_t order = query_.field("ImageOrder").asInteger();
       // An order without a slot is left out; the pictures after it close up.
       if (!hasSlot(order)) continue;
-      ui::Component& image = model_.create(
-          {.name = model_.uniqueName("ReportImage"), .kind = ui::Kind::Image, .visible = false});
-      const std::string file = query_.field("ImageFileName").asString();
-      const PictureInfo info = context_.pictures.info(file);
+      ui::Component& image = createPicture("ReportImage", query_.field("ImageFileName").asString());
       image.parent = "Paper";
       image.visible = true;
       image.stretch = true;
-      image.file = file;
-      image.pictureWidth = info.width;
-      image.pictureHeight = info.height;
       PositionImage(image);
       FitPictureToBox(image, ImageWidth, ImageHeight);
       Images[order] = image.name;

@@ -65,15 +65,11 @@ class TNMPrntPage : public TPrntPage {
 
  private:
   void build(const ReportRow& row);
-  void setValue(const char* label, std::string text, const char* line);
   // Returns false when building stops here with the page kept.
   bool fillSignatures();
   void PlaceReportImages();
   void chooseLayout();
   void PositionImage(ui::Component& image);
-
-  PageContext& context_;
-  data::Query query_;  // ADOQuery1: every query of the page in turn
 };
 
 }  // namespace risview::pages

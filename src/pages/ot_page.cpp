@@ -40,20 +40,8 @@ constexpr int kCaptionHeight = 13;
 }  // namespace
 
 TOTPrntPage::TOTPrntPage(const data::Query& row, PageContext& context)
-    : TPrntPage(forms::otPageForm()), context_(context), query_(context.con) {
-  model_.sizeLabels(context.metrics);
-  try {
-    build(ReportRow(row));
-  } catch (const std::exception&) {
-    // Whatever stops the page from being filled drops it; nothing is shown to the user.
-    PageBuilt = false;
-  }
-  query_.close();
-}
-
-void TOTPrntPage::setValue(const char* label, std::string text, const char* line) {
-  model_.setText(label, std::move(text), context_.metrics);
-  model_.centreOver(label, line);
+    : TPrntPage(forms::otPageForm(), context) {
+  fillGuarded([&] { build(ReportRow(row)); });
 }
 
 void TOTPrntPage::build(const ReportRow& row) {
@@ -68,7 +56,7 @@ void TOTPrntPage::build(const ReportRow& row) {
   setValue("L_Old", content::AgeText(row.text("BIRTH"), context_.services), "Shape5");
   setValue("L_ID", row.text("PATIENT_ID"), "Shape8");
   PatientNumber number = patientNumber(row);
-  model_.setText("Label37", std::move(number.caption), context_.metrics);
+  setLabel("Label37", std::move(number.caption));
   setValue("L_InID", std::move(number.value), "Shape11");
   setValue("L_Depart", row.text("ReqDepartment"), "Shape6");
   setValue("L_BedID", row.text("SickbedID"), "Shape7");
@@ -81,8 +69,7 @@ void TOTPrntPage::build(const ReportRow& row) {
   const std::string modalityAE = row.text("ModalityAE");
   loadTagPicture(modalityAE, row.text("Modality"));
   for (const Title& t : kTitles) {
-    if (t.modalityAE == modalityAE)
-      model_.setText("Label24", std::string(t.title), context_.metrics);
+    if (t.modalityAE == modalityAE) setLabel("Label24", std::string(t.title));
   }
   model_.centreOn("Label24", "Paper");
 
@@ -142,17 +129,13 @@ bool TOTPrntPage::fillSignatures() {
   content::SignatureResult result =
       content::FillSignatures(content::PageKind::Endoscopy, query_, RequisitionID, EditOrder, false,
                               context_.services.locale);
-  if (result.outcome == content::SignatureOutcome::Failed) {
-    throw std::runtime_error("The signature block of the report could not be read");
-  }
-  const content::Signatures& s = result.fields;
-  model_.at("Edit25").caption = s.reportPhysicians;
-  if (s.revisionVisible) {
-    for (const char* name : {"Edit2", "Edit3", "Label8", "Label9"}) model_.show(name);
-    model_.at("Edit2").caption = s.revisionUser;
-    model_.at("Edit3").caption = s.revisionDate;
-  }
-  return result.outcome == content::SignatureOutcome::Finished;
+  return showSignatures(result, {.reportPhysicians = "Edit25",
+                                 .auditPhysicians = "",
+                                 .reportDate = "",
+                                 .technicians = "",
+                                 .revisionShown = {"Edit2", "Edit3", "Label8", "Label9"},
+                                 .revisionUser = "Edit2",
+                                 .revisionDate = "Edit3"});
 }
 
 // A picture that cannot be shown ends the placing quietly: the pictures and captions placed
@@ -170,16 +153,10 @@ void TOTPrntPage::PlaceReportImages() {
       const int32_t order = query_.field("ImageOrder").asInteger();
       // An order without a slot is left out; the pictures after it close up.
       if (!hasSlot(order)) continue;
-      ui::Component& image = model_.create(
-          {.name = model_.uniqueName("ReportImage"), .kind = ui::Kind::Image, .visible = false});
-      const std::string file = query_.field("ImageFileName").asString();
-      const PictureInfo info = context_.pictures.info(file);
+      ui::Component& image = createPicture("ReportImage", query_.field("ImageFileName").asString());
       image.parent = "Paper";
       image.visible = true;
       image.stretch = true;
-      image.file = file;
-      image.pictureWidth = info.width;
-      image.pictureHeight = info.height;
       PositionImage(image);
       FitPictureToBox(image, ImageWidth, ImageHeight);
       Images[order] = image.name;
@@ -248,7 +225,7 @@ void TOTPrntPage::placeCaption(const ui::Component& image, const std::string& te
                  .font = font,
                  .color = ui::Color::fromRgb(255, 255, 255),
                  .autoSize = true});
-  model_.setText(name, trimmed(text), context_.metrics);
+  setLabel(name, trimmed(text));
   ui::Rect& rect = model_.at(name).rect;
   rect.left = image.rect.left + (image.rect.width - rect.width) / 2;
   rect.top = image.rect.bottom();

@@ -42,7 +42,6 @@ class TOTPrntPage : public TPrntPage {
 
  private:
   void build(const ReportRow& row);
-  void setValue(const char* label, std::string text, const char* line);
   void loadTagPicture(const std::string& modalityAE, const std::string& modality);
   // A box that shows more lines than it has room for grows, and the named control moves
   // below it.
@@ -57,9 +56,6 @@ class TOTPrntPage : public TPrntPage {
   void PlaceTagImages();
   // Names the mark in mark as soon as it exists, so a failing tag can take it away.
   void placeTag(data::Query& row, data::Query& files, std::string& mark);
-
-  PageContext& context_;
-  data::Query query_;  // ADOQuery1: every query of the page in turn
 };
 
 }  // namespace risview::pages

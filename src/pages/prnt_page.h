@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "content/signatures.h"
 #include "data/database.h"
 #include "platform/picture.h"
 #include "platform/services.h"
@@ -60,9 +62,45 @@ class TPrntPage {
   virtual void PaperMouseUp() {}
 
  protected:
-  explicit TPrntPage(const ui::FormDesc& form) : model_(form) {}
+  // The form's components, auto-sized labels measured; nothing filled yet.
+  TPrntPage(const ui::FormDesc& form, PageContext& context);
+
+  // Runs a page's filling under the one guard every page has: whatever stops it drops the
+  // page, without a message; what was filled before stays. The page's query is left closed.
+  template <typename Fill>
+  void fillGuarded(Fill&& fill) {
+    try {
+      fill();
+    } catch (const std::exception&) {
+      PageBuilt = false;
+    }
+    query_.close();
+  }
+
+  // A label's text, sized to it.
+  void setLabel(std::string_view label, std::string text);
+  // A value label's text, centred over its underline.
+  void setValue(std::string_view label, std::string text, std::string_view line);
+
+  // A picture control for the file, with the picture's natural size, not yet on a sheet and
+  // not shown. Throws PictureError when the picture cannot be read: the control stays, never
+  // shown, as the failing row's control does.
+  ui::Component& createPicture(std::string_view namePrefix, const std::string& file);
+
+  // Where a page shows its signature block: the fields (edits or labels) and the revision
+  // controls made visible on a revised edition. An empty name: the page has no such field.
+  struct SignatureFields {
+    const char *reportPhysicians, *auditPhysicians, *reportDate, *technicians;
+    const char* revisionShown[4];
+    const char *revisionUser, *revisionDate;
+  };
+  // Shows what the signature step read. A failure that drops the page throws; returns false
+  // when the page stops building here but stays.
+  bool showSignatures(const content::SignatureResult& result, const SignatureFields& fields);
 
   ui::PageModel model_;
+  PageContext& context_;
+  data::Query query_;  // ADOQuery1: every query of the page in turn
 };
 
 // Makes one page of the class the request's department selects from the current row.

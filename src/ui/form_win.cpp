@@ -4,6 +4,8 @@
 
 #include <exception>
 
+#include "ui/gdi_win.h"
+
 namespace risview::ui {
 
 namespace {
@@ -11,24 +13,6 @@ namespace {
 constexpr wchar_t kNameProperty[] = L"RisviewName";
 constexpr wchar_t kPanelClass[] = L"TPanel";
 constexpr int kFirstControlId = 100;
-
-COLORREF colorOf(const Color& c, COLORREF parent) {
-  switch (c.system) {
-    case Color::System::Rgb:
-      return c.rgb;
-    case Color::System::ParentColor:
-      return parent;
-    case Color::System::Window:
-      return GetSysColor(COLOR_WINDOW);
-    case Color::System::ButtonFace:
-      return GetSysColor(COLOR_BTNFACE);
-    case Color::System::AppWorkspace:
-      return GetSysColor(COLOR_APPWORKSPACE);
-    case Color::System::WindowText:
-      return GetSysColor(COLOR_WINDOWTEXT);
-  }
-  return parent;
-}
 
 void registerClasses(HINSTANCE instance, const std::wstring& formClass) {
   WNDCLASSEXW wc{};
@@ -111,13 +95,7 @@ HFONT FormWindow::font(const Font& f) {
   for (const auto& [known, handle] : fonts_) {
     if (known == use) return handle.get();
   }
-  LOGFONTW lf{};
-  lf.lfHeight = -use.height;
-  lf.lfWeight = use.bold ? FW_BOLD : FW_NORMAL;
-  lf.lfCharSet = GB2312_CHARSET;
-  lf.lfQuality = DEFAULT_QUALITY;
-  std::wstring face = win::widen(use.face);
-  wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+  LOGFONTW lf = logFont(use);
   fonts_.emplace_back(use, win::unique_font(CreateFontIndirectW(&lf)));
   return fonts_.back().second.get();
 }

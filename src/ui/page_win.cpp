@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/picture.h"
+#include "ui/gdi_win.h"
 #include "ui/picture_win.h"
 
 namespace risview::ui {
@@ -21,24 +22,6 @@ constexpr wchar_t kShapeClass[] = L"TShape";
 constexpr wchar_t kImageClass[] = L"TImage";
 constexpr int kWheelStep = 60;
 
-COLORREF colorOf(const Color& c, COLORREF parent) {
-  switch (c.system) {
-    case Color::System::Rgb:
-      return c.rgb;
-    case Color::System::ParentColor:
-      return parent;
-    case Color::System::Window:
-      return GetSysColor(COLOR_WINDOW);
-    case Color::System::ButtonFace:
-      return GetSysColor(COLOR_BTNFACE);
-    case Color::System::AppWorkspace:
-      return GetSysColor(COLOR_APPWORKSPACE);
-    case Color::System::WindowText:
-      return GetSysColor(COLOR_WINDOWTEXT);
-  }
-  return parent;
-}
-
 void registerClass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr) {
   HINSTANCE instance = win::thisModule();
   WNDCLASSEXW wc{};
@@ -52,17 +35,6 @@ void registerClass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullpt
   wc.hbrBackground = background;
   wc.lpszClassName = name;
   RegisterClassExW(&wc);
-}
-
-LOGFONTW logFont(const Font& f) {
-  LOGFONTW lf{};
-  lf.lfHeight = -f.height;
-  lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
-  lf.lfCharSet = GB2312_CHARSET;
-  lf.lfQuality = DEFAULT_QUALITY;
-  std::wstring face = win::widen(f.face);
-  wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-  return lf;
 }
 
 PageWindow* owner(HWND h) {

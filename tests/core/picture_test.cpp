@@ -13,6 +13,7 @@
 
 #include "platform/errors.h"
 #include "support/doubles.h"
+#include "support/picture_files.h"
 
 namespace risview {
 namespace {
@@ -83,34 +84,16 @@ std::string emf(Box bounds, Box frame, uint32_t declaredBytes = 108) {
 // A picture split down the middle: red on the left, blue on the right.
 std::string jpeg(int width, int height, J_COLOR_SPACE space = JCS_RGB,
                  const std::vector<jpeg_scan_info>& scans = {}) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr errors{};
-  c.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &out, &size);
-  c.image_width = width, c.image_height = height, c.in_color_space = space;
-  c.input_components = space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 95, TRUE);
-  if (!scans.empty()) c.scan_info = scans.data(), c.num_scans = int(scans.size());
-  jpeg_start_compress(&c, TRUE);
-  std::vector<JSAMPLE> row(size_t(width) * c.input_components);
-  for (int x = 0; x < width; ++x) {
-    bool red = x < width / 2;
-    JSAMPLE* p = &row[size_t(x) * c.input_components];
-    if (space == JCS_GRAYSCALE) p[0] = red ? 76 : 29;  // the luma of red and of blue
-    if (space == JCS_RGB) p[0] = red ? 255 : 0, p[1] = 0, p[2] = red ? 0 : 255;
-    // Inverted, as with the Adobe marker libjpeg writes for CMYK.
-    if (space == JCS_CMYK) p[0] = red ? 255 : 0, p[1] = 0, p[2] = red ? 0 : 255, p[3] = 255;
-  }
-  for (JSAMPROW r = row.data(); c.next_scanline < c.image_height;) jpeg_write_scanlines(&c, &r, 1);
-  jpeg_finish_compress(&c);
-  std::string bytes(reinterpret_cast<char*>(out), size);
-  std::free(out);
-  jpeg_destroy_compress(&c);
-  return bytes;
+  return testing::encodeJpeg(
+      width, height, space, 95,
+      [&](int x, int, JSAMPLE* p) {
+        bool red = x < width / 2;
+        if (space == JCS_GRAYSCALE) p[0] = red ? 76 : 29;  // the luma of red and of blue
+        if (space == JCS_RGB) p[0] = red ? 255 : 0, p[1] = 0, p[2] = red ? 0 : 255;
+        // Inverted, as with the Adobe marker libjpeg writes for CMYK.
+        if (space == JCS_CMYK) p[0] = red ? 255 : 0, p[1] = 0, p[2] = red ? 0 : 255, p[3] = 255;
+      },
+      scans);
 }
 
 // The same JPEG with its frame header declaring another size.

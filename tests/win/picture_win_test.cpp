@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "support/picture_files.h"
 
 namespace risview::ui {
 namespace {
@@ -160,32 +161,10 @@ void writeEmf(const std::wstring& path, int side) {
 }
 
 std::string jpeg(int width, int height) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr errors{};
-  c.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &out, &size);
-  c.image_width = width, c.image_height = height, c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 95, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<JSAMPLE> row(size_t(width) * 3);
-  while (c.next_scanline < c.image_height) {
-    COLORREF colour = split(int(c.next_scanline), height);
-    for (int x = 0; x < width; ++x) {
-      row[x * 3] = GetRValue(colour), row[x * 3 + 1] = 0, row[x * 3 + 2] = GetBValue(colour);
-    }
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  std::string bytes(reinterpret_cast<char*>(out), size);
-  std::free(out);
-  jpeg_destroy_compress(&c);
-  return bytes;
+  return testing::encodeJpeg(width, height, JCS_RGB, 95, [&](int, int y, JSAMPLE* p) {
+    COLORREF colour = split(y, height);
+    p[0] = GetRValue(colour), p[1] = 0, p[2] = GetBValue(colour);
+  });
 }
 
 struct Sample {

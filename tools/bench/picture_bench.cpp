@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/picture.h"
+#include "support/picture_files.h"
 
 namespace {
 
@@ -19,36 +20,13 @@ constexpr int kWidth = 3000, kHeight = 2400;
 // A 3000 x 2400 photograph stand-in: smooth gradients with fine texture, so the entropy
 // decoder has real work.
 const std::string& photo() {
-  static const std::string bytes = [] {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr errors{};
-    c.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = kWidth, c.image_height = kHeight, c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(kWidth * 3);
-    for (unsigned y = 0; y < kHeight; ++y) {
-      for (unsigned x = 0; x < kWidth; ++x) {
-        unsigned noise = (x * 7919u + y * 104729u) * 2654435761u >> 29;
-        row[x * 3] = JSAMPLE(x * 255 / kWidth + noise);
-        row[x * 3 + 1] = JSAMPLE(y * 255 / kHeight + noise);
-        row[x * 3 + 2] = JSAMPLE((x ^ y) + noise);
-      }
-      JSAMPROW r = row.data();
-      jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::string jpeg(reinterpret_cast<char*>(out), size);
-    std::free(out);
-    jpeg_destroy_compress(&c);
-    return jpeg;
-  }();
+  static const std::string bytes =
+      risview::testing::encodeJpeg(kWidth, kHeight, JCS_RGB, 90, [](int x, int y, JSAMPLE* p) {
+        unsigned noise = (unsigned(x) * 7919u + unsigned(y) * 104729u) * 2654435761u >> 29;
+        p[0] = JSAMPLE(x * 255 / kWidth + noise);
+        p[1] = JSAMPLE(y * 255 / kHeight + noise);
+        p[2] = JSAMPLE((x ^ y) + noise);
+      });
   return bytes;
 }
 
