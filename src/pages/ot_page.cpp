@@ -40,7 +40,10 @@ constexpr int kCaptionHeight = 13;
 }  // namespace
 
 TOTPrntPage::TOTPrntPage(const data::Query& row, PageContext& context)
-    : TPrntPage(forms::otPageForm(), context) {
+    : TModalityPage(forms::otPageForm(), context) {
+  ImageWidth = ImageHeight = 150;
+  ImageRowGap = 1;
+  ImageColumnGap = 20;
   fillGuarded([&] { build(ReportRow(row)); });
 }
 
@@ -138,37 +141,6 @@ bool TOTPrntPage::fillSignatures() {
                                  .revisionDate = "Edit3"});
 }
 
-// A picture that cannot be shown ends the placing quietly: the pictures and captions placed
-// before it stay, the control of the failing row is never shown, and the page is still built.
-void TOTPrntPage::PlaceReportImages() {
-  query_.close();
-  query_.setSql(reportImagesStatement(RequisitionID, ReportID, EditOrder));
-  try {
-    query_.open();
-    ImageCount = query_.recordCount();
-    chooseLayout();
-    ImageIndex = 0;
-    // No more pictures than slots: rows that repeat an order cannot add controls without end.
-    for (; !query_.eof() && ImageIndex < kImageSlots; query_.next()) {
-      const int32_t order = query_.field("ImageOrder").asInteger();
-      // An order without a slot is left out; the pictures after it close up.
-      if (!hasSlot(order)) continue;
-      ui::Component& image = createPicture("ReportImage", query_.field("ImageFileName").asString());
-      image.parent = "Paper";
-      image.visible = true;
-      image.stretch = true;
-      PositionImage(image);
-      FitPictureToBox(image, ImageWidth, ImageHeight);
-      Images[order] = image.name;
-      placeCaption(image, query_.field("ImageText").asString(), order);
-      ++ImageIndex;
-    }
-  } catch (const std::exception&) {
-    // The rest of the pictures are left out.
-  }
-  query_.close();
-}
-
 void TOTPrntPage::chooseLayout() {
   if (ImageCount <= 4) {
     Layout = ImageLayout::OneRow;
@@ -213,9 +185,10 @@ void TOTPrntPage::PositionImage(ui::Component& image) {
   }
 }
 
-// The caption is sized in its own small font before it is centred, so it stands in the
-// middle of the picture's width.
-void TOTPrntPage::placeCaption(const ui::Component& image, const std::string& text, int32_t order) {
+// The caption of the image row being placed, sized in its own small font before it is
+// centred, so it stands in the middle of the picture's width.
+void TOTPrntPage::pictureFitted(const ui::Component& image, int32_t order) {
+  const std::string text = query_.field("ImageText").asString();
   ui::Font font = model_.at("Paper").font;
   font.height = kCaptionHeight;
   const std::string name = model_.uniqueName("ImageCaption");

@@ -6,12 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "pages/nm_page.h"
-#include "pages/prnt_page.h"
+#include "pages/modality_page.h"
 
 namespace risview::pages {
 
-class TOTPrntPage : public TPrntPage {
+class TOTPrntPage : public TModalityPage {
  public:
   // Builds the whole page from the current row of the report query.
   TOTPrntPage(const data::Query& row, PageContext& context);
@@ -27,13 +26,6 @@ class TOTPrntPage : public TPrntPage {
   };
 
   ImageLayout Layout = ImageLayout::None;
-  int ImageWidth = 150;
-  int ImageHeight = 150;
-  int ImageRowGap = 1;
-  int ImageColumnGap = 20;
-  int ImageIndex = 0;  // pictures placed so far
-  int ImageCount = 0;  // picture rows found
-  ImageSlots Images;
   ImageSlots ImageCaptions;
   // The tags: marks on the tag picture by ImageID, copies beside the pictures by ImageTag.
   ImageSlots TagMarks;
@@ -48,10 +40,10 @@ class TOTPrntPage : public TPrntPage {
   void grow(const char* box, const char* follower);
   // Returns false when building stops here with the page kept.
   bool fillSignatures();
-  void PlaceReportImages();
-  void chooseLayout();
-  void PositionImage(ui::Component& image);
-  void placeCaption(const ui::Component& image, const std::string& text, int32_t order);
+  void chooseLayout() override;
+  void PositionImage(ui::Component& image) override;
+  // The picture's caption, centred under it.
+  void pictureFitted(const ui::Component& image, int32_t order) override;
   // Tag images (tag_images.cpp).
   void PlaceTagImages();
   // Names the mark in mark as soon as it exists, so a failing tag can take it away.
