@@ -37,9 +37,7 @@ TMyPrntPage::TMyPrntPage(const data::Query& row, PageContext& context)
 }
 
 void TMyPrntPage::build(const ReportRow& row) {
-  ReportID = row.text("ReportID");
-  RequisitionID = row.text("RequisitionID");
-  EditOrder = row.integer("EditOrder");
+  keepKeys(row);
   CurrentModality = row.text("Modality");
 
   fillPatientLine(row);

@@ -28,9 +28,7 @@ TNMPrntPage::TNMPrntPage(const data::Query& row, PageContext& context)
 }
 
 void TNMPrntPage::build(const ReportRow& row) {
-  ReportID = row.text("ReportID");
-  RequisitionID = row.text("RequisitionID");
-  EditOrder = row.integer("EditOrder");
+  keepKeys(row);
 
   setValue("L_Name", row.text("PTN_NAME"), "Shape3");
   setValue("L_Sex", row.text("SEX"), "Shape4");

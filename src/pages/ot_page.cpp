@@ -50,9 +50,7 @@ TOTPrntPage::TOTPrntPage(const data::Query& row, PageContext& context)
 void TOTPrntPage::build(const ReportRow& row) {
   model_.centreOn("Label4", "Paper");
   model_.centreOn("Label10", "Paper");
-  ReportID = row.text("ReportID");
-  RequisitionID = row.text("RequisitionID");
-  EditOrder = row.integer("EditOrder");
+  keepKeys(row);
 
   setValue("L_Name", row.text("PTN_NAME"), "Shape3");
   setValue("L_Sex", row.text("SEX"), "Shape4");

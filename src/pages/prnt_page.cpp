@@ -9,6 +9,12 @@ TPrntPage::TPrntPage(const ui::FormDesc& form, PageContext& context)
   model_.sizeLabels(context.metrics);
 }
 
+void TPrntPage::keepKeys(const ReportRow& row) {
+  ReportID = row.text("ReportID");
+  RequisitionID = row.text("RequisitionID");
+  EditOrder = row.integer("EditOrder");
+}
+
 void TPrntPage::setLabel(std::string_view label, std::string text) {
   model_.setText(label, std::move(text), context_.metrics);
 }

@@ -77,6 +77,8 @@ class TPrntPage {
     query_.close();
   }
 
+  // ReportID, RequisitionID and EditOrder of the row.
+  void keepKeys(const ReportRow& row);
   // A label's text, sized to it.
   void setLabel(std::string_view label, std::string text);
   // A value label's text, centred over its underline.
