@@ -73,6 +73,13 @@ TEST(Script, RejectsMistakesNamingTheLine) {
       {"expect-debug", "line 1: expect-debug: takes either a text or contains=, not both"},
       {"expect-debug \"a\" contains=b",
        "line 1: expect-debug: takes either a text or contains=, not both"},
+      {"start", "line 1: start: takes at least 1 argument, not 0"},
+      {"expect-process a", "line 1: expect-process: takes 2 arguments, not 1"},
+      {"expect-process a gone", "line 1: expect-process: expected running or ended, not \"gone\""},
+      {"expect-process a ended code=x",
+       "line 1: expect-process: code=needs a whole number, not \"x\""},
+      {"expect-launch", "line 1: expect-launch: takes 1 argument, not 0"},
+      {"option ris KEY", "line 1: option: takes 3 arguments, not 2"},
   };
   for (const auto& c : cases) {
     try {

@@ -312,9 +312,9 @@ Script parseScript(std::string_view text) {
       } else if (kinds.size() != required) {
         count += " to " + std::to_string(kinds.size());
       }
-      throw ScriptError(number, command.name + ": takes " + count + " argument" +
-                                    (kinds.size() == 1 && !grammar->rest ? "" : "s") + ", not " +
-                                    std::to_string(command.args.size()));
+      const bool one = grammar->rest ? required == 1 : kinds.size() == 1;
+      throw ScriptError(number, command.name + ": takes " + count + " argument" + (one ? "" : "s") +
+                                    ", not " + std::to_string(command.args.size()));
     }
     for (size_t k = 0; k < command.args.size(); ++k) {
       checkKind(kinds[std::min(k, kinds.size() - 1)], command.args[k], command.name, number);
