@@ -111,6 +111,16 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
     EXPECT_GT(bottom, 400);
     EXPECT_EQ(placeOf(window.control("Paper")).top, 4 - bottom);
     savePicture(host, "general-page-foot.png");
+
+    // Dragging the sheet: every ninth move scrolls it along with the pointer.
+    window.scrollTo(0);
+    HWND paper = window.control("Paper");
+    SendMessageW(paper, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 400));
+    for (int move = 1; move <= 9; ++move) {
+      SendMessageW(paper, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 400 - 10 * move));
+    }
+    SendMessageW(paper, WM_LBUTTONUP, 0, MAKELPARAM(300, 310));
+    EXPECT_EQ(window.scrollPosition(), 90);
   }
   DestroyWindow(host);
 }
