@@ -288,23 +288,31 @@ void PageWindow::scrollBy(int dx, int dy) {
 }
 
 // The scroll ranges are the model's; a bar shows only when the box is smaller than its range.
+// A bar that comes or goes changes the room the other has, so this runs until the box's
+// client size holds still.
 void PageWindow::updateScrollBars() {
   const Component* box = controlOf(scrollBox_) ? controlOf(scrollBox_)->component : nullptr;
   if (!box) return;
-  RECT client;
-  GetClientRect(scrollBox_, &client);
   const int ranges[2] = {box->scrollRange.horizontal, box->scrollRange.vertical};
-  const int pages[2] = {client.right, client.bottom};
   const int bars[2] = {SB_HORZ, SB_VERT};
   int positions[2] = {scrollX_, scrollY_};
-  for (int i = 0; i < 2; ++i) {
-    SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS};
-    si.nMin = 0;
-    si.nMax = std::max(0, ranges[i] - 1);
-    si.nPage = static_cast<UINT>(std::max(0, pages[i]));
-    positions[i] = std::clamp(positions[i], 0, std::max(0, ranges[i] - pages[i]));
-    si.nPos = positions[i];
-    SetScrollInfo(scrollBox_, bars[i], &si, TRUE);
+  RECT client;
+  GetClientRect(scrollBox_, &client);
+  for (int pass = 0; pass < 3; ++pass) {
+    const int pages[2] = {client.right, client.bottom};
+    for (int i = 0; i < 2; ++i) {
+      SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS};
+      si.nMin = 0;
+      si.nMax = std::max(0, ranges[i] - 1);
+      si.nPage = static_cast<UINT>(std::max(0, pages[i]));
+      positions[i] = std::clamp(positions[i], 0, std::max(0, ranges[i] - pages[i]));
+      si.nPos = positions[i];
+      SetScrollInfo(scrollBox_, bars[i], &si, TRUE);
+    }
+    RECT now;
+    GetClientRect(scrollBox_, &now);
+    if (now.right == client.right && now.bottom == client.bottom) break;
+    client = now;
   }
   scrollBy(positions[0] - scrollX_, positions[1] - scrollY_);
 }

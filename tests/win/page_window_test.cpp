@@ -1,6 +1,6 @@
 // A general report page realised as real windows: the controls stand where the model puts
 // them, scrolling moves the sheet, and pictures of the sheet are saved for people to look at
-// (general-page-top.png and general-page-foot.png in the suite's working folder).
+// (general-page-top.png and general-page-continuation.png in the suite's working folder).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -79,6 +79,15 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
                "右肺上叶尖段见一实性结节影，大小约6mm×5mm，边缘光整。纵隔内未见肿大淋巴结。"
                "双侧胸腔未见积液。"},
               {"Impression", "右肺上叶尖段实性小结节，建议6个月后复查。"}});
+  // Five pictures: four on the first sheet, the fifth on a continuation sheet. The page reads
+  // their headers through the fake environment, the window decodes them from the disk.
+  for (int i = 0; i < 5; ++i) {
+    const std::string path = testing::scratchDirectory() + "\\scan" + std::to_string(i) + ".bmp";
+    const std::string bytes = testing::bmpBytes(400 + 40 * i, 300);
+    std::ofstream(path, std::ios::binary) << bytes;
+    fx.image(i, path, 0, 0, {{"EditOrder", "1"}});
+    fx.file(path, bytes);
+  }
   GdiTextMetrics metrics;
   auto page = fx.page(1, &metrics);
   ASSERT_TRUE(page->PageBuilt);
@@ -104,13 +113,17 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
     EXPECT_EQ(win::narrow(text), "赵磊");
     savePicture(host, "general-page-top.png");
 
+    EXPECT_TRUE(IsWindowVisible(window.control("Paper1")));
+    window.scrollTo(1100);
+    pump();
+    savePicture(host, "general-page-continuation.png");
+
     // Scrolling moves the sheet up within the scroll box's range and no further.
     window.scrollTo(5000);
     pump();
     const int bottom = window.scrollPosition();
-    EXPECT_GT(bottom, 400);
+    EXPECT_EQ(bottom, 2400 - 740);  // two sheets' range less the box
     EXPECT_EQ(placeOf(window.control("Paper")).top, 4 - bottom);
-    savePicture(host, "general-page-foot.png");
 
     // Dragging the sheet: every ninth move scrolls it along with the pointer.
     window.scrollTo(0);
