@@ -80,6 +80,8 @@ TEST(Script, RejectsMistakesNamingTheLine) {
        "line 1: expect-process: code=needs a whole number, not \"x\""},
       {"expect-launch", "line 1: expect-launch: takes 1 argument, not 0"},
       {"option ris KEY", "line 1: option: takes 3 arguments, not 2"},
+      {"scroll box down", "line 1: scroll: expected a whole number, not \"down\""},
+      {"expect-rect a -1 -2 -3 4", "line 1: expect-rect: expected a whole number, not \"-3\""},
   };
   for (const auto& c : cases) {
     try {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -263,6 +264,9 @@ class Driver::Steps {
         {"expect-process", &Steps::expectProcess},
         {"expect-launch", &Steps::expectLaunch},
         {"expect-no-launch", &Steps::expectNoLaunch},
+        {"scroll", &Steps::scroll},
+        {"count-windows", &Steps::countWindows},
+        {"expect-same-windows", &Steps::expectSameWindows},
     };
     (this->*steps.at(c_.name))();
   }
@@ -779,6 +783,36 @@ class Driver::Steps {
     if (auto code = c_.option("code")) {
       expectEqual("exit status of " + arg(0), std::to_string(parseLong(*code)), status);
     }
+  }
+
+  // Lines down (or up, for a negative count) in a scroll box, as its scroll bar's arrows do.
+  void scroll() {
+    HWND box = control();
+    const long lines = number(1);
+    for (long i = 0; i < std::abs(lines); ++i) {
+      post(box, WM_VSCROLL, lines > 0 ? SB_LINEDOWN : SB_LINEUP, 0);
+    }
+  }
+
+  // Every window of the host's process, top-level and child, counted by enumeration.
+  static int windowCount() {
+    int count = 0;
+    for (HWND top : processWindows()) count += 1 + static_cast<int>(descendants(top).size());
+    return count;
+  }
+
+  void countWindows() {
+    settle();
+    d_.windowsCounted_ = windowCount();
+    record_.add("windows", d_.windowsCounted_);
+  }
+
+  void expectSameWindows() {
+    settle();
+    if (d_.windowsCounted_ < 0) throw Failure("no count-windows before it");
+    const int now = windowCount();
+    record_.add("windows", now);
+    expectEqual("windows of the process", std::to_string(d_.windowsCounted_), std::to_string(now));
   }
 
   void expectLaunch() {

@@ -96,6 +96,7 @@ class Driver {
   ULONGLONG started_ = 0;
   std::map<std::string, HANDLE> processes_;  // the started programs, by the script's name
   size_t launchesSeen_ = 0;                  // browser launches that expect-launch matched
+  int windowsCounted_ = -1;                  // the last count-windows, none yet
 
   class Steps;
   friend class Steps;

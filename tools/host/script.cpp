@@ -49,7 +49,7 @@ const std::vector<Grammar>& grammars() {
       {"expect-text", "TT", "", false, {}},
       {"expect-visible", "T", "B", false, {}},
       {"expect-enabled", "T", "B", false, {}},
-      {"expect-rect", "TIIII", "", false, {}},
+      {"expect-rect", "TNNII", "", false, {}},
       {"expect-rows", "TI", "", false, {}},
       {"expect-row", "TI", "T", true, {}},
       {"expect-column", "TIT", "I", false, {}},
@@ -62,6 +62,9 @@ const std::vector<Grammar>& grammars() {
       {"expect-process", "TP", "", false, {"code", "timeout"}},
       {"expect-launch", "T", "", false, {"timeout"}},
       {"expect-no-launch", "", "", false, {}},
+      {"scroll", "TN", "", false, {}},
+      {"count-windows", "", "", false, {}},
+      {"expect-same-windows", "", "", false, {}},
   };
   return all;
 }
@@ -195,6 +198,9 @@ void checkKind(char kind, const Arg& arg, const std::string& command, int number
       if (arg.quoted || !n || *n < 0) fail("expected a whole number");
       break;
     }
+    case 'N':
+      if (arg.quoted || !parseNumber(arg.text)) fail("expected a whole number");
+      break;
     case 'S': {
       auto n = parseNumber(arg.text);
       if (arg.quoted || (arg.text != "none" && (!n || *n < 0))) fail("expected a row or none");

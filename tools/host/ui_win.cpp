@@ -160,6 +160,11 @@ std::vector<HWND> descendants(HWND window) {
 }
 
 HWND findControl(HWND window, std::string_view name) {
+  // "Page3/Paper": the Paper inside the control named Page3.
+  if (size_t slash = name.find('/'); slash != std::string_view::npos) {
+    HWND outer = findControl(window, name.substr(0, slash));
+    return outer ? findControl(outer, name.substr(slash + 1)) : nullptr;
+  }
   for (HWND child : descendants(window)) {
     if (componentName(child) == name) return child;
   }
