@@ -203,6 +203,11 @@ TEST_F(GeneralPageImages, CellsFillTheFirstSheetThenSixPerContinuationSheet) {
     EXPECT_EQ(placed[c.lastIndex]->rect, c.last) << c.count;
   }
   SetUp();
+  auto none = withImages(0);
+  EXPECT_TRUE(images(*none).empty());
+  EXPECT_EQ(none->model().find("Paper1"), nullptr);
+  EXPECT_EQ(at(*none, "ScrollBox1").scrollRange.vertical, 1200);
+  SetUp();
   auto page = withImages(11);
   EXPECT_EQ(at(*page, "Paper1").rect, (Rect{94, 1147, 794, 1123}));
   EXPECT_EQ(at(*page, "Paper2").rect, (Rect{94, 2290, 794, 1123}));
