@@ -61,10 +61,8 @@ PageModel::PageModel(const FormDesc& form) : form_(&form) {
 }
 
 Component* PageModel::find(std::string_view name) {
-  for (auto& c : components_) {
-    if (c.name == name) return &c;
-  }
-  return nullptr;
+  auto it = byName_.find(std::string(name));
+  return it == byName_.end() ? nullptr : it->second;
 }
 
 const Component* PageModel::find(std::string_view name) const {
@@ -91,7 +89,9 @@ Font PageModel::resolvedFont(const Component& c) const {
 Component& PageModel::create(Component component) {
   component.font = resolvedFont(component);
   components_.push_back(std::move(component));
-  return components_.back();
+  Component& made = components_.back();
+  byName_.emplace(made.name, &made);  // the first of equal names is the one found
+  return made;
 }
 
 void PageModel::remove(std::string_view name) {
@@ -105,10 +105,14 @@ void PageModel::remove(std::string_view name) {
   std::erase_if(components_, [&](const Component& c) {
     return std::find(doomed.begin(), doomed.end(), c.name) != doomed.end();
   });
+  // Erasing from the middle of a deque moves the components after it.
+  byName_.clear();
+  for (auto& c : components_) byName_.emplace(c.name, &c);
 }
 
 std::string PageModel::uniqueName(std::string_view prefix) const {
-  for (int n = 1;; ++n) {
+  auto next = nextNumber_.try_emplace(std::string(prefix), 1).first;
+  for (int& n = next->second;; ++n) {
     std::string name = std::string(prefix) + std::to_string(n);
     if (find(name) == nullptr) return name;
   }

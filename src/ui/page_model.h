@@ -5,8 +5,10 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ui/form.h"
@@ -40,6 +42,9 @@ class PageModel {
  public:
   // The components of the form, fonts resolved (an empty face takes the parent's font).
   explicit PageModel(const FormDesc& form);
+  // The name index points into the components: a copy would point into the original.
+  PageModel(const PageModel&) = delete;
+  PageModel& operator=(const PageModel&) = delete;
 
   const FormDesc& form() const { return *form_; }
 
@@ -78,7 +83,11 @@ class PageModel {
   Font resolvedFont(const Component& c) const;
 
   const FormDesc* form_;
-  std::deque<Component> components_;
+  std::deque<Component> components_;  // a deque: creating one moves no other
+  // Components by name, for the lookups every construction step makes.
+  std::unordered_map<std::string, Component*> byName_;
+  // The number uniqueName tries first for each prefix: numbers below it are taken.
+  mutable std::map<std::string, int, std::less<>> nextNumber_;
 };
 
 }  // namespace risview::ui
