@@ -4,40 +4,14 @@
 
 #include <exception>
 
-#include "ui/gdi_win.h"
+#include "ui/window_win.h"
 
 namespace risview::ui {
 
 namespace {
 
-constexpr wchar_t kNameProperty[] = L"RisviewName";
 constexpr wchar_t kPanelClass[] = L"TPanel";
 constexpr int kFirstControlId = 100;
-
-void registerClasses(HINSTANCE instance, const std::wstring& formClass) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, formClass.c_str(), &wc)) {
-    wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;  // replaced per window once it is created
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = formClass.c_str();
-    RegisterClassExW(&wc);
-  }
-  wc = {};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, kPanelClass, &wc)) {
-    wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kPanelClass;
-    RegisterClassExW(&wc);
-  }
-}
 
 // The mnemonic character of a caption ("打开(&O)" gives 'o'), or 0.
 wchar_t mnemonic(const std::wstring& caption) {
@@ -58,7 +32,9 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
   (void)commonControls;
   HINSTANCE instance = win::thisModule();
   std::wstring className = win::widen(desc.className);
-  registerClasses(instance, className);
+  // The window procedures are replaced per window once it is created.
+  registerWindowClass(className.c_str(), DefWindowProcW);
+  registerWindowClass(kPanelClass, DefWindowProcW);
 
   DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   style |= desc.sizeable ? WS_THICKFRAME : DS_MODALFRAME;
@@ -82,12 +58,10 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
 }
 
 FormWindow::~FormWindow() {
-  for (auto& [name, control] : controls_) RemovePropW(control, kNameProperty);
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
-  for (ATOM atom : atoms_) GlobalDeleteAtom(atom);
 }
 
 HFONT FormWindow::font(const Font& f) {
@@ -149,9 +123,7 @@ void FormWindow::createControls() {
                              nullptr);
     if (h == nullptr) throw std::runtime_error("The control " + c.name + " could not be created");
     controls_[c.name] = h;
-    ATOM atom = GlobalAddAtomW(win::widen(c.name).c_str());
-    atoms_.push_back(atom);
-    SetPropW(h, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+    names_.name(h, c.name);
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(c.font)), FALSE);
 
     if (c.kind == Kind::Panel) {

@@ -15,6 +15,7 @@
 #include "platform/services.h"
 #include "platform/win32.h"
 #include "ui/form.h"
+#include "ui/window_win.h"
 
 namespace risview::ui {
 
@@ -70,7 +71,7 @@ class FormWindow {
   Services services_;
   HWND hwnd_ = nullptr;
   std::map<std::string, HWND> controls_;
-  std::vector<ATOM> atoms_;
+  ComponentNames names_;
   std::vector<std::pair<Font, win::unique_font>> fonts_;  // one handle per distinct font
   win::unique_brush background_;
   std::map<std::string, std::function<void()>> clicks_, dblClicks_;

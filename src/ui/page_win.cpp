@@ -7,14 +7,13 @@
 #include <stdexcept>
 
 #include "platform/picture.h"
-#include "ui/gdi_win.h"
 #include "ui/picture_win.h"
+#include "ui/window_win.h"
 
 namespace risview::ui {
 
 namespace {
 
-constexpr wchar_t kNameProperty[] = L"RisviewName";
 constexpr wchar_t kPageClass[] = L"TPrntPage";
 constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
 constexpr wchar_t kSheetClass[] = L"TPrntSheet";
@@ -22,23 +21,14 @@ constexpr wchar_t kShapeClass[] = L"TShape";
 constexpr wchar_t kImageClass[] = L"TImage";
 constexpr int kWheelStep = 60;
 
-void registerClass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr) {
-  HINSTANCE instance = win::thisModule();
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(instance, name, &wc)) return;
-  wc = {};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = background;
-  wc.lpszClassName = name;
-  RegisterClassExW(&wc);
-}
-
 PageWindow* owner(HWND h) {
   return reinterpret_cast<PageWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+}
+
+void fillClient(HWND h, HDC dc, HBRUSH brush) {
+  RECT r;
+  GetClientRect(h, &r);
+  FillRect(dc, &r, brush);
 }
 
 }  // namespace
@@ -103,11 +93,11 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
     : page_(std::move(page)) {
   static const bool richEditLoaded = LoadLibraryW(L"riched20.dll") != nullptr;
   (void)richEditLoaded;
-  registerClass(kPageClass, &PageWindow::pageProc);
-  registerClass(kScrollBoxClass, &PageWindow::scrollBoxProc);
-  registerClass(kSheetClass, &PageWindow::sheetProc);
-  registerClass(kShapeClass, &PageWindow::shapeProc);
-  registerClass(kImageClass, &PageWindow::imageProc);
+  registerWindowClass(kPageClass, &PageWindow::pageProc);
+  registerWindowClass(kScrollBoxClass, &PageWindow::scrollBoxProc);
+  registerWindowClass(kSheetClass, &PageWindow::sheetProc);
+  registerWindowClass(kShapeClass, &PageWindow::shapeProc);
+  registerWindowClass(kImageClass, &PageWindow::imageProc);
   // A missing cursor file leaves the sheet with the default arrow.
   sheetCursor_ = LoadCursorFromFileW(L"hmove.cur");
 
@@ -117,22 +107,17 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
                           form.clientHeight, parent, nullptr, win::thisModule(), nullptr);
   if (hwnd_ == nullptr) throw std::runtime_error("The report page window could not be created");
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  ATOM atom = GlobalAddAtomW(win::widen(name).c_str());
-  atoms_.push_back(atom);
-  SetPropW(hwnd_, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+  names_.name(hwnd_, name);
   createControls();
 }
 
 PageWindow::~PageWindow() {
-  for (auto& [h, control] : controls_) RemovePropW(h, kNameProperty);
-  if (hwnd_) RemovePropW(hwnd_, kNameProperty);
   if (hwnd_) {
     // Children first lose their way back to this object, then go with the window.
     for (auto& [h, control] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
-  for (ATOM atom : atoms_) GlobalDeleteAtom(atom);
   if (sheetCursor_) DestroyCursor(sheetCursor_);
 }
 
@@ -215,9 +200,7 @@ void PageWindow::createControls() {
       controls_[h] = std::move(control);
       byName_[c->name] = h;
       SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      ATOM atom = GlobalAddAtomW(win::widen(c->name).c_str());
-      atoms_.push_back(atom);
-      SetPropW(h, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+      names_.name(h, c->name);
       if (c->kind != Kind::Shape && c->kind != Kind::Image) {
         SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(c->font)), FALSE);
       }
@@ -357,21 +340,21 @@ void PageWindow::onScroll(int bar, WPARAM wParam) {
   }
 }
 
+COLORREF PageWindow::sheetColor(const Component& c) const {
+  const Component* sheet = page_->model().find(c.parent);
+  return sheet ? colorOf(sheet->color, GetSysColor(COLOR_WINDOW)) : GetSysColor(COLOR_WINDOW);
+}
+
 LRESULT PageWindow::colorStatic(HDC dc, HWND h) {
   Control* control = controlOf(h);
-  const Component* c = control ? control->component : nullptr;
-  if (c == nullptr) {
-    // Edits and rich-text boxes: the window colour.
-    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-    return reinterpret_cast<LRESULT>(brush(GetSysColor(COLOR_WINDOW)));
+  COLORREF background = GetSysColor(COLOR_WINDOW);
+  if (control) {
+    const Component& c = *control->component;
+    SetTextColor(dc, c.font.color);
+    background = colorOf(c.color, sheetColor(c));
   }
-  SetTextColor(dc, c->font.color);
-  const Component* sheet = page_->model().find(c->parent);
-  const COLORREF sheetColor =
-      sheet ? colorOf(sheet->color, GetSysColor(COLOR_WINDOW)) : GetSysColor(COLOR_WINDOW);
-  const COLORREF own = colorOf(c->color, sheetColor);
-  SetBkColor(dc, own);
-  return reinterpret_cast<LRESULT>(brush(own));
+  SetBkColor(dc, background);
+  return reinterpret_cast<LRESULT>(brush(background));
 }
 
 LRESULT CALLBACK PageWindow::pageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -397,12 +380,9 @@ LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, 
       case WM_MOUSEWHEEL:
         self->scrollTo(self->scrollY_ - GET_WHEEL_DELTA_WPARAM(wParam) * kWheelStep / WHEEL_DELTA);
         return 0;
-      case WM_ERASEBKGND: {
-        RECT r;
-        GetClientRect(h, &r);
-        FillRect(reinterpret_cast<HDC>(wParam), &r, self->brush(GetSysColor(COLOR_APPWORKSPACE)));
+      case WM_ERASEBKGND:
+        fillClient(h, reinterpret_cast<HDC>(wParam), self->brush(GetSysColor(COLOR_APPWORKSPACE)));
         return 1;
-      }
       default:
         break;
     }
@@ -418,13 +398,10 @@ LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPAR
     // Only the first sheet drags; its events go to the page in sheet coordinates.
     const bool drags = sheet.name == "Paper";
     switch (message) {
-      case WM_ERASEBKGND: {
-        RECT r;
-        GetClientRect(h, &r);
-        FillRect(reinterpret_cast<HDC>(wParam), &r,
-                 self->brush(colorOf(sheet.color, GetSysColor(COLOR_WINDOW))));
+      case WM_ERASEBKGND:
+        fillClient(h, reinterpret_cast<HDC>(wParam),
+                   self->brush(colorOf(sheet.color, GetSysColor(COLOR_WINDOW))));
         return 1;
-      }
       case WM_CTLCOLORSTATIC:
       case WM_CTLCOLOREDIT:
         return self->colorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -507,14 +484,12 @@ LRESULT CALLBACK PageWindow::imageProc(HWND h, UINT message, WPARAM wParam, LPAR
         HDC dc = BeginPaint(h, &ps);
         RECT r;
         GetClientRect(h, &r);
-        const Component* sheet = self->page_->model().find(c.parent);
-        FillRect(dc, &r,
-                 self->brush(sheet ? colorOf(sheet->color, GetSysColor(COLOR_WINDOW))
-                                   : GetSysColor(COLOR_WINDOW)));
+        FillRect(dc, &r, self->brush(self->sheetColor(c)));
         if (!control->picture && !control->pictureFailed && !c.file.empty()) {
           try {
-            control->picture =
-                PictureImage::load(win::widen(c.file), pictureTypeOf(c.file), r.right, r.bottom);
+            // An unstretched picture is shown at its natural size, so it is decoded whole.
+            control->picture = PictureImage::load(win::widen(c.file), pictureTypeOf(c.file),
+                                                  r.right, r.bottom, c.stretch);
           } catch (const std::exception&) {
             control->pictureFailed = true;
           }

@@ -13,6 +13,7 @@
 
 #include "pages/prnt_page.h"
 #include "platform/win32.h"
+#include "ui/window_win.h"
 
 namespace risview::ui {
 
@@ -66,6 +67,8 @@ class PageWindow {
   HFONT font(const Font& f);
   HBRUSH brush(COLORREF color);
   Control* controlOf(HWND h);
+  // The colour of the sheet a control stands on.
+  COLORREF sheetColor(const Component& c) const;
   LRESULT colorStatic(HDC dc, HWND control);
   void updateScrollBars();
   void scrollBy(int dx, int dy);
@@ -76,7 +79,7 @@ class PageWindow {
   HWND scrollBox_ = nullptr;
   std::map<HWND, std::unique_ptr<Control>> controls_;
   std::map<std::string, HWND> byName_;
-  std::vector<ATOM> atoms_;
+  ComponentNames names_;
   std::vector<std::pair<Font, win::unique_font>> fonts_;
   std::map<COLORREF, win::unique_brush> brushes_;
   HCURSOR sheetCursor_ = nullptr;  // owned: loaded from the sheet cursor file

@@ -1,15 +1,36 @@
-// What every window of the library draws with: the colours and fonts of the form
-// descriptions as GDI values.
+// What every window of the library shares: its window classes, the component names tools
+// find its controls by, and the colours and fonts of the form descriptions as GDI values.
 #pragma once
 
 #include <windows.h>
 
 #include <cwchar>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/win32.h"
 #include "ui/form.h"
 
 namespace risview::ui {
+
+// Registers a window class of this module once; later calls find it registered.
+void registerWindowClass(const wchar_t* name, WNDPROC proc);
+
+// Component names given to windows as the property "RisviewName" (a global atom), so that
+// tools find controls by the system's names. The names go when this does.
+class ComponentNames {
+ public:
+  ComponentNames() = default;
+  ~ComponentNames();
+  ComponentNames(const ComponentNames&) = delete;
+  ComponentNames& operator=(const ComponentNames&) = delete;
+
+  void name(HWND window, std::string_view name);
+
+ private:
+  std::vector<std::pair<HWND, ATOM>> named_;
+};
 
 inline COLORREF colorOf(const Color& c, COLORREF parent) {
   switch (c.system) {
