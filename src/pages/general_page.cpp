@@ -194,12 +194,11 @@ std::string TMyPrntPage::PanelForImage(int index) {
   if (const ui::Component* found = model_.find(name); found && found->kind == ui::Kind::Panel) {
     return name;
   }
-  const ui::Component first = model_.at("Paper");
-  ui::Component sheet = first;
+  ui::Component sheet = model_.at("Paper");
   sheet.name = name;
   sheet.caption = " ";
-  sheet.rect.top = first.rect.top + sheetNumber * (first.rect.height + kSheetGap);
-  model_.create(sheet);
+  sheet.rect.top += sheetNumber * (sheet.rect.height + kSheetGap);
+  model_.create(std::move(sheet));
   CopyPaperFrame(name);
   model_.at("ScrollBox1").scrollRange.vertical = (sheetNumber + 1) * kScrollPerSheet;
   return name;

@@ -30,7 +30,7 @@ class TMyPrntPage : public TPrntPage {
 
   // At most this many report images are placed, on as many continuation sheets as they
   // need; further rows are left out.
-  static constexpr int kMaxImages = 255;
+  static constexpr int kMaxImages = kImageSlots;
 
  private:
   void build(const ReportRow& row);

@@ -3,7 +3,6 @@
 // fitted on whole pixels into its box.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,14 +10,6 @@
 #include "pages/prnt_page.h"
 
 namespace risview::pages {
-
-// Report pictures and the controls made for them, by ImageOrder (or tag number): the names of
-// their components, empty where there is none. Numbers outside 0 to 254 have no slot.
-inline constexpr int kImageSlots = 255;
-using ImageSlots = std::array<std::string, kImageSlots>;
-inline bool hasSlot(int32_t number) {
-  return number >= 0 && number < kImageSlots;
-}
 
 // The report pictures of one page edition, in ImageOrder.
 std::string reportImagesStatement(std::string_view requisitionId, std::string_view reportId,

@@ -3,6 +3,7 @@
 // queries, the platform services, text metrics and picture headers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -17,6 +18,14 @@
 #include "ui/page_model.h"
 
 namespace risview::pages {
+
+// Report pictures and the controls made for them, by ImageOrder (or tag number): the names of
+// their components, empty where there is none. Numbers outside 0 to 254 have no slot.
+inline constexpr int kImageSlots = 255;
+using ImageSlots = std::array<std::string, kImageSlots>;
+inline bool hasSlot(int32_t number) {
+  return number >= 0 && number < kImageSlots;
+}
 
 struct PageContext {
   const Services& services;
