@@ -162,12 +162,9 @@ void TMyPrntPage::PlaceReportImages() {
     ImageCount = 0;
     for (int i = 0; !query_.eof() && i < kMaxImages; ++i, query_.next()) {
       // The picture's control is made first: one that cannot be read stays, never shown.
-      const std::string name =
-          createPicture("Image", query_.field("ImageFileName").asString()).name;
+      ui::Component& placed = createPicture("Image", query_.field("ImageFileName").asString());
       ++ImageCount;
-      const std::string sheet = PanelForImage(i);
-      ui::Component& placed = model_.at(name);
-      placed.parent = sheet;
+      placed.parent = PanelForImage(i);
       placed.visible = true;
       placed.stretch = true;
       PositionImage(placed, i);
@@ -207,10 +204,9 @@ std::string TMyPrntPage::PanelForImage(int index) {
 void TMyPrntPage::CopyPaperFrame(const std::string& sheet) {
   const int headerLimit = model_.at("Shape10").rect.top;
   const int footLimit = model_.at("Label33").rect.top;
-  // Copies are made from a snapshot: creating components may move the originals.
-  std::vector<ui::Component> originals;
-  for (const ui::Component* c : model_.children("Paper")) originals.push_back(*c);
-  for (const ui::Component& c : originals) {
+  // Creating the copies moves no original (the model only appends).
+  for (const ui::Component* original : model_.children("Paper")) {
+    const ui::Component& c = *original;
     const int top = c.rect.top;
     const bool inFrame = top <= headerLimit || top >= footLimit - kFootAllowance;
     ui::Component copy{.name = sheet + "_" + c.name,
@@ -235,7 +231,6 @@ void TMyPrntPage::CopyPaperFrame(const std::string& sheet) {
       case ui::Kind::Shape:
         // No allowance for shapes, and a hidden one becomes a visible line.
         if (top > headerLimit && top < footLimit) continue;
-        copy.caption.clear();
         copy.penWidth = c.penWidth;
         break;
       default:
