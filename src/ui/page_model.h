@@ -76,6 +76,9 @@ class PageModel {
   void centreOver(std::string_view label, std::string_view line);
   // Centres a component on its sheet: left = (sheet width - width) / 2, truncated.
   void centreOn(std::string_view component, std::string_view sheet);
+  // Marks every rich-text box whose text needs more lines than its height holds; the box
+  // then shows a scroll bar instead of hiding the rest of the text.
+  void markOverflows(const TextMetrics& metrics);
   void show(std::string_view name) { at(name).visible = true; }
   void hide(std::string_view name) { at(name).visible = false; }
 

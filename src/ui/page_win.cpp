@@ -91,8 +91,7 @@ struct PageWindow::Control {
 
 PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name)
     : page_(std::move(page)) {
-  static const bool richEditLoaded = LoadLibraryW(L"riched20.dll") != nullptr;
-  (void)richEditLoaded;
+  loadRichEdit();
   registerWindowClass(kPageClass, &PageWindow::pageProc);
   registerWindowClass(kScrollBoxClass, &PageWindow::scrollBoxProc);
   registerWindowClass(kSheetClass, &PageWindow::sheetProc);
@@ -116,6 +115,7 @@ PageWindow::~PageWindow() {
     // Children first lose their way back to this object, then go with the window.
     for (auto& [h, control] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    names_.clear();
     DestroyWindow(hwnd_);
   }
   if (sheetCursor_) DestroyCursor(sheetCursor_);
@@ -180,7 +180,9 @@ void PageWindow::createControls() {
           break;
         case Kind::RichEdit:
           cls = RICHEDIT_CLASSW;
-          style |= ES_MULTILINE | ES_AUTOVSCROLL | (c->readOnly ? ES_READONLY : 0);
+          // The bar shows only when the text does not fit: a findings text is never cut
+          // off without a sign that there is more.
+          style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | (c->readOnly ? ES_READONLY : 0);
           break;
         case Kind::Shape:
           cls = kShapeClass;
@@ -357,7 +359,33 @@ LRESULT PageWindow::colorStatic(HDC dc, HWND h) {
   return reinterpret_cast<LRESULT>(brush(background));
 }
 
+// Every procedure of the page runs its body under the one guard.
 LRESULT CALLBACK PageWindow::pageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a report page", h, message, wParam, lParam,
+                     [&] { return pageMessage(h, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a page's scroll box", h, message, wParam, lParam,
+                     [&] { return scrollBoxMessage(h, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a report sheet", h, message, wParam, lParam,
+                     [&] { return sheetMessage(h, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a sheet's shape", h, message, wParam, lParam,
+                     [&] { return shapeMessage(h, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK PageWindow::imageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a sheet's picture", h, message, wParam, lParam,
+                     [&] { return imageMessage(h, message, wParam, lParam); });
+}
+
+LRESULT PageWindow::pageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   if (self && message == WM_SIZE && self->scrollBox_) {
     MoveWindow(self->scrollBox_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
@@ -367,7 +395,7 @@ LRESULT CALLBACK PageWindow::pageProc(HWND h, UINT message, WPARAM wParam, LPARA
   return DefWindowProcW(h, message, wParam, lParam);
 }
 
-LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PageWindow::scrollBoxMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   if (self) {
     switch (message) {
@@ -390,7 +418,7 @@ LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, 
   return DefWindowProcW(h, message, wParam, lParam);
 }
 
-LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   Control* control = self ? self->controlOf(h) : nullptr;
   if (control) {
@@ -438,6 +466,14 @@ LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPAR
           return 0;
         }
         break;
+      case WM_CAPTURECHANGED:
+        // The button's release goes elsewhere once the capture is lost (a box, Alt+Tab): the
+        // drag ends here, or moving the mouse with no button held would scroll the sheet.
+        if (drags) {
+          self->page_->PaperMouseUp();
+          return 0;
+        }
+        break;
       default:
         break;
     }
@@ -446,7 +482,7 @@ LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPAR
 }
 
 // A rectangle drawn with the shape's pen inside its bounds; the sheets' shapes are lines.
-LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PageWindow::shapeMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   Control* control = self ? self->controlOf(h) : nullptr;
   if (control && message == WM_PAINT) {
@@ -473,7 +509,7 @@ LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPAR
 
 // The picture is decoded the first time it is drawn, at the size it is drawn; one that
 // cannot be decoded leaves its place blank.
-LRESULT CALLBACK PageWindow::imageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PageWindow::imageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   Control* control = self ? self->controlOf(h) : nullptr;
   if (control) {

@@ -267,6 +267,8 @@ class Driver::Steps {
         {"scroll", &Steps::scroll},
         {"count-windows", &Steps::countWindows},
         {"expect-same-windows", &Steps::expectSameWindows},
+        {"expect-host-enabled", &Steps::expectHostEnabled},
+        {"nested-call", &Steps::nestedCall},
     };
     (this->*steps.at(c_.name))();
   }
@@ -813,6 +815,43 @@ class Driver::Steps {
     const int now = windowCount();
     record_.add("windows", now);
     expectEqual("windows of the process", std::to_string(d_.windowsCounted_), std::to_string(now));
+  }
+
+  static HWND hostWindow() {
+    for (HWND top : processWindows()) {
+      if (className(top) == "TRisviewHost") return top;
+    }
+    throw Failure("the host has no main window");
+  }
+
+  void expectHostEnabled() {
+    settle();
+    const bool expected = arg(0) == "yes";
+    const bool actual = IsWindowEnabled(hostWindow()) != FALSE;
+    record_.add("enabled", actual);
+    if (expected != actual) {
+      throw Failure(std::string("the host's window is ") + (actual ? "enabled" : "disabled") +
+                    ", expected " + (expected ? "enabled" : "disabled"));
+    }
+  }
+
+  // The host calls the library again from inside the running call, and that call must
+  // return at once.
+  void nestedCall() {
+    HWND host = hostWindow();
+    SetWindowLongPtrW(host, GWLP_USERDATA, 0);
+    PostMessageW(host, kNestedCallMessage, 0, 0);
+    const ULONGLONG end = GetTickCount64() + limitMs();
+    LONG_PTR got = 0;
+    while ((got = GetWindowLongPtrW(host, GWLP_USERDATA)) == 0) {
+      if (GetTickCount64() >= end) {
+        throw Failure("the nested call did not return within " + std::to_string(limitMs() / 1000) +
+                      " s; windows open:" + describeOpenWindows());
+      }
+      Sleep(10);
+    }
+    record_.add("value", static_cast<int>(got - 1));
+    expectEqual("nested call's result", "1", std::to_string(got - 1));
   }
 
   void expectLaunch() {

@@ -65,6 +65,8 @@ const std::vector<Grammar>& grammars() {
       {"scroll", "TN", "", false, {}},
       {"count-windows", "", "", false, {}},
       {"expect-same-windows", "", "", false, {}},
+      {"expect-host-enabled", "B", "", false, {}},
+      {"nested-call", "", "", false, {}},
   };
   return all;
 }
