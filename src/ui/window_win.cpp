@@ -92,10 +92,14 @@ bool ownedBy(HWND window, HWND owner) {
 
 BOOL CALLBACK disableOne(HWND window, LPARAM data) {
   auto* context = reinterpret_cast<DisableContext*>(data);
-  if (window != context->modal && IsWindowEnabled(window) && !ownedBy(window, context->modal)) {
-    context->disabled->push_back(window);
+  try {
+    if (window != context->modal && IsWindowEnabled(window) && !ownedBy(window, context->modal)) {
+      context->disabled->push_back(window);
+    }
+    return TRUE;
+  } catch (...) {
+    return FALSE;  // out of memory: the windows collected so far are held
   }
-  return TRUE;
 }
 
 }  // namespace
