@@ -93,11 +93,13 @@ class Win32Environment : public Environment {
 class Win32ViewerPlatform : public ViewerPlatform {
  public:
   WindowRef findTopLevelWindow(std::string_view className) override;
-  void sendClose(WindowRef window) override;
+  bool sendClose(WindowRef window, unsigned timeoutMs) override;
   void sleep(unsigned milliseconds) override;
   void pumpMessages() override;
   std::string lastErrorText() override;
   std::optional<std::vector<ProcessEntry>> processes() override;
+  std::optional<uint32_t> sessionOf(uint32_t processId) override;
+  std::optional<uint32_t> currentSession() override;
   std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) override;
   void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
 };
