@@ -230,6 +230,10 @@ class Driver::Steps {
         {"fixture", &Steps::nothing},
         {"options", &Steps::nothing},
         {"option", &Steps::nothing},
+        {"backend", &Steps::nothing},
+        {"silent-server", &Steps::nothing},
+        {"lock-table", &Steps::nothing},
+        {"on-signal", &Steps::nothing},
         {"call", &Steps::call},
         {"timeout", &Steps::timeout},
         {"wait", &Steps::wait},
@@ -269,6 +273,7 @@ class Driver::Steps {
         {"expect-same-windows", &Steps::expectSameWindows},
         {"expect-host-enabled", &Steps::expectHostEnabled},
         {"nested-call", &Steps::nestedCall},
+        {"signal", &Steps::signal},
     };
     (this->*steps.at(c_.name))();
   }
@@ -852,6 +857,21 @@ class Driver::Steps {
     }
     record_.add("value", static_cast<int>(got - 1));
     expectEqual("nested call's result", "1", std::to_string(got - 1));
+  }
+
+  // The runner acts on the signal (its `on-signal` line) while the library goes on: it sees
+  // signals\NAME.wait in the current folder and answers with signals\NAME.done.
+  void signal() {
+    const std::wstring base = L"signals\\" + toWide(arg(0));
+    HANDLE f = CreateFileW((base + L".wait").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) throw Failure("cannot signal " + arg(0) + ": no signals folder");
+    CloseHandle(f);
+    const ULONGLONG end = GetTickCount64() + limitMs();
+    while (GetFileAttributesW((base + L".done").c_str()) == INVALID_FILE_ATTRIBUTES) {
+      if (GetTickCount64() >= end) throw Failure("the runner did not act on signal " + arg(0));
+      Sleep(20);
+    }
   }
 
   void expectLaunch() {

@@ -28,6 +28,10 @@ const std::vector<Grammar>& grammars() {
       {"fixture", "T", "", false, {}},
       {"options", "O", "OO", false, {}},
       {"option", "TTT", "", false, {}},
+      {"backend", "T", "", false, {}},
+      {"silent-server", "T", "", false, {}},
+      {"lock-table", "T", "", false, {}},
+      {"on-signal", "TT", "T", false, {}},
       {"call", "CC", "", false, {}},
       {"timeout", "I", "", false, {}},
       {"wait", "", "", false, {"class", "caption", "timeout"}},
@@ -67,6 +71,7 @@ const std::vector<Grammar>& grammars() {
       {"expect-same-windows", "", "", false, {}},
       {"expect-host-enabled", "B", "", false, {}},
       {"nested-call", "", "", false, {}},
+      {"signal", "T", "", false, {"timeout"}},
   };
   return all;
 }
