@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/errors.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -78,6 +80,22 @@ std::optional<std::string> Win32Environment::readFile(const std::string& path) c
   }
   CloseHandle(file);
   return bytes;
+}
+
+namespace {
+std::atomic<long> gdiHeld{0};
+}
+
+long gdiObjectsHeld() {
+  return gdiHeld.load();
+}
+
+void gdiMade(const void* handle) {
+  if (handle) ++gdiHeld;
+}
+
+void gdiFreed(bool freed) {
+  if (freed) --gdiHeld;
 }
 
 HMODULE thisModule() {

@@ -35,10 +35,10 @@ void fillClient(HWND h, HDC dc, HBRUSH brush) {
 
 // --- text metrics -------------------------------------------------------------------------
 
-GdiTextMetrics::GdiTextMetrics() : dc_(CreateCompatibleDC(nullptr)) {}
+GdiTextMetrics::GdiTextMetrics() : dc_(win::counted(CreateCompatibleDC(nullptr))) {}
 
 GdiTextMetrics::~GdiTextMetrics() {
-  if (dc_) DeleteDC(dc_);
+  if (dc_) win::gdiFreed(DeleteDC(dc_) != FALSE);
 }
 
 HFONT GdiTextMetrics::select(const Font& font) const {
@@ -46,7 +46,7 @@ HFONT GdiTextMetrics::select(const Font& font) const {
     if (known == font) return static_cast<HFONT>(SelectObject(dc_, handle.get()));
   }
   LOGFONTW lf = logFont(font);
-  fonts_.emplace_back(font, win::unique_font(CreateFontIndirectW(&lf)));
+  fonts_.emplace_back(font, win::unique_font(win::counted(CreateFontIndirectW(&lf))));
   return static_cast<HFONT>(SelectObject(dc_, fonts_.back().second.get()));
 }
 
@@ -126,14 +126,15 @@ HFONT PageWindow::font(const Font& f) {
     if (known == f) return handle.get();
   }
   LOGFONTW lf = logFont(f);
-  fonts_.emplace_back(f, win::unique_font(CreateFontIndirectW(&lf)));
+  fonts_.emplace_back(f, win::unique_font(win::counted(CreateFontIndirectW(&lf))));
   return fonts_.back().second.get();
 }
 
 HBRUSH PageWindow::brush(COLORREF color) {
   auto it = brushes_.find(color);
   if (it != brushes_.end()) return it->second.get();
-  return brushes_.emplace(color, win::unique_brush(CreateSolidBrush(color))).first->second.get();
+  return brushes_.emplace(color, win::unique_brush(win::counted(CreateSolidBrush(color))))
+      .first->second.get();
 }
 
 PageWindow::Control* PageWindow::controlOf(HWND h) {
@@ -490,8 +491,9 @@ LRESULT PageWindow::shapeMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
     HDC dc = BeginPaint(h, &ps);
     const Component& c = *control->component;
     const int pen = c.penWidth;
-    HPEN hpen = CreatePen(pen > 0 ? PS_SOLID | PS_INSIDEFRAME : PS_NULL, pen, RGB(0, 0, 0));
-    HGDIOBJ oldPen = SelectObject(dc, hpen);
+    win::unique_pen hpen(
+        win::counted(CreatePen(pen > 0 ? PS_SOLID | PS_INSIDEFRAME : PS_NULL, pen, RGB(0, 0, 0))));
+    HGDIOBJ oldPen = SelectObject(dc, hpen.get());
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
     const int x = pen / 2;
     int w = c.rect.width - pen + 1, hgt = c.rect.height - pen + 1;
@@ -499,7 +501,6 @@ LRESULT PageWindow::shapeMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
     Rectangle(dc, x, x, x + w, x + hgt);
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
-    DeleteObject(hpen);
     EndPaint(h, &ps);
     return 0;
   }

@@ -1,6 +1,7 @@
 #include "host/driver_win.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -274,6 +275,7 @@ class Driver::Steps {
         {"expect-host-enabled", &Steps::expectHostEnabled},
         {"nested-call", &Steps::nestedCall},
         {"signal", &Steps::signal},
+        {"resources", &Steps::resources},
     };
     (this->*steps.at(c_.name))();
   }
@@ -872,6 +874,19 @@ class Driver::Steps {
       if (GetTickCount64() >= end) throw Failure("the runner did not act on signal " + arg(0));
       Sleep(20);
     }
+  }
+
+  // What the process holds now, for soak runs: its windows and its private bytes.
+  void resources() {
+    settle();
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                         sizeof memory);
+    record_.add("windows", windowCount())
+        .add("privateBytes", static_cast<long long>(memory.PrivateUsage))
+        .add("calls", d_.calls_.startedCount());
+    if (!c_.args.empty()) record_.add("label", arg(0));
   }
 
   void expectLaunch() {

@@ -72,6 +72,7 @@ const std::vector<Grammar>& grammars() {
       {"expect-host-enabled", "B", "", false, {}},
       {"nested-call", "", "", false, {}},
       {"signal", "T", "", false, {"timeout"}},
+      {"resources", "", "T", false, {}},
   };
   return all;
 }
