@@ -68,8 +68,9 @@ void limitStatementTime(SQLHSTMT statement, int seconds) {
                   reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(seconds)), 0);
 }
 
-// The first piece of a long value is small; ODBC text fields rarely exceed it.
-constexpr std::ptrdiff_t kFirstPieceUnits = 4096;
+// Room for the first piece of every value: most fields are short, and a longer one
+// takes just one more call.
+constexpr std::ptrdiff_t kFirstPieceUnits = 256;
 
 bool isNameStart(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
@@ -292,13 +293,17 @@ void Query::open() {
                                     static_cast<SQLLEN>(bytes), &indicator);
         return Piece{code, static_cast<std::ptrdiff_t>(indicator)};
       };
-      // Only the UTF-8 form is kept; the wide one lives while this field is converted.
       std::optional<std::u16string> value = readWideValue(read, onFailure);
-      if (value) {
-        row.emplace_back(utf16ToUtf8(*value));
-      } else {
+      if (!value) {
         row.emplace_back();
+        continue;
       }
+      // Only the UTF-8 form is kept, at its own size: the conversion reserves for three
+      // bytes a character, which a long Latin text would hold on to three times over.
+      std::string text = utf16ToUtf8(*value);
+      value.reset();
+      if (text.capacity() - text.size() > text.size() / 4) text.shrink_to_fit();
+      row.emplace_back(std::move(text));
     }
   }
   columns_ = std::move(columns);
