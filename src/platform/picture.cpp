@@ -428,6 +428,39 @@ std::vector<uint8_t> expandRunLength(std::string_view bytes, uint8_t skipped) {
   return expandRuns(bytes, bitmap, skipped);
 }
 
+void reducePixels(const uint8_t* source, int sourceWidth, int sourceHeight,
+                  std::ptrdiff_t sourceStride, uint8_t* target, int width, int height,
+                  std::ptrdiff_t targetStride) {
+  // Measured in units of 1/width (1/height) of a source pixel, source pixel k spans
+  // [k * width, (k + 1) * width) and target pixel i spans [i * sourceWidth, (i + 1) *
+  // sourceWidth): the overlaps are whole numbers and each target pixel's weights add up to
+  // sourceWidth (sourceHeight). Rows are summed first, each source row read once or twice.
+  const int64_t sw = sourceWidth, sh = sourceHeight, w = width, h = height;
+  std::vector<uint32_t> rowSums(size_t(sw) * 4);  // at most 255 x sourceHeight each
+  for (int64_t y = 0; y < h; ++y) {
+    std::fill(rowSums.begin(), rowSums.end(), 0);
+    const int64_t top = y * sh, bottom = top + sh;
+    for (int64_t k = top / h; k * h < bottom; ++k) {
+      const auto weight =
+          static_cast<uint32_t>(std::min(bottom, (k + 1) * h) - std::max(top, k * h));
+      const uint8_t* row = source + k * sourceStride;
+      for (size_t i = 0; i < rowSums.size(); ++i) rowSums[i] += row[i] * weight;
+    }
+    uint8_t* out = target + y * targetStride;
+    for (int64_t x = 0; x < w; ++x) {
+      const int64_t left = x * sw, right = left + sw;
+      uint64_t sums[4] = {};
+      for (int64_t k = left / w; k * w < right; ++k) {
+        const uint64_t weight = std::min(right, (k + 1) * w) - std::max(left, k * w);
+        for (int c = 0; c < 4; ++c) sums[c] += rowSums[size_t(k) * 4 + c] * weight;
+      }
+      const uint64_t area = uint64_t(sw) * uint64_t(sh);
+      for (int c = 0; c < 4; ++c)
+        out[x * 4 + c] = static_cast<uint8_t>((sums[c] + area / 2) / area);
+    }
+  }
+}
+
 IconImage iconImage(std::string_view bytes) {
   iconInfo(bytes);
   const Header h(bytes, "icon");

@@ -67,6 +67,14 @@ BitmapParts bitmapParts(std::string_view bytes);
 // as bitmapParts does, and for a bitmap that is not run-length coded.
 std::vector<std::uint8_t> expandRunLength(std::string_view bytes, std::uint8_t skipped);
 
+// Reduces pixels of 4 bytes (blue, green, red, unused) from sourceWidth x sourceHeight to
+// width x height, no larger either way: each target pixel is the average of the source
+// area behind it, a source pixel it covers in part weighted by the part, as halftone
+// stretching does it. Rows lie `stride` bytes apart.
+void reducePixels(const std::uint8_t* source, int sourceWidth, int sourceHeight,
+                  std::ptrdiff_t sourceStride, std::uint8_t* target, int width, int height,
+                  std::ptrdiff_t targetStride);
+
 // Where an icon file's first image (the one shown) lies, as an offset into its bytes and a
 // size: wholly inside them, holding a bitmap (with its colours and both masks) or a PNG of
 // sane size. Throws PictureError as readPictureInfo does.

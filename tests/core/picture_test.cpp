@@ -248,6 +248,35 @@ TEST(Picture, RunLengthCodesExpandOnlyInsideThePicture) {
   EXPECT_THROW(expandRunLength(bmp(4, 4, 40, 8), 9), PictureError);
 }
 
+// One channel shown of the four; every channel is reduced alike.
+TEST(Picture, ReducedPixelsAverageTheAreaBehindThem) {
+  const struct {
+    const char* name;
+    int sourceWidth, sourceHeight;
+    std::vector<uint8_t> source;
+    int width, height;
+    std::vector<uint8_t> reduced;
+  } cases[] = {
+      {"halved", 4, 1, {0, 255, 0, 255}, 2, 1, {128, 128}},
+      {"pixels split between two", 3, 1, {0, 90, 180}, 2, 1, {30, 150}},  // (90 / 2) / 1.5
+      {"rows", 1, 3, {0, 90, 180}, 1, 2, {30, 150}},
+      {"both ways", 2, 2, {10, 20, 30, 40}, 1, 1, {25}},
+      {"unchanged", 2, 1, {7, 9}, 2, 1, {7, 9}},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> source, target(size_t(c.width) * c.height * 4 + 8, 77);
+    for (uint8_t v : c.source) source.insert(source.end(), {v, uint8_t(255 - v), v, 255});
+    reducePixels(source.data(), c.sourceWidth, c.sourceHeight, c.sourceWidth * 4, target.data(),
+                 c.width, c.height, c.width * 4);
+    for (size_t i = 0; i < c.reduced.size(); ++i) {
+      EXPECT_EQ(target[i * 4], c.reduced[i]) << c.name << " pixel " << i;
+      EXPECT_NEAR(target[i * 4 + 1], 255 - c.reduced[i], 1) << c.name << " pixel " << i;
+      EXPECT_EQ(target[i * 4 + 3], 255) << c.name;
+    }
+    EXPECT_EQ(target[target.size() - 1], 77) << c.name;  // nothing written past the target
+  }
+}
+
 TEST(Picture, JpegScaleIsTheSmallestThatStillCoversTheBox) {
   const struct {
     int width, height, boxWidth, boxHeight, eighths;
