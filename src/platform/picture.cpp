@@ -237,6 +237,18 @@ PictureInfo metafileInfo(std::string_view bytes) {
   if (checksum != h.u16(20)) h.invalid("placeable header checksum");
   h.need(22 + 18);
   if ((h.u16(22) != 1 && h.u16(22) != 2) || h.u16(24) != 9) h.invalid("no metafile header");
+  // The platform plays records as far as the header's total size (in 16-bit words) says,
+  // stepping by each record's own size: both are held inside the file.
+  const int64_t end = 22 + int64_t{h.u32(22 + 6)} * 2;
+  if (end < 22 + 18 || end > static_cast<int64_t>(h.size())) {
+    h.invalid("the records end before the header says");
+  }
+  for (int64_t at = 22 + 18; at < end;) {
+    const int64_t size = at + 6 <= end ? int64_t{h.u32(size_t(at))} * 2 : 0;
+    if (size < 6 || at + size > end) h.invalid("a record runs past the end");
+    if (h.u16(size_t(at) + 4) == 0) break;  // the end record
+    at += size;
+  }
   const int64_t width = std::abs(h.i16(10) - h.i16(6));
   const int64_t height = std::abs(h.i16(12) - h.i16(8));
   // Units per inch of the bounding box; a header that leaves it 0 is taken as pixels.
@@ -253,6 +265,15 @@ PictureInfo enhancedMetafileInfo(std::string_view bytes) {
   h.need(88);
   if (h.u32(0) != 1 || h.u32(40) != 0x464D4520) h.invalid("no EMF header record");
   if (h.u32(4) < 88 || h.u32(48) > h.size()) h.invalid("the records end before the file says");
+  // Played record by record, each stepped over by its own size, as far as the header's
+  // total: a record of no size would be played without end.
+  const int64_t end = h.u32(48);
+  for (int64_t at = 0; at < end;) {
+    const int64_t size = at + 8 <= end ? int64_t{h.u32(size_t(at) + 4)} : 0;
+    if (size < 8 || size % 4 != 0 || at + size > end) h.invalid("a record runs past the end");
+    if (h.u32(size_t(at)) == 14) break;  // the end record
+    at += size;
+  }
   // The frame (0.01 mm) is the picture's intended size; the bounds (reference-device
   // pixels, inclusive) stand in when a writer left the frame empty.
   const int64_t frameWidth = int64_t{h.i32(32)} - h.i32(24);

@@ -188,6 +188,10 @@ TEST(Picture, RefusesFilesThatCannotBeShown) {
       {"C:\\img\\bare.wmf", wmf(0, 0, 10, 10, 96).substr(22)},
       {"C:\\img\\sum.wmf", wmf(0, 0, 10, 10, 96, true)},
       {"C:\\img\\flat.wmf", wmf(0, 0, 10, 0, 96)},
+      {"C:\\img\\long.wmf", patched(wmf(0, 0, 10, 10, 96), 28, 1000)},  // more words than the file
+      {"C:\\img\\nosize.wmf", patched(wmf(0, 0, 10, 10, 96), 40, 0)},   // a record of no size
+      {"C:\\img\\nosize.emf", patched(emf({0, 0, 9, 9}, {0, 0, 254, 254}), 92, 0)},
+      {"C:\\img\\past.emf", patched(emf({0, 0, 9, 9}, {0, 0, 254, 254}), 92, 24)},
       {"C:\\img\\cut.emf", emf({0, 0, 9, 9}, {0, 0, 254, 254}, 200)},
       {"C:\\img\\empty.emf", emf({0, 0, -1, -1}, {0, 0, 0, 0})},
   };
