@@ -524,7 +524,7 @@ LRESULT PageWindow::imageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
         FillRect(dc, &r, self->brush(self->sheetColor(c)));
         if (!control->picture && !control->pictureFailed && !c.file.empty()) {
           try {
-            // An unstretched picture is shown at its natural size, so it is decoded whole.
+            // An unstretched picture is shown at its natural size: only what its box shows is kept.
             control->picture = PictureImage::load(win::widen(c.file), pictureTypeOf(c.file),
                                                   r.right, r.bottom, c.stretch);
           } catch (const std::exception&) {

@@ -29,7 +29,8 @@ win::unique_bitmap createSection(int width, int height, void** bits) {
   format.bmiHeader.biBitCount = 32;
   format.bmiHeader.biCompression = BI_RGB;
   *bits = nullptr;
-  win::unique_bitmap section(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, bits, nullptr, 0));
+  win::unique_bitmap section(
+      win::counted(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, bits, nullptr, 0)));
   return *bits ? std::move(section) : nullptr;
 }
 
@@ -77,7 +78,7 @@ win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& i
   void* bits = nullptr;
   win::unique_bitmap section =
       createSection(reduce ? info.width : held.cx, reduce ? info.height : held.cy, &bits);
-  win::unique_dc dc(CreateCompatibleDC(nullptr));
+  win::unique_dc dc(win::counted(CreateCompatibleDC(nullptr)));
   if (!section || !dc) return nullptr;
   const HGDIOBJ previous = SelectObject(dc.get(), section.get());
   const int rows =
@@ -135,9 +136,9 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
       const IconImage where = iconImage(*bytes);
       std::vector<DWORD> resource((where.size + sizeof(DWORD) - 1) / sizeof(DWORD));
       std::memcpy(resource.data(), bytes->data() + where.offset, where.size);
-      image->icon_.reset(CreateIconFromResourceEx(reinterpret_cast<BYTE*>(resource.data()),
-                                                  static_cast<DWORD>(where.size), TRUE, 0x00030000,
-                                                  info.width, info.height, LR_DEFAULTCOLOR));
+      image->icon_.reset(win::counted(CreateIconFromResourceEx(
+          reinterpret_cast<BYTE*>(resource.data()), static_cast<DWORD>(where.size), TRUE,
+          0x00030000, info.width, info.height, LR_DEFAULTCOLOR)));
       if (!image->icon_) refuse(path, "the icon cannot be loaded");
       break;
     }
@@ -145,15 +146,15 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
       // The records after the placeable header, framed at the picture's size in 0.01 mm.
       const METAFILEPICT frame{MM_ANISOTROPIC, MulDiv(info.width, 2540, 96),
                                MulDiv(info.height, 2540, 96), nullptr};
-      image->metafile_.reset(SetWinMetaFileBits(
+      image->metafile_.reset(win::counted(SetWinMetaFileBits(
           static_cast<UINT>(bytes->size() - kPlaceableHeaderSize),
-          reinterpret_cast<const BYTE*>(bytes->data()) + kPlaceableHeaderSize, nullptr, &frame));
+          reinterpret_cast<const BYTE*>(bytes->data()) + kPlaceableHeaderSize, nullptr, &frame)));
       if (!image->metafile_) refuse(path, "the metafile cannot be loaded");
       break;
     }
     case PictureType::EnhancedMetafile:
-      image->metafile_.reset(SetEnhMetaFileBits(static_cast<UINT>(bytes->size()),
-                                                reinterpret_cast<const BYTE*>(bytes->data())));
+      image->metafile_.reset(win::counted(SetEnhMetaFileBits(
+          static_cast<UINT>(bytes->size()), reinterpret_cast<const BYTE*>(bytes->data()))));
       if (!image->metafile_) refuse(path, "the enhanced metafile cannot be loaded");
       break;
     case PictureType::Jpeg:
@@ -178,7 +179,7 @@ void PictureImage::draw(HDC dc, const RECT& dest, bool stretch) const {
   } else if (bitmap_) {
     const int width = MulDiv(covered_.cx, wholeWidth, info_.width);
     const int height = MulDiv(covered_.cy, wholeHeight, info_.height);
-    win::unique_dc source(CreateCompatibleDC(dc));
+    win::unique_dc source(win::counted(CreateCompatibleDC(dc)));
     const HGDIOBJ previous = SelectObject(source.get(), bitmap_.get());
     if (width == bitmapSize_.cx && height == bitmapSize_.cy) {
       BitBlt(dc, whole.left, whole.top, width, height, source.get(), 0, 0, SRCCOPY);

@@ -883,8 +883,11 @@ class Driver::Steps {
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                          sizeof memory);
-    record_.add("windows", windowCount())
-        .add("privateBytes", static_cast<long long>(memory.PrivateUsage))
+    record_
+        .add("windows", windowCount())
+        // The commit charge: what Windows reports as private bytes (Wine leaves PrivateUsage 0).
+        .add("privateBytes",
+             static_cast<long long>(std::max(memory.PrivateUsage, memory.PagefileUsage)))
         .add("calls", d_.calls_.startedCount());
     if (!c_.args.empty()) record_.add("label", arg(0));
   }
