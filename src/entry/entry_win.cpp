@@ -35,16 +35,6 @@ const std::string& applicationTitle() {
   return title;
 }
 
-// With RISVIEW_TRACE_RESOURCES set (soak runs), each call ends with a debugger line of the
-// GDI objects the library still holds: after a call it should hold none.
-void traceResources() {
-  static const bool wanted = GetEnvironmentVariableW(L"RISVIEW_TRACE_RESOURCES", nullptr, 0) > 0;
-  if (!wanted) return;
-  char line[96];
-  wsprintfA(line, "risview: GDI objects held after the call: %ld", risview::win::gdiObjectsHeld());
-  OutputDebugStringA(line);
-}
-
 // One call at a time: the data module and the windows of a call are the module's. A call
 // that arrives while one runs (from a host's timer inside our modal run, or from another
 // thread) opens nothing and returns at once.
@@ -67,7 +57,7 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
   }
   // No window of the call is left: its classes and the rich edit library go too.
   risview::ui::releaseWindowResources();
-  traceResources();
+  risview::win::traceResources("after the call");
   callRunning = false;
   return 1;
 }

@@ -21,6 +21,8 @@ std::string narrow(std::wstring_view wide);
 long gdiObjectsHeld();
 void gdiMade(const void* handle);  // counts a handle that is not null
 void gdiFreed(bool freed);
+// With RISVIEW_TRACE_RESOURCES set (soak runs), a debugger line of the count.
+void traceResources(const char* when);
 template <typename Handle>
 Handle counted(Handle h) {
   gdiMade(h);

@@ -98,6 +98,14 @@ void gdiFreed(bool freed) {
   if (freed) --gdiHeld;
 }
 
+void traceResources(const char* when) {
+  static const bool wanted = GetEnvironmentVariableW(L"RISVIEW_TRACE_RESOURCES", nullptr, 0) > 0;
+  if (!wanted) return;
+  char line[128];
+  wsprintfA(line, "risview: GDI objects held %.60s: %ld", when, gdiHeld.load());
+  OutputDebugStringA(line);
+}
+
 HMODULE thisModule() {
   HMODULE module = nullptr;
   GetModuleHandleExW(

@@ -197,6 +197,7 @@ void ShowReportPreview(const Services& services, data::TdmRIS& dm, const std::st
                        HWND owner) {
   TMyPrintPageControl preview(services, dm, requisitionId, owner);
   preview.ShowModal();
+  win::traceResources("with the preview open");
 }
 
 }  // namespace risview::preview
