@@ -2,6 +2,7 @@
 // device's tag picture where the reporting doctor put it, and as a small copy at the left
 // edge of the report picture it belongs to.
 #include <exception>
+#include <limits>
 #include <stdexcept>
 
 #include "pages/ot_page.h"
@@ -15,6 +16,17 @@ constexpr char kTagQueryFailed[] = "无法和服务器数据库通讯成功，�
 constexpr int kMarkSide = 13;
 constexpr int kCopySide = 16;
 constexpr int kCopyOffset = 18;  // left of the picture's edge
+
+// A mark's place on the sheet: an offset that carries it past what a position can hold fails
+// its tag as any unreadable value of the row does.
+int markPosition(int32_t origin, int32_t offset) {
+  int32_t at = 0;
+  if (__builtin_add_overflow(origin, offset, &at) ||
+      at > std::numeric_limits<int32_t>::max() - kMarkSide) {
+    throw std::out_of_range("Tag mark beyond the sheet");
+  }
+  return at;
+}
 
 }  // namespace
 
@@ -56,12 +68,13 @@ void TOTPrntPage::PlaceTagImages() {
 void TOTPrntPage::placeTag(data::Query& row, data::Query& files, std::string& mark) {
   const ui::Rect flag = model_.at("Image_Flag").rect;
   mark = model_.uniqueName("TagMark");
-  model_.create({.name = mark,
-                 .kind = ui::Kind::Image,
-                 .parent = "Paper",
-                 .rect = {row.field("ImageX").asInteger() + flag.left,
-                          row.field("ImageY").asInteger() + flag.top, kMarkSide, kMarkSide},
-                 .cursor = ui::Cursor::HandPoint});
+  model_.create(
+      {.name = mark,
+       .kind = ui::Kind::Image,
+       .parent = "Paper",
+       .rect = {markPosition(flag.left, row.field("ImageX").asInteger()),
+                markPosition(flag.top, row.field("ImageY").asInteger()), kMarkSide, kMarkSide},
+       .cursor = ui::Cursor::HandPoint});
   TagMarks[TagImageID] = mark;
 
   files.close();
