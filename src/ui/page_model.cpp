@@ -163,6 +163,26 @@ std::string_view utf8Prefix(std::string_view text, size_t bytes) {
 
 }  // namespace
 
+std::string richTextShown(std::string_view text, size_t limit) {
+  size_t units = 0, cut = text.size();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) == 0x80) continue;        // inside a character
+    const size_t width = byte >= 0xF0 ? 2 : 1;  // four-byte characters take a surrogate pair
+    if (units + width > limit) {
+      cut = i;
+      break;
+    }
+    units += width;
+  }
+  if (cut == text.size()) return std::string(text);
+  size_t left = 0;
+  for (size_t i = cut; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++left;
+  }
+  return std::string(text.substr(0, cut)) + "\n……（以下" + std::to_string(left) + "字未显示）";
+}
+
 void PageModel::markOverflows(const TextMetrics& metrics) {
   // A text never needs fewer lines than its beginning does, and 64 KiB of text fill any box
   // a sheet has many times over: measuring that much first keeps a text of megabytes cheap.

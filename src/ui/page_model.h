@@ -38,6 +38,13 @@ class FixedTextMetrics : public TextMetrics {
 
 using Component = ComponentDesc;
 
+// What a rich-text box window is given of its text: the whole text up to the limit (in
+// UTF-16 units, so no text of a megabyte or less in any encoding is ever cut), else its
+// beginning and a last line that says how many characters are not shown. The model and the
+// dump keep the whole text.
+inline constexpr size_t kRichTextShownLimit = size_t{1} << 20;
+std::string richTextShown(std::string_view text, size_t limit = kRichTextShownLimit);
+
 class PageModel {
  public:
   // The components of the form, fonts resolved (an empty face takes the parent's font).

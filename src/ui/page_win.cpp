@@ -224,7 +224,11 @@ void PageWindow::createControls() {
           cf.dwMask = CFM_COLOR;
           cf.crTextColor = c->font.color;
           SendMessageW(h, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
-          SetWindowTextW(h, text.c_str());
+          // A rich edit takes 32,767 characters unless told otherwise and cuts the rest off
+          // without a sign; a text beyond the shown limit ends with a line that says so.
+          const std::wstring shown = win::widen(richTextShown(c->caption));
+          SendMessageW(h, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(shown.size() + 1));
+          SetWindowTextW(h, shown.c_str());
           break;
         }
         default:

@@ -304,6 +304,23 @@ TEST_F(GeneralPage, TextsThatDoNotFitTheirBoxesAreMarked) {
   }
 }
 
+// A rich edit given more than its limit used to keep the beginning without a sign.
+TEST(RichTextShown, LongTextsEndWithALineSayingHowMuchIsNotShown) {
+  struct Case {
+    std::string text;
+    size_t limit;
+    std::string shown;
+  } cases[] = {
+      {"右肺", 2, "右肺"},
+      {"右肺结节", 2, "右肺\n……（以下2字未显示）"},
+      {"ab\xF0\x9F\x98\x80", 3, "ab\n……（以下1字未显示）"},  // a pair is never split
+      {"ab\xF0\x9F\x98\x80", 4, "ab\xF0\x9F\x98\x80"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ui::richTextShown(c.text, c.limit), c.shown) << c.text;
+  EXPECT_EQ(ui::richTextShown(std::string(ui::kRichTextShownLimit, 'x')).size(),
+            ui::kRichTextShownLimit);
+}
+
 TEST_F(GeneralPage, DraggingScrollsOnEveryNinthMove) {
   auto page = build();
   page->PaperMouseDown(100);

@@ -140,7 +140,9 @@ TEST(HostSafety, LostCaptureEndsDragScrolling) {
 TEST(HostSafety, ReportTextThatDoesNotFitShowsAScrollBar) {
   if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
   std::string longFinding;
-  for (int i = 0; i < 200; ++i) longFinding += "右肺上叶尖段见一实性结节影，边缘光整。\r\n";
+  // More than the 32,767 characters a rich edit takes by default (Windows cuts the rest off
+  // unless told otherwise).
+  for (int i = 0; i < 1700; ++i) longFinding += "右肺上叶尖段见一实性结节影，边缘光整。\r\n";
   ReportFixture fx;
   fx.request({{"ImageFinding", longFinding}, {"Impression", "未见异常。"}});
   GdiTextMetrics metrics;
@@ -161,6 +163,9 @@ TEST(HostSafety, ReportTextThatDoesNotFitShowsAScrollBar) {
       GetScrollBarInfo(box, OBJID_VSCROLL, &bar);
       const bool shown = !(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE);
       EXPECT_EQ(shown, c.overflows) << c.name;
+      if (c.overflows) {
+        EXPECT_GE(GetWindowTextLengthW(box), 1700 * 20) << "the text was cut";
+      }
       (c.overflows ? overflowing : fitting)++;
     }
     EXPECT_EQ(overflowing, 1);
