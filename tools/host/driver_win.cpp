@@ -294,7 +294,12 @@ class Driver::Steps {
   void waitFor(const std::function<bool()>& done, const std::string& what) {
     const ULONGLONG end = GetTickCount64() + limitMs();
     for (;;) {
-      if (done()) return;
+      // A thread busy for longer than a query may wait (loading a heavy report) is not an
+      // answer yet: the wait's own limit decides.
+      try {
+        if (done()) return;
+      } catch (const UiTimeout&) {
+      }
       if (d_.calls_.finished()) {
         throw Failure("ShowTarnel returned while waiting for " + what +
                       "; windows still open:" + describeOpenWindows());
@@ -386,9 +391,17 @@ class Driver::Steps {
 
   void wait() {
     HWND found = nullptr;
-    waitFor([&] { return (found = findDescribedWindow()) != nullptr; }, describedWindow());
+    std::string json;
+    // Read within the wait too: a window can be there while its thread is still busy.
+    waitFor(
+        [&] {
+          if ((found = findDescribedWindow()) == nullptr) return false;
+          json = windowJson(found);
+          return true;
+        },
+        describedWindow());
     d_.window_ = found;
-    record_.addRaw("window", windowJson(found));
+    record_.addRaw("window", json);
   }
 
   void expectNoWindow() {
