@@ -45,7 +45,8 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
   Rect placed = placeWindow(desc, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                             (frame.right - frame.left) - desc.clientWidth,
                             (frame.bottom - frame.top) - desc.clientHeight);
-  background_.reset(win::counted(CreateSolidBrush(colorOf(desc.color, GetSysColor(COLOR_BTNFACE)))));
+  background_.reset(
+      win::counted(CreateSolidBrush(colorOf(desc.color, GetSysColor(COLOR_BTNFACE)))));
   hwnd_ = CreateWindowExW(exStyle, className.c_str(), win::widen(desc.caption).c_str(), style,
                           placed.left, placed.top, placed.width, placed.height, owner, nullptr,
                           instance, nullptr);
