@@ -73,8 +73,10 @@ std::string wrapped(std::string_view value, bool wrap, char open, char close) {
   return out + close;
 }
 
+// Any byte the reading trims (every one up to ' '), so that a value keeps it when quoted.
 bool blankAtAnEnd(std::string_view value) {
-  return !value.empty() && (value.front() == ' ' || value.back() == ' ');
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  return !value.empty() && (blank(value.front()) || blank(value.back()));
 }
 
 std::string oleDbValue(std::string_view value) {
