@@ -13,18 +13,17 @@ namespace {
 using risview::fuzz::check;
 
 void lookUp(const risview::data::IniFile& ini, std::string_view section, std::string_view key,
-            std::string_view bytes, bool wholeText) {
+            std::string_view bytes) {
   const std::optional<std::string> value = ini.find(section, key);
   check(ini.hasKey(section, key) == value.has_value(), "hasKey agrees with find", bytes);
   const std::string read = ini.read(section, key);
   check(value.value_or("").starts_with(read), "a read is the start of the value", bytes);
   check(risview::utf8ToCp936(read).size() <= 2047, "a read fits the profile buffer", bytes);
-  if (wholeText) {
-    check(risview::fuzz::isUtf8(value.value_or(std::string())), "values are whole UTF-8", bytes);
-    check(risview::fuzz::isUtf8(read), "a read is cut at a whole character", bytes);
-    // No character of whole text counts for more bytes than it takes in UTF-8.
-    check(!value || value->size() > 2047 || read == *value, "a short value is read whole", bytes);
-  }
+  // Every encoding decodes to whole text, and no character of it counts for more bytes in
+  // code page 936 than it takes in UTF-8.
+  check(risview::fuzz::isUtf8(value.value_or(std::string())), "values are whole UTF-8", bytes);
+  check(risview::fuzz::isUtf8(read), "a read is cut at a whole character", bytes);
+  check(!value || value->size() > 2047 || read == *value, "a short value is read whole", bytes);
 }
 
 }  // namespace
@@ -32,15 +31,13 @@ void lookUp(const risview::data::IniFile& ini, std::string_view section, std::st
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const auto ini = risview::data::IniFile::parse(bytes);
-  // A UTF-8 marked file is taken as it stands; the other encodings are decoded to whole text.
-  const bool wholeText = !bytes.starts_with("\xEF\xBB\xBF");
 
   static constexpr std::string_view kOptionKeys[][2] = {
       {"RISDATASET", "SERVER"},      {"RISDATASET", "DataBaseName"},
       {"RISDATASET", "USER"},        {"RISDATASET", "PASSWORD"},
       {"DICOMDATASET", "SERVER"},    {"DICOMWEBURL", "WEBURL"},
       {"Report", "Report PageFoot"}, {"report", "report emergencypagefoot"}};
-  for (const auto& [section, key] : kOptionKeys) lookUp(ini, section, key, bytes, wholeText);
+  for (const auto& [section, key] : kOptionKeys) lookUp(ini, section, key, bytes);
 
   // Names as they stand in the file (code page 936 lines), up to a few of each.
   std::vector<std::string> sections, keys;
@@ -57,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   for (const auto& s : sections) {
-    for (const auto& k : keys) lookUp(ini, s, k, bytes, wholeText);
+    for (const auto& k : keys) lookUp(ini, s, k, bytes);
   }
   return 0;
 }
