@@ -58,6 +58,11 @@ if(NOT WIN32 AND TARGET risview-dump)
   add_test(NAME risview_dump COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-dump
     $<TARGET_FILE:risview-dump>)
   set_tests_properties(risview_dump PROPERTIES ENVIRONMENT "ODBCSYSINI=${CMAKE_BINARY_DIR}/odbc")
+  # Every request of the hostile fixture; its ten-million-byte text takes its time.
+  add_test(NAME risview_dump_hostile COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-hostile
+    $<TARGET_FILE:risview-dump>)
+  set_tests_properties(risview_dump_hostile PROPERTIES TIMEOUT 1200
+    ENVIRONMENT "ODBCSYSINI=${CMAKE_BINARY_DIR}/odbc")
 endif()
 
 # The fuzz targets, replayed on their seeds and regression inputs (native only).

@@ -73,10 +73,11 @@ std::string wrapped(std::string_view value, bool wrap, char open, char close) {
   return out + close;
 }
 
-// Any byte the reading trims (every one up to ' '), so that a value keeps it when quoted.
+// A blank or control character at either end would be trimmed by the parser of either
+// string; a password may well end in one.
 bool blankAtAnEnd(std::string_view value) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  return !value.empty() && (blank(value.front()) || blank(value.back()));
+  return !value.empty() && (static_cast<unsigned char>(value.front()) <= ' ' ||
+                            static_cast<unsigned char>(value.back()) <= ' ');
 }
 
 std::string oleDbValue(std::string_view value) {
@@ -136,7 +137,9 @@ std::string toOdbcConnectionString(std::string_view oledb, std::string_view driv
                         ")");
   }
   std::string driverName = driver.empty() ? std::string("SQL Server") : std::string(driver);
-  std::string out = "DRIVER={" + driverName + "};";
+  // Always braced, and a "}" inside doubled: a driver name cannot end the attribute early
+  // and add others of its own.
+  std::string out = "DRIVER=" + wrapped(driverName, true, '{', '}') + ";";
   size_t comma = server.rfind(',');
   if (!containsNoCase(driverName, "SQL Server") && comma != std::string::npos &&
       parseInt(trim(std::string_view(server).substr(comma + 1)))) {

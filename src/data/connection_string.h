@@ -8,7 +8,8 @@ namespace risview::data {
 
 // "Provider=SQLOLEDB.1;Password=" + password + ";Persist Security Info=True;User ID=" + user +
 // ";Initial Catalog=" + database + ";Data Source=" + server + ";". A value that would change
-// the meaning of the string (one holding ";" or a leading quote, say) is put in double quotes.
+// the meaning of the string (one holding ";", a leading quote, or a blank or control
+// character at either end, say) is put in double quotes.
 std::string buildOleDbConnectionString(std::string_view server, std::string_view database,
                                        std::string_view user, std::string_view password);
 

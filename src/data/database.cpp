@@ -61,6 +61,17 @@ struct Statement {
   }
 };
 
+// A driver that cannot time statements out still runs them; the login timeout and the
+// server's own limits are all that is left then.
+void limitStatementTime(SQLHSTMT statement, int seconds) {
+  SQLSetStmtAttrW(statement, SQL_ATTR_QUERY_TIMEOUT,
+                  reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(seconds)), 0);
+}
+
+// Room for the first piece of every value: most fields are short, and a longer one
+// takes just one more call.
+constexpr std::ptrdiff_t kFirstPieceUnits = 256;
+
 bool isNameStart(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
@@ -142,6 +153,7 @@ void Connection::execute(std::string_view sql) {
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, handles_->dbc, &st.handle))) {
     fail(SQL_HANDLE_DBC, handles_->dbc, "Could not allocate a statement");
   }
+  limitStatementTime(st.handle, commandTimeout_);
   std::u16string text = wide(sql);
   SQLRETURN r = SQLExecDirectW(st.handle, sqlw(text), SQL_NTS);
   if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) fail(SQL_HANDLE_STMT, st.handle, "Statement failed");
@@ -216,6 +228,7 @@ void Query::open() {
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.handle))) {
     fail(SQL_HANDLE_DBC, dbc, "Could not allocate a statement");
   }
+  limitStatementTime(st.handle, con.commandTimeout());
 
   // Bound buffers must outlive the execution.
   std::vector<std::u16string> texts;
@@ -266,8 +279,7 @@ void Query::open() {
   }
 
   std::vector<std::vector<std::optional<std::string>>> rows;
-  std::vector<SQLWCHAR> buffer(4096);
-  const auto bufferBytes = static_cast<SQLLEN>(buffer.size() * sizeof(SQLWCHAR));
+  auto onFailure = [&](int) { fail(SQL_HANDLE_STMT, st.handle, "A field could not be read"); };
   for (;;) {
     r = SQLFetch(st.handle);
     if (r == SQL_NO_DATA) break;
@@ -275,31 +287,23 @@ void Query::open() {
     auto& row = rows.emplace_back();
     row.reserve(static_cast<size_t>(columnCount));
     for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
-      std::u16string value;
-      bool isNull = false;
-      // Long values come in pieces; every piece but the last fills the buffer.
-      for (;;) {
+      auto read = [&](char16_t* buffer, std::ptrdiff_t bytes) {
         SQLLEN indicator = 0;
-        r = SQLGetData(st.handle, static_cast<SQLUSMALLINT>(c), SQL_C_WCHAR, buffer.data(),
-                       bufferBytes, &indicator);
-        if (r == SQL_NO_DATA) break;
-        if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, st.handle, "A field could not be read");
-        if (indicator == SQL_NULL_DATA) {
-          isNull = true;
-          break;
-        }
-        SQLLEN piece = (indicator == SQL_NO_TOTAL || indicator >= bufferBytes)
-                           ? bufferBytes - static_cast<SQLLEN>(sizeof(SQLWCHAR))
-                           : indicator;
-        value.append(reinterpret_cast<const char16_t*>(buffer.data()),
-                     static_cast<size_t>(piece) / sizeof(SQLWCHAR));
-        if (r == SQL_SUCCESS) break;
-      }
-      if (isNull) {
+        SQLRETURN code = SQLGetData(st.handle, static_cast<SQLUSMALLINT>(c), SQL_C_WCHAR, buffer,
+                                    static_cast<SQLLEN>(bytes), &indicator);
+        return Piece{code, static_cast<std::ptrdiff_t>(indicator)};
+      };
+      std::optional<std::u16string> value = readWideValue(read, onFailure);
+      if (!value) {
         row.emplace_back();
-      } else {
-        row.emplace_back(utf16ToUtf8(value));
+        continue;
       }
+      // Only the UTF-8 form is kept, at its own size: the conversion reserves for three
+      // bytes a character, which a long Latin text would hold on to three times over.
+      std::string text = utf16ToUtf8(*value);
+      value.reset();
+      if (text.capacity() - text.size() > text.size() / 4) text.shrink_to_fit();
+      row.emplace_back(std::move(text));
     }
   }
   columns_ = std::move(columns);
@@ -337,6 +341,52 @@ Field Query::field(std::string_view name) const {
     }
   }
   throw DatabaseError("Field '" + std::string(name) + "' not found");
+}
+
+std::optional<std::u16string> readWideValue(const ReadPiece& read,
+                                            const std::function<void(int)>& onFailure) {
+  constexpr std::ptrdiff_t unit = sizeof(char16_t);
+  auto check = [&](const Piece& piece) {
+    if (!SQL_SUCCEEDED(piece.code) && piece.code != SQL_NO_DATA) {
+      onFailure(piece.code);
+      throw DatabaseError("A field could not be read");
+    }
+  };
+  std::u16string value(static_cast<size_t>(kFirstPieceUnits), u'\0');
+  Piece piece = read(value.data(), kFirstPieceUnits * unit);
+  check(piece);
+  if (piece.code == SQL_NO_DATA) return std::u16string();
+  if (piece.indicator == SQL_NULL_DATA) return std::nullopt;
+  // Drivers convert the whole value again for every call, so fixed-size pieces would cost
+  // the square of its length. The first call tells how long the value is and one more call
+  // takes the rest; a driver that cannot tell gets room that doubles with every call.
+  size_t have = 0;
+  std::ptrdiff_t room = kFirstPieceUnits;
+  for (;;) {
+    const bool more = piece.code == SQL_SUCCESS_WITH_INFO &&
+                      (piece.indicator == SQL_NO_TOTAL || piece.indicator >= room * unit);
+    if (!more) {
+      auto units = static_cast<size_t>(room - 1);
+      if (piece.indicator >= 0) {
+        units = std::min(units, static_cast<size_t>(piece.indicator / unit));
+      } else {
+        // No length given: the terminator ends the piece.
+        units = std::min(units, std::u16string_view(value.data() + have, units).find(u'\0'));
+      }
+      value.resize(have + units);
+      return value;
+    }
+    have += static_cast<size_t>(room - 1);  // every piece but the last ends in a terminator
+    room = piece.indicator == SQL_NO_TOTAL ? static_cast<std::ptrdiff_t>(have) * 2
+                                           : piece.indicator / unit - (room - 1) + 1;
+    value.resize(have + static_cast<size_t>(room));
+    piece = read(value.data() + have, room * unit);
+    check(piece);
+    if (piece.code == SQL_NO_DATA) {
+      value.resize(have);
+      return value;
+    }
+  }
 }
 
 PreparedText prepareNamedParameters(std::string_view sql) {

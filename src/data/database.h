@@ -3,7 +3,9 @@
 // client-side cursor). ODBC underneath; texts are UTF-8 on this side.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +34,10 @@ class Connection {
   // Read-only is the rule; fixture builders switch it off before opening.
   void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
   void setLoginTimeout(int seconds) { loginTimeout_ = seconds; }
+  // Every statement on this connection gives up after this long, so a server that stops
+  // answering cannot hold the calling thread for good.
+  void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+  int commandTimeout() const { return commandTimeout_; }
 
   // Runs a statement that returns no rows (fixtures only). Throws DatabaseError.
   void execute(std::string_view sql);
@@ -44,6 +50,7 @@ class Connection {
   std::string driver_;
   bool readOnly_ = true;
   int loginTimeout_ = 15;
+  int commandTimeout_ = 30;
   std::unique_ptr<Handles> handles_;
 };
 
@@ -112,6 +119,20 @@ class Query {
   std::vector<std::vector<std::optional<std::string>>> rows_;
   size_t current_ = 0;
 };
+
+// One call of the driver's piecewise read of a wide-text value (SQLGetData for SQL_C_WCHAR):
+// fills at most `bytes` of `buffer`, a terminator included, and returns the call's code
+// with its length indicator (the bytes left before the call, SQL_NO_TOTAL or SQL_NULL_DATA).
+struct Piece {
+  int code;
+  std::ptrdiff_t indicator;
+};
+using ReadPiece = std::function<Piece(char16_t* buffer, std::ptrdiff_t bytes)>;
+
+// Reads one whole value through read: null gives nullopt. A failed call throws
+// DatabaseError through onFailure, which gets the call's code.
+std::optional<std::u16string> readWideValue(const ReadPiece& read,
+                                            const std::function<void(int)>& onFailure);
 
 // Statement text with ":name" markers replaced by "?", outside string literals, and the
 // names in order of appearance.

@@ -1,5 +1,7 @@
 #include "data/ini_file.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 
 namespace risview::data {
@@ -31,9 +33,12 @@ std::string decode(std::string_view bytes) {
   return cp936ToUtf8(bytes);
 }
 
-// How many bytes a UTF-8 text takes in code page 936: one for ASCII, two for the rest.
-size_t cp936Length(char32_t lead) {
-  return lead < 0x80 ? 1 : 2;
+// How many bytes one character (a whole UTF-8 sequence) takes in code page 936: two for
+// most, but one for ASCII, for the euro sign (0x80) and for the "?" that stands in for a
+// character the code page lacks.
+size_t cp936Length(std::string_view character) {
+  if (static_cast<unsigned char>(character.front()) < 0x80) return 1;
+  return utf8ToCp936(character).size();
 }
 
 }  // namespace
@@ -103,13 +108,17 @@ std::optional<std::string> IniFile::find(std::string_view section, std::string_v
 }
 
 std::string IniFile::read(std::string_view section, std::string_view key) const {
+  constexpr size_t kMaxBytes = 2047;
   std::string value = find(section, key).value_or(std::string());
+  // No character takes more bytes in code page 936 than in UTF-8.
+  if (value.size() <= kMaxBytes) return value;
   size_t bytes = 0;
   for (size_t i = 0; i < value.size();) {
     auto lead = static_cast<unsigned char>(value[i]);
     size_t step = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    bytes += cp936Length(lead);
-    if (bytes > 2047) {
+    step = std::min(step, value.size() - i);
+    bytes += cp936Length(std::string_view(value).substr(i, step));
+    if (bytes > kMaxBytes) {
       value.resize(i);
       break;
     }

@@ -1,12 +1,14 @@
 // The exported entry. No error ever leaves it: the host gets true whatever happened.
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "entry/exports.h"
 #include "list/show_detail_win.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "ui/window_win.h"
 
 extern "C" {
 void* _dmRIS = nullptr;
@@ -33,9 +35,15 @@ const std::string& applicationTitle() {
   return title;
 }
 
+// One call at a time: the data module and the windows of a call are the module's. A call
+// that arrives while one runs (from a host's timer inside our modal run, or from another
+// thread) opens nothing and returns at once.
+std::atomic<bool> callRunning{false};
+
 }  // namespace
 
 extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* HospitalID) {
+  if (callRunning.exchange(true)) return 1;
   try {
     // The host's buffers are not touched after this.
     std::string clinic = ClinicID ? risview::cp936ToUtf8(ClinicID) : std::string();
@@ -47,6 +55,10 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
   } catch (...) {
     // Every handler reports its own errors; what is left has nobody to tell.
   }
+  // No window of the call is left: its classes and the rich edit library go too.
+  risview::ui::releaseWindowResources();
+  risview::win::traceResources("after the call");
+  callRunning = false;
   return 1;
 }
 

@@ -9,9 +9,14 @@ constexpr char kArchiveClosed[] = "DICOM数据库连接失败!";
 void closeViewerWindows(ViewerPlatform& platform, DebugOutput& debug) {
   WindowRef viewer = platform.findTopLevelWindow(kViewerWindowClass);
   debug.write(platform.lastErrorText());
-  // No limit on the rounds: a viewer left open would show other studies than the new one.
-  while (viewer != 0) {
-    platform.sendClose(viewer);
+  for (int round = 0; viewer != 0; ++round) {
+    if (round == kViewerCloseRounds) {
+      // The old studies may stay on screen beside the new ones; the report still opens.
+      debug.write(std::string(kViewerWindowClass) + "窗口" + std::to_string(kViewerCloseRounds) +
+                  "次关闭请求后仍未关闭，继续打开");
+      return;
+    }
+    if (!platform.sendClose(viewer, kViewerCloseTimeoutMs)) debug.write(platform.lastErrorText());
     viewer = platform.findTopLevelWindow(kViewerWindowClass);
     debug.write(platform.lastErrorText());
     platform.sleep(kViewerCloseWaitMs);
@@ -19,11 +24,24 @@ void closeViewerWindows(ViewerPlatform& platform, DebugOutput& debug) {
   }
 }
 
+// On a terminal server every user's browsers show in the snapshot; only the caller's own are
+// in the way of the viewer. A process whose session is not known is left alone.
+bool inCurrentSession(ViewerPlatform& platform, DebugOutput& debug, std::optional<uint32_t> current,
+                      uint32_t processId) {
+  if (!current) return false;
+  std::optional<uint32_t> session = platform.sessionOf(processId);
+  if (!session) debug.write(platform.lastErrorText());
+  return session == current;
+}
+
 bool endBrowsers(ViewerPlatform& platform, DebugOutput& debug) {
   auto processes = platform.processes();
   if (!processes) return false;
+  std::optional<uint32_t> current = platform.currentSession();
+  if (!current) debug.write(platform.lastErrorText());
   for (const ProcessEntry& process : *processes) {
     if (process.exeName != kBrowserExeName) continue;
+    if (!inCurrentSession(platform, debug, current, process.id)) continue;
     std::unique_ptr<ProcessHandle> handle = platform.openProcess(process.id);
     debug.write(platform.lastErrorText());
     // A browser that cannot be opened cannot be ended either; the launch goes on.

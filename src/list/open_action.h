@@ -19,6 +19,12 @@ inline constexpr std::string_view kViewerWindowClass = "TViewerForm";
 // other programs.
 inline constexpr std::string_view kBrowserExeName = "IEXPLORE.EXE";
 inline constexpr unsigned kViewerCloseWaitMs = 1000;
+// How long one close request may keep this thread: the viewer is another program, and its
+// thread may never answer.
+inline constexpr unsigned kViewerCloseTimeoutMs = 5000;
+// Close requests, one a second, before the launch goes on with the viewer window left open:
+// a viewer that never gives in must not keep the report from opening.
+inline constexpr int kViewerCloseRounds = 10;
 // The shell's show command for the address: hidden (the browser shows its own window).
 inline constexpr int kShellShowHidden = 0;
 
@@ -40,10 +46,11 @@ std::string viewerAddress(std::string_view webUrl, std::string_view studies, std
 std::optional<int> rowToOpen(std::optional<int> selected, const data::Query& listQuery);
 
 // Closes the viewer's windows, one close request and one second at a time, for as long as
-// one is left; ends every browser process; then hands the address to the shell. The
-// platform's last-error text goes to the debugger output after each look for a window and
-// after each open and end of a process. Returns false, with the address not opened, when
-// the system gives no process snapshot.
+// one is left but at most kViewerCloseRounds times; ends every browser process of the
+// caller's own session; then hands the address to the shell. The platform's last-error text
+// goes to the debugger output after each look for a window, after a close request that got
+// no answer, and after each open and end of a process. Returns false, with the address not
+// opened, when the system gives no process snapshot.
 bool launchViewer(ViewerPlatform& platform, DebugOutput& debug, std::string_view address);
 
 // Looks the request's studies up on the archive connection (announcing first, with a box

@@ -7,14 +7,20 @@ namespace risview::pages {
 
 std::unique_ptr<TPrntPage> createPage(int32_t departmentId, const data::Query& row,
                                       PageContext& context) {
+  std::unique_ptr<TPrntPage> page;
   switch (departmentId) {
     case 4:
-      return std::make_unique<TOTPrntPage>(row, context);
+      page = std::make_unique<TOTPrntPage>(row, context);
+      break;
     case 5:
-      return std::make_unique<TNMPrntPage>(row, context);
+      page = std::make_unique<TNMPrntPage>(row, context);
+      break;
     default:
-      return std::make_unique<TMyPrntPage>(row, context);
+      page = std::make_unique<TMyPrntPage>(row, context);
+      break;
   }
+  page->model().markOverflows(context.metrics);
+  return page;
 }
 
 }  // namespace risview::pages

@@ -3,6 +3,7 @@
 // queries, the platform services, text metrics and picture headers.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -25,6 +26,14 @@ inline constexpr int kImageSlots = 255;
 using ImageSlots = std::array<std::string, kImageSlots>;
 inline bool hasSlot(int32_t number) {
   return number >= 0 && number < kImageSlots;
+}
+
+// A position on the sheet from a value stored in the database, which may be any 32-bit
+// number, and an offset: added in 64 bits and held to 16-bit coordinates, far off the sheet
+// either way, so that nothing worked out from it later (its right or bottom edge, a window
+// position packed into a message) can overflow.
+inline int sheetPosition(int64_t stored, int64_t offset) {
+  return static_cast<int>(std::clamp<int64_t>(stored + offset, INT16_MIN, INT16_MAX));
 }
 
 struct PageContext {

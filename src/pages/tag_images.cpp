@@ -56,12 +56,13 @@ void TOTPrntPage::PlaceTagImages() {
 void TOTPrntPage::placeTag(data::Query& row, data::Query& files, std::string& mark) {
   const ui::Rect flag = model_.at("Image_Flag").rect;
   mark = model_.uniqueName("TagMark");
-  model_.create({.name = mark,
-                 .kind = ui::Kind::Image,
-                 .parent = "Paper",
-                 .rect = {row.field("ImageX").asInteger() + flag.left,
-                          row.field("ImageY").asInteger() + flag.top, kMarkSide, kMarkSide},
-                 .cursor = ui::Cursor::HandPoint});
+  model_.create(
+      {.name = mark,
+       .kind = ui::Kind::Image,
+       .parent = "Paper",
+       .rect = {sheetPosition(row.field("ImageX").asInteger(), flag.left),
+                sheetPosition(row.field("ImageY").asInteger(), flag.top), kMarkSide, kMarkSide},
+       .cursor = ui::Cursor::HandPoint});
   TagMarks[TagImageID] = mark;
 
   files.close();

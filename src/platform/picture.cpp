@@ -56,6 +56,17 @@ PictureInfo sized(PictureType type, int64_t width, int64_t height) {
   return {type, static_cast<int>(width), static_cast<int>(height)};
 }
 
+// A picture whose pixels are held whole: refused beyond kMaxPicturePixels before anything is
+// allocated for them.
+PictureInfo heldWhole(PictureType type, int64_t width, int64_t height) {
+  const PictureInfo info = sized(type, width, height);
+  if (width * height > kMaxPicturePixels) {
+    refuse("picture of " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels is larger than " + std::to_string(kMaxPicturePixels) + " pixels");
+  }
+  return info;
+}
+
 // The platform's MulDiv for the non-negative values met here: rounded to nearest.
 int64_t mulDiv(int64_t value, int64_t numerator, int64_t denominator) {
   return (value * numerator + denominator / 2) / denominator;
@@ -102,7 +113,7 @@ Bitmap bitmapOf(std::string_view bytes) {
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
     h.invalid(std::to_string(bits) + " bits per pixel");
   }
-  const PictureInfo info = sized(PictureType::Bitmap, width, height);
+  const PictureInfo info = heldWhole(PictureType::Bitmap, width, height);
   int64_t pixelsSize = (width * bits + 31) / 32 * 4 * height;
   const bool runLength = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
   if (runLength && !topDown && imageSize > 0) {
@@ -119,7 +130,53 @@ Bitmap bitmapOf(std::string_view bytes) {
   }
   return {info,
           {14, static_cast<size_t>(headerPart), static_cast<size_t>(pixels),
-           static_cast<size_t>(pixelsSize)}};
+           static_cast<size_t>(pixelsSize), static_cast<int>(bits), static_cast<int>(colours),
+           runLength}};
+}
+
+// Run-length codes (pairs of bytes): a count and a colour repeated count times (two
+// alternating colours of 4 bits each in 4-bit data), or 0 and an escape: 0 ends the row, 1
+// ends the picture, 2 jumps right and up by the next two bytes, any other n is followed by
+// n literal colours padded to a whole number of 16-bit words.
+std::vector<uint8_t> expandRuns(std::string_view bytes, const Bitmap& bitmap, uint8_t skipped) {
+  const size_t width = static_cast<size_t>(bitmap.info.width);
+  const size_t height = static_cast<size_t>(bitmap.info.height);
+  const size_t stride = (width + 3) / 4 * 4;
+  std::vector<uint8_t> indices(stride * height, skipped);
+  const auto* in = reinterpret_cast<const uint8_t*>(bytes.data()) + bitmap.parts.pixels;
+  const size_t end = bitmap.parts.pixelsSize;
+  const bool nibbles = bitmap.parts.bits == 4;
+  // x stops at the row's end, so that no run, however long, wraps around or writes past it.
+  size_t at = 0, x = 0, y = 0;
+  auto put = [&](uint8_t index) {
+    if (x < width) indices[y * stride + x++] = index;
+  };
+  while (y < height && at + 2 <= end) {
+    const unsigned count = in[at], value = in[at + 1];
+    at += 2;
+    if (count > 0) {
+      for (unsigned i = 0; i < count; ++i) {
+        put(static_cast<uint8_t>(!nibbles ? value : i % 2 ? value & 15 : value >> 4));
+      }
+    } else if (value == 0) {
+      x = 0, ++y;
+    } else if (value == 1) {
+      break;
+    } else if (value == 2) {
+      if (at + 2 > end) break;
+      x = std::min(x + in[at], width), y += in[at + 1];
+      at += 2;
+    } else {
+      const size_t literal = nibbles ? (value + 1) / 2 : value;
+      if (at + literal > end) break;
+      for (unsigned i = 0; i < value; ++i) {
+        const unsigned byte = in[at + (nibbles ? i / 2 : i)];
+        put(static_cast<uint8_t>(!nibbles ? byte : i % 2 ? byte & 15 : byte >> 4));
+      }
+      at += (literal + 1) / 2 * 2;
+    }
+  }
+  return indices;
 }
 
 PictureInfo iconInfo(std::string_view bytes) {
@@ -138,6 +195,34 @@ PictureInfo iconInfo(std::string_view bytes) {
       imageOffset + imageSize > static_cast<int64_t>(h.size())) {
     h.invalid("the first image lies outside the file");
   }
+  // The platform builds the icon from the image's own header, not from the directory: its
+  // size is bounded too, and all that header says follows it inside the image.
+  const size_t at = static_cast<size_t>(imageOffset);
+  if (h.u32(at) == 0x474E5089) {  // "\x89PNG", its IHDR chunk first, sizes big-endian
+    if (imageSize < 24) h.invalid("the PNG image is cut off");
+    auto big = [&](size_t field) {
+      return int64_t{h.u8(field)} << 24 | h.u8(field + 1) << 16 | h.u8(field + 2) << 8 |
+             h.u8(field + 3);
+    };
+    heldWhole(PictureType::Icon, big(at + 16), big(at + 20));
+  } else if (h.u32(at) == 40) {
+    const int64_t imageWidth = h.i32(at + 4), bothHeights = h.i32(at + 8);
+    const uint32_t bits = h.u16(at + 14), used = h.u32(at + 32);
+    if (h.u16(at + 12) != 1 || h.u32(at + 16) != 0 ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)) {
+      h.invalid("an image of " + std::to_string(bits) + " bits per pixel");
+    }
+    // The height counts the colour rows and the mask rows below them.
+    const int64_t imageHeight = bothHeights / 2;
+    heldWhole(PictureType::Icon, imageWidth, imageHeight);
+    const int64_t colours = bits <= 8 ? (used ? std::min<int64_t>(used, 256) : 1 << bits) : 0;
+    const int64_t rows = (imageWidth * bits + 31) / 32 * 4, maskRows = (imageWidth + 31) / 32 * 4;
+    if (40 + colours * 4 + (rows + maskRows) * imageHeight > imageSize) {
+      h.invalid("the image's pixels or mask end before its last row");
+    }
+  } else {
+    h.invalid("the first image is neither a bitmap nor a PNG");
+  }
   return sized(PictureType::Icon, width, height);
 }
 
@@ -152,6 +237,18 @@ PictureInfo metafileInfo(std::string_view bytes) {
   if (checksum != h.u16(20)) h.invalid("placeable header checksum");
   h.need(22 + 18);
   if ((h.u16(22) != 1 && h.u16(22) != 2) || h.u16(24) != 9) h.invalid("no metafile header");
+  // The platform plays records as far as the header's total size (in 16-bit words) says,
+  // stepping by each record's own size: both are held inside the file.
+  const int64_t end = 22 + int64_t{h.u32(22 + 6)} * 2;
+  if (end < 22 + 18 || end > static_cast<int64_t>(h.size())) {
+    h.invalid("the records end before the header says");
+  }
+  for (int64_t at = 22 + 18; at < end;) {
+    const int64_t size = at + 6 <= end ? int64_t{h.u32(size_t(at))} * 2 : 0;
+    if (size < 6 || at + size > end) h.invalid("a record runs past the end");
+    if (h.u16(size_t(at) + 4) == 0) break;  // the end record
+    at += size;
+  }
   const int64_t width = std::abs(h.i16(10) - h.i16(6));
   const int64_t height = std::abs(h.i16(12) - h.i16(8));
   // Units per inch of the bounding box; a header that leaves it 0 is taken as pixels.
@@ -168,6 +265,15 @@ PictureInfo enhancedMetafileInfo(std::string_view bytes) {
   h.need(88);
   if (h.u32(0) != 1 || h.u32(40) != 0x464D4520) h.invalid("no EMF header record");
   if (h.u32(4) < 88 || h.u32(48) > h.size()) h.invalid("the records end before the file says");
+  // Played record by record, each stepped over by its own size, as far as the header's
+  // total: a record of no size would be played without end.
+  const int64_t end = h.u32(48);
+  for (int64_t at = 0; at < end;) {
+    const int64_t size = at + 8 <= end ? int64_t{h.u32(size_t(at) + 4)} : 0;
+    if (size < 8 || size % 4 != 0 || at + size > end) h.invalid("a record runs past the end");
+    if (h.u32(size_t(at)) == 14) break;  // the end record
+    at += size;
+  }
   // The frame (0.01 mm) is the picture's intended size; the bounds (reference-device
   // pixels, inclusive) stand in when a writer left the frame empty.
   const int64_t frameWidth = int64_t{h.i32(32)} - h.i32(24);
@@ -337,6 +443,77 @@ BitmapParts bitmapParts(std::string_view bytes) {
   return bitmapOf(bytes).parts;
 }
 
+std::vector<uint8_t> expandRunLength(std::string_view bytes, uint8_t skipped) {
+  const Bitmap bitmap = bitmapOf(bytes);
+  if (!bitmap.parts.runLength) refuse("bitmap is not run-length coded");
+  return expandRuns(bytes, bitmap, skipped);
+}
+
+namespace {
+
+// The source pixels behind one target pixel, along one direction, in units of 1/targets of a
+// source pixel: target pixel i spans [i * sources, (i + 1) * sources), source pixel k spans
+// [k * targets, (k + 1) * targets). The first and last may be covered in part; those between
+// count `targets` each, and all weights add up to `sources`. No product exceeds 2^28.
+struct Span {
+  uint32_t first, last, firstWeight, lastWeight;
+};
+
+std::vector<Span> spans(uint32_t sources, uint32_t targets) {
+  std::vector<Span> result(targets);
+  for (uint32_t i = 0; i < targets; ++i) {
+    const uint32_t begin = i * sources, end = begin + sources;
+    Span& s = result[i];
+    s.first = begin / targets, s.last = (end - 1) / targets;
+    s.firstWeight = s.first == s.last ? sources : (s.first + 1) * targets - begin;
+    s.lastWeight = end - s.last * targets;
+  }
+  return result;
+}
+
+}  // namespace
+
+void reducePixels(const uint8_t* source, int sourceWidth, int sourceHeight,
+                  std::ptrdiff_t sourceStride, uint8_t* target, int width, int height,
+                  std::ptrdiff_t targetStride) {
+  const auto sw = static_cast<uint32_t>(sourceWidth), sh = static_cast<uint32_t>(sourceHeight);
+  const auto w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
+  const std::vector<Span> columns = spans(sw, w), rows = spans(sh, h);
+  // One target row's source rows summed by weight first: at most 255 x sourceHeight each.
+  std::vector<uint32_t> rowSums(size_t{sw} * 4);
+  const uint64_t area = uint64_t{sw} * sh;
+  for (uint32_t y = 0; y < h; ++y) {
+    const Span& r = rows[y];
+    for (uint32_t k = r.first; k <= r.last; ++k) {
+      const uint32_t weight = k == r.first ? r.firstWeight : k == r.last ? r.lastWeight : h;
+      const uint8_t* row = source + static_cast<std::ptrdiff_t>(k) * sourceStride;
+      if (k == r.first) {
+        for (size_t i = 0; i < rowSums.size(); ++i) rowSums[i] = row[i] * weight;
+      } else {
+        for (size_t i = 0; i < rowSums.size(); ++i) rowSums[i] += row[i] * weight;
+      }
+    }
+    uint8_t* out = target + static_cast<std::ptrdiff_t>(y) * targetStride;
+    for (uint32_t x = 0; x < w; ++x) {
+      const Span& c = columns[x];
+      uint64_t sums[4] = {};
+      for (uint32_t k = c.first; k <= c.last; ++k) {
+        const uint32_t weight = k == c.first ? c.firstWeight : k == c.last ? c.lastWeight : w;
+        for (int ch = 0; ch < 4; ++ch) sums[ch] += uint64_t{rowSums[k * 4 + ch]} * weight;
+      }
+      for (int ch = 0; ch < 4; ++ch) {
+        out[x * 4 + ch] = static_cast<uint8_t>((sums[ch] + area / 2) / area);
+      }
+    }
+  }
+}
+
+IconImage iconImage(std::string_view bytes) {
+  iconInfo(bytes);
+  const Header h(bytes, "icon");
+  return {h.u32(6 + 12), h.u32(6 + 8)};
+}
+
 PictureInfo Pictures::info(const std::string& path) const {
   const PictureType type = pictureTypeOf(path);
   const std::optional<std::string> bytes = env_.readFile(path);
@@ -374,6 +551,11 @@ JpegDecoder::JpegDecoder(std::string_view bytes, int boxWidth, int boxHeight, bo
   state_->jpeg.check(guarded(state_->jpeg.errors(), [&] { jpeg_calc_output_dimensions(&cinfo); }));
   state_->rows = static_cast<int>(cinfo.output_height);
   if (!stretch) state_->rows = std::clamp(boxHeight, 1, state_->rows);
+  if (int64_t{cinfo.output_width} * state_->rows > kMaxPicturePixels) {
+    refuse("JPEG decoded to " + std::to_string(cinfo.output_width) + " x " +
+           std::to_string(state_->rows) + " pixels is larger than " +
+           std::to_string(kMaxPicturePixels) + " pixels");
+  }
 }
 
 JpegDecoder::~JpegDecoder() = default;

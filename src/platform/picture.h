@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/services.h"
 
@@ -25,13 +26,20 @@ struct PictureInfo {
 // Largest width or height a picture may declare; anything beyond is refused before a byte
 // of pixels is allocated.
 inline constexpr int kMaxPictureSide = 16384;
+// Largest number of pixels held in one piece for a picture: a bitmap's natural size (its
+// pixels pass through the platform whole, even when drawn smaller) and a JPEG's decoded
+// size. 32 Mi pixels are 128 MiB at 4 bytes a pixel, what a 32-bit host can still find in
+// one piece; the largest modalities' images are a fraction of it. A run-length bitmap of a
+// few dozen bytes may declare 16384 x 16384, a gigabyte once expanded.
+inline constexpr int64_t kMaxPicturePixels = int64_t{1} << 25;
 
 // The type a file name's extension gives. Throws PictureError for any other extension.
 PictureType pictureTypeOf(std::string_view path);
 
 // The type and natural size of a picture from the first bytes of its file. Throws
 // PictureError for a header that is corrupt, truncated, of zero width or height, or beyond
-// kMaxPictureSide, and for a JPEG of a colour model other than grey, YCbCr, RGB or CMYK.
+// kMaxPictureSide (a bitmap, or an icon's image, also beyond kMaxPicturePixels), and for a
+// JPEG of a colour model other than grey, YCbCr, RGB or CMYK.
 //
 // Metafiles are sized by their frame as the platform's picture objects keep it, in 0.01 mm,
 // and shown at 96 pixels per inch, each step rounded to nearest: a placeable metafile's
@@ -41,12 +49,39 @@ PictureType pictureTypeOf(std::string_view path);
 PictureInfo readPictureInfo(PictureType type, std::string_view bytes);
 
 // Where the parts of a bitmap file that the platform draws from lie, as offsets into its
-// bytes: the header with its colour masks and table, and the pixels. Throws PictureError as
+// bytes: the header with its colour masks and table (the last `colours` entries of it, 3
+// bytes each after a 12-byte header, else 4), and the pixels. Throws PictureError as
 // readPictureInfo does; both parts lie wholly inside the bytes.
 struct BitmapParts {
   size_t header = 0, headerSize = 0, pixels = 0, pixelsSize = 0;
+  int bits = 0, colours = 0;
+  bool runLength = false;  // 8 or 4 bits a pixel, coded in runs
 };
 BitmapParts bitmapParts(std::string_view bytes);
+
+// A run-length bitmap's pixels expanded to one colour index a byte, bottom row first, each
+// row padded to 4 bytes: what an uncompressed bitmap of 8 bits a pixel holds. Pixels that
+// the codes skip (a jump, a row or the picture ended early) or never reach (the data ends
+// before the picture does) are `skipped`; runs beyond a row's end are cut off there. Reads
+// only the pixel part of the bytes and writes only inside the picture. Throws PictureError
+// as bitmapParts does, and for a bitmap that is not run-length coded.
+std::vector<std::uint8_t> expandRunLength(std::string_view bytes, std::uint8_t skipped);
+
+// Reduces pixels of 4 bytes (blue, green, red, unused) from sourceWidth x sourceHeight to
+// width x height, no larger either way: each target pixel is the average of the source
+// area behind it, a source pixel it covers in part weighted by the part, as halftone
+// stretching does it. Rows lie `stride` bytes apart.
+void reducePixels(const std::uint8_t* source, int sourceWidth, int sourceHeight,
+                  std::ptrdiff_t sourceStride, std::uint8_t* target, int width, int height,
+                  std::ptrdiff_t targetStride);
+
+// Where an icon file's first image (the one shown) lies, as an offset into its bytes and a
+// size: wholly inside them, holding a bitmap (with its colours and both masks) or a PNG of
+// sane size. Throws PictureError as readPictureInfo does.
+struct IconImage {
+  size_t offset = 0, size = 0;
+};
+IconImage iconImage(std::string_view bytes);
 
 // Loads a picture's header through the environment: throws PictureError when the file
 // cannot be read or readPictureInfo refuses it.
@@ -71,7 +106,8 @@ int jpegScaleEighths(int width, int height, int boxWidth, int boxHeight);
 // off at the box, at full scale and only down to the box's last row. bytes must outlive
 // the decoder. Corrupt data that the decoder can step over (a body cut short, damaged
 // entropy codes) gives grey or smeared pixels, not an error; a progressive file of more
-// than 500 scans, or needing more than 256 MiB of coefficients, is refused.
+// than 500 scans, or needing more than 256 MiB of coefficients, is refused, and so is one
+// whose decoded size would exceed kMaxPicturePixels.
 class JpegDecoder {
  public:
   JpegDecoder(std::string_view bytes, int boxWidth, int boxHeight, bool stretch);

@@ -88,8 +88,10 @@ class ViewerPlatform {
   virtual ~ViewerPlatform() = default;
   // A top-level window of the class, any title, of any process; 0 when there is none.
   virtual WindowRef findTopLevelWindow(std::string_view className) = 0;
-  // Sends the window-close message and returns once the window has handled it.
-  virtual void sendClose(WindowRef window) = 0;
+  // Sends the window-close message and returns once the window has handled it, or after at
+  // most the time given: false when it did not answer in time (its thread hung or busy) or
+  // the window is gone, with the reason as the last error.
+  virtual bool sendClose(WindowRef window, unsigned timeoutMs) = 0;
   virtual void sleep(unsigned milliseconds) = 0;
   // Handles the messages pending for the calling thread, then returns.
   virtual void pumpMessages() = 0;
@@ -97,6 +99,11 @@ class ViewerPlatform {
   virtual std::string lastErrorText() = 0;
   // Every process of the system; nullopt when no snapshot can be taken.
   virtual std::optional<std::vector<ProcessEntry>> processes() = 0;
+  // The logon session a process runs in (one per user on a terminal server); nullopt when
+  // the system does not tell, with the reason as the last error.
+  virtual std::optional<uint32_t> sessionOf(uint32_t processId) = 0;
+  // The session of the calling process.
+  virtual std::optional<uint32_t> currentSession() = 0;
   // nullptr when the process cannot be opened.
   virtual std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) = 0;
   // Asks the shell to perform the verb on the file or address: no parameters, no working

@@ -28,8 +28,13 @@ WindowRef Win32ViewerPlatform::findTopLevelWindow(std::string_view className) {
   return reinterpret_cast<WindowRef>(FindWindowW(name.c_str(), nullptr));
 }
 
-void Win32ViewerPlatform::sendClose(WindowRef window) {
-  SendMessageW(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0);
+bool Win32ViewerPlatform::sendClose(WindowRef window, unsigned timeoutMs) {
+  DWORD_PTR result = 0;
+  // The viewer is another program: one whose thread no longer takes messages is given up
+  // on at once, a busy one after the time given, so that this thread (the host's) is never
+  // held by it. Messages sent to this thread meanwhile are handled, as a plain send would.
+  return SendMessageTimeoutW(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0,
+                             SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
 }
 
 void Win32ViewerPlatform::sleep(unsigned milliseconds) {
@@ -77,6 +82,16 @@ std::optional<std::vector<ProcessEntry>> Win32ViewerPlatform::processes() {
     out.push_back({entry.th32ProcessID, narrow(entry.szExeFile)});
   }
   return out;
+}
+
+std::optional<uint32_t> Win32ViewerPlatform::sessionOf(uint32_t processId) {
+  DWORD session = 0;
+  if (!ProcessIdToSessionId(processId, &session)) return std::nullopt;
+  return session;
+}
+
+std::optional<uint32_t> Win32ViewerPlatform::currentSession() {
+  return sessionOf(GetCurrentProcessId());
 }
 
 std::unique_ptr<ProcessHandle> Win32ViewerPlatform::openProcess(uint32_t processId) {

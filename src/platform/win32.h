@@ -15,27 +15,42 @@ namespace risview::win {
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view wide);
 
+// The GDI objects (and memory device contexts, image lists, icons, metafiles) the library
+// holds, counted where they are made and freed: the system's own count is not available on
+// every platform the library runs on, and a leak shows here first.
+long gdiObjectsHeld();
+void gdiMade(const void* handle);  // counts a handle that is not null
+void gdiFreed(bool freed);
+// With RISVIEW_TRACE_RESOURCES set (soak runs), a debugger line of the count.
+void traceResources(const char* when);
+template <typename Handle>
+Handle counted(Handle h) {
+  gdiMade(h);
+  return h;
+}
+
 // Owns a GDI object.
 struct GdiDeleter {
   void operator()(HGDIOBJ h) const {
-    if (h) DeleteObject(h);
+    if (h) gdiFreed(DeleteObject(h) != FALSE);
   }
 };
 using unique_font = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
 using unique_brush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
+using unique_pen = std::unique_ptr<std::remove_pointer_t<HPEN>, GdiDeleter>;
 using unique_bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiDeleter>;
 
 // Owns an icon made from a file or from memory (not a shared one from a module's resources).
 struct IconDeleter {
   void operator()(HICON h) const {
-    if (h) DestroyIcon(h);
+    if (h) gdiFreed(DestroyIcon(h) != FALSE);
   }
 };
 using unique_icon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
 
 struct EnhMetaFileDeleter {
   void operator()(HENHMETAFILE h) const {
-    if (h) DeleteEnhMetaFile(h);
+    if (h) gdiFreed(DeleteEnhMetaFile(h) != FALSE);
   }
 };
 using unique_enhmetafile = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, EnhMetaFileDeleter>;
@@ -43,7 +58,7 @@ using unique_enhmetafile = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, 
 // Owns a device context made with CreateCompatibleDC or CreateDC.
 struct DcDeleter {
   void operator()(HDC h) const {
-    if (h) DeleteDC(h);
+    if (h) gdiFreed(DeleteDC(h) != FALSE);
   }
 };
 using unique_dc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
@@ -93,11 +108,13 @@ class Win32Environment : public Environment {
 class Win32ViewerPlatform : public ViewerPlatform {
  public:
   WindowRef findTopLevelWindow(std::string_view className) override;
-  void sendClose(WindowRef window) override;
+  bool sendClose(WindowRef window, unsigned timeoutMs) override;
   void sleep(unsigned milliseconds) override;
   void pumpMessages() override;
   std::string lastErrorText() override;
   std::optional<std::vector<ProcessEntry>> processes() override;
+  std::optional<uint32_t> sessionOf(uint32_t processId) override;
+  std::optional<uint32_t> currentSession() override;
   std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) override;
   void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
 };

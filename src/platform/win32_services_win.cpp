@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/errors.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -78,6 +80,30 @@ std::optional<std::string> Win32Environment::readFile(const std::string& path) c
   }
   CloseHandle(file);
   return bytes;
+}
+
+namespace {
+std::atomic<long> gdiHeld{0};
+}
+
+long gdiObjectsHeld() {
+  return gdiHeld.load();
+}
+
+void gdiMade(const void* handle) {
+  if (handle) ++gdiHeld;
+}
+
+void gdiFreed(bool freed) {
+  if (freed) --gdiHeld;
+}
+
+void traceResources(const char* when) {
+  static const bool wanted = GetEnvironmentVariableW(L"RISVIEW_TRACE_RESOURCES", nullptr, 0) > 0;
+  if (!wanted) return;
+  char line[128];
+  wsprintfA(line, "risview: GDI objects held %.60s: %ld", when, gdiHeld.load());
+  OutputDebugStringA(line);
 }
 
 HMODULE thisModule() {

@@ -18,7 +18,7 @@ namespace {
 // Owns an image list.
 struct ImageListDeleter {
   void operator()(HIMAGELIST list) const {
-    if (list) ImageList_Destroy(list);
+    if (list) win::gdiFreed(ImageList_Destroy(list) != FALSE);
   }
 };
 using unique_image_list = std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, ImageListDeleter>;
@@ -27,7 +27,7 @@ using unique_image_list = std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, Ima
 // one- and four-cell layouts, picture and text, close, print all, and a spare.
 unique_image_list toolImages() {
   constexpr COLORREF kMask = RGB(255, 0, 255);
-  unique_image_list list(ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, 9, 0));
+  unique_image_list list(win::counted(ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, 9, 0)));
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
   for (int i = 0; i < 9; ++i) {
@@ -197,6 +197,7 @@ void ShowReportPreview(const Services& services, data::TdmRIS& dm, const std::st
                        HWND owner) {
   TMyPrintPageControl preview(services, dm, requisitionId, owner);
   preview.ShowModal();
+  win::traceResources("with the preview open");
 }
 
 }  // namespace risview::preview

@@ -100,6 +100,7 @@ struct ComponentDesc {
   bool centerPicture = false;
   Cursor cursor = Cursor::Default;
   ScrollRange scrollRange;  // scroll boxes
+  bool overflows = false;   // rich-text boxes: the text needs more lines than the box shows
   // Pictures: the file shown, with its natural size from the file's header. The pixels are
   // decoded where the picture is drawn, at the size it is drawn.
   std::string file;

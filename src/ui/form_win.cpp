@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <optional>
 
 #include "ui/window_win.h"
 
@@ -23,7 +24,7 @@ wchar_t mnemonic(const std::wstring& caption) {
 }  // namespace
 
 FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owner)
-    : desc_(desc), services_(services), owner_(owner) {
+    : desc_(desc), services_(services) {
   static const bool commonControls = [] {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
                                              ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -44,7 +45,8 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
   Rect placed = placeWindow(desc, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                             (frame.right - frame.left) - desc.clientWidth,
                             (frame.bottom - frame.top) - desc.clientHeight);
-  background_.reset(CreateSolidBrush(colorOf(desc.color, GetSysColor(COLOR_BTNFACE))));
+  background_.reset(
+      win::counted(CreateSolidBrush(colorOf(desc.color, GetSysColor(COLOR_BTNFACE)))));
   hwnd_ = CreateWindowExW(exStyle, className.c_str(), win::widen(desc.caption).c_str(), style,
                           placed.left, placed.top, placed.width, placed.height, owner, nullptr,
                           instance, nullptr);
@@ -60,6 +62,7 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
 FormWindow::~FormWindow() {
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    names_.clear();
     DestroyWindow(hwnd_);
   }
 }
@@ -70,7 +73,7 @@ HFONT FormWindow::font(const Font& f) {
     if (known == use) return handle.get();
   }
   LOGFONTW lf = logFont(use);
-  fonts_.emplace_back(use, win::unique_font(CreateFontIndirectW(&lf)));
+  fonts_.emplace_back(use, win::unique_font(win::counted(CreateFontIndirectW(&lf))));
   return fonts_.back().second.get();
 }
 
@@ -238,6 +241,9 @@ void FormWindow::close() {
 
 void FormWindow::showModal() {
   closed_ = false;
+  // As a modal run does: the thread's other windows, the host's among them, take no input
+  // until it ends, so nothing can start a second run under this one.
+  std::optional<ThreadWindowsDisabled> others(std::in_place, hwnd_);
   guarded(onShow);
   if (!closed_) {
     ShowWindow(hwnd_, SW_SHOW);
@@ -249,7 +255,6 @@ void FormWindow::showModal() {
       }
     }
   }
-  if (owner_) EnableWindow(owner_, FALSE);
   MSG msg;
   while (!closed_) {
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -262,8 +267,8 @@ void FormWindow::showModal() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  // The owner comes back before this window goes, so that it is the one activated.
-  if (owner_) EnableWindow(owner_, TRUE);
+  // The other windows come back before this one goes, so that the owner is activated.
+  others.reset();
   ShowWindow(hwnd_, SW_HIDE);
 }
 
@@ -293,10 +298,16 @@ bool FormWindow::preTranslate(const MSG& msg) {
 LRESULT CALLBACK FormWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return self->handle(message, wParam, lParam);
+  return guardedProc("a form window", hwnd, message, wParam, lParam,
+                     [&] { return self->handle(message, wParam, lParam); });
 }
 
 LRESULT CALLBACK FormWindow::panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a form panel", hwnd, message, wParam, lParam,
+                     [&] { return panelMessage(hwnd, message, wParam, lParam); });
+}
+
+LRESULT FormWindow::panelMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   switch (message) {
     case WM_COMMAND:
@@ -322,7 +333,16 @@ LRESULT CALLBACK FormWindow::panelProc(HWND hwnd, UINT message, WPARAM wParam, L
 
 LRESULT CALLBACK FormWindow::keySubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR, DWORD_PTR data) {
-  auto* self = reinterpret_cast<FormWindow*>(data);
+  return guardedProc(
+      "a form control",
+      [&] {
+        return reinterpret_cast<FormWindow*>(data)->keyMessage(hwnd, message, wParam, lParam);
+      },
+      [&] { return DefSubclassProc(hwnd, message, wParam, lParam); });
+}
+
+LRESULT FormWindow::keyMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  FormWindow* self = this;
   if (message == WM_CHAR) {
     auto it = self->keyPresses_.find(self->nameOf(hwnd));
     if (it != self->keyPresses_.end()) {
@@ -340,6 +360,9 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CLOSE:
       closed_ = true;
+      // A close sent from another thread is handled inside GetMessageW, which returns only
+      // for a posted message: this one lets the run see that it has ended.
+      PostMessageW(hwnd_, WM_NULL, 0, 0);
       return 0;
     case WM_ERASEBKGND: {
       RECT r;

@@ -1,5 +1,5 @@
 // A form description realised as a real window with raw Win32 controls. Each control
-// carries its component name as the window property "RisviewName" (a global atom), so
+// carries its component name as the window property "RisviewName", so
 // that tools find controls by the system's names.
 #pragma once
 
@@ -21,8 +21,8 @@ namespace risview::ui {
 
 class FormWindow {
  public:
-  // owner: the window that is disabled while this one runs modally and that this one stays
-  // above; none for a window of its own.
+  // owner: the window this one stays above; none for a window of its own. A modal run
+  // disables every other window of the thread, the owner among them.
   FormWindow(const FormDesc& desc, const Services& services, HWND owner = nullptr);
   ~FormWindow();
   FormWindow(const FormWindow&) = delete;
@@ -59,6 +59,8 @@ class FormWindow {
   static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK panelProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK keySubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT panelMessage(HWND, UINT, WPARAM, LPARAM);
+  LRESULT keyMessage(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void createControls();
   void createToolButton(const ComponentDesc& c);
@@ -78,7 +80,6 @@ class FormWindow {
   std::map<std::string, std::function<bool(wchar_t)>> keyPresses_;
   std::map<std::string, std::function<void()>> changes_;
   std::map<int, std::string> toolButtons_;  // command id -> component name
-  HWND owner_ = nullptr;
   bool closed_ = false;
 };
 

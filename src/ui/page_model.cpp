@@ -152,4 +152,51 @@ void PageModel::centreOn(std::string_view component, std::string_view sheet) {
   c.rect.left = (at(sheet).rect.width - c.rect.width) / 2;
 }
 
+namespace {
+
+// A prefix of text at most `bytes` long that ends on a character boundary.
+std::string_view utf8Prefix(std::string_view text, size_t bytes) {
+  if (text.size() <= bytes) return text;
+  while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) --bytes;
+  return text.substr(0, bytes);
+}
+
+}  // namespace
+
+std::string richTextShown(std::string_view text, size_t limit) {
+  size_t units = 0, cut = text.size();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) == 0x80) continue;        // inside a character
+    const size_t width = byte >= 0xF0 ? 2 : 1;  // four-byte characters take a surrogate pair
+    if (units + width > limit) {
+      cut = i;
+      break;
+    }
+    units += width;
+  }
+  if (cut == text.size()) return std::string(text);
+  size_t left = 0;
+  for (size_t i = cut; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++left;
+  }
+  return std::string(text.substr(0, cut)) + "\n……（以下" + std::to_string(left) + "字未显示）";
+}
+
+void PageModel::markOverflows(const TextMetrics& metrics) {
+  // A text never needs fewer lines than its beginning does, and 64 KiB of text fill any box
+  // a sheet has many times over: measuring that much first keeps a text of megabytes cheap.
+  constexpr size_t kMeasuredFirst = 64 * 1024;
+  for (Component& c : components_) {
+    if (c.kind != Kind::RichEdit) continue;
+    const int lineHeight = std::max(1, metrics.lineHeight(c.font));
+    auto needs = [&](std::string_view text) {
+      return static_cast<long long>(metrics.lineCount(c.font, text, c.rect.width)) * lineHeight;
+    };
+    std::string_view text = c.caption;
+    c.overflows = needs(utf8Prefix(text, kMeasuredFirst)) > c.rect.height ||
+                  (text.size() > kMeasuredFirst && needs(text) > c.rect.height);
+  }
+}
+
 }  // namespace risview::ui

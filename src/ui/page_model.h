@@ -38,6 +38,13 @@ class FixedTextMetrics : public TextMetrics {
 
 using Component = ComponentDesc;
 
+// What a rich-text box window is given of its text: the whole text up to the limit (in
+// UTF-16 units, so no text of a megabyte or less in any encoding is ever cut), else its
+// beginning and a last line that says how many characters are not shown. The model and the
+// dump keep the whole text.
+inline constexpr size_t kRichTextShownLimit = size_t{1} << 20;
+std::string richTextShown(std::string_view text, size_t limit = kRichTextShownLimit);
+
 class PageModel {
  public:
   // The components of the form, fonts resolved (an empty face takes the parent's font).
@@ -76,6 +83,9 @@ class PageModel {
   void centreOver(std::string_view label, std::string_view line);
   // Centres a component on its sheet: left = (sheet width - width) / 2, truncated.
   void centreOn(std::string_view component, std::string_view sheet);
+  // Marks every rich-text box whose text needs more lines than its height holds; the box
+  // then shows a scroll bar instead of hiding the rest of the text.
+  void markOverflows(const TextMetrics& metrics);
   void show(std::string_view name) { at(name).visible = true; }
   void hide(std::string_view name) { at(name).visible = false; }
 

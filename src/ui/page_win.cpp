@@ -35,10 +35,10 @@ void fillClient(HWND h, HDC dc, HBRUSH brush) {
 
 // --- text metrics -------------------------------------------------------------------------
 
-GdiTextMetrics::GdiTextMetrics() : dc_(CreateCompatibleDC(nullptr)) {}
+GdiTextMetrics::GdiTextMetrics() : dc_(win::counted(CreateCompatibleDC(nullptr))) {}
 
 GdiTextMetrics::~GdiTextMetrics() {
-  if (dc_) DeleteDC(dc_);
+  if (dc_) win::gdiFreed(DeleteDC(dc_) != FALSE);
 }
 
 HFONT GdiTextMetrics::select(const Font& font) const {
@@ -46,7 +46,7 @@ HFONT GdiTextMetrics::select(const Font& font) const {
     if (known == font) return static_cast<HFONT>(SelectObject(dc_, handle.get()));
   }
   LOGFONTW lf = logFont(font);
-  fonts_.emplace_back(font, win::unique_font(CreateFontIndirectW(&lf)));
+  fonts_.emplace_back(font, win::unique_font(win::counted(CreateFontIndirectW(&lf))));
   return static_cast<HFONT>(SelectObject(dc_, fonts_.back().second.get()));
 }
 
@@ -91,8 +91,7 @@ struct PageWindow::Control {
 
 PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name)
     : page_(std::move(page)) {
-  static const bool richEditLoaded = LoadLibraryW(L"riched20.dll") != nullptr;
-  (void)richEditLoaded;
+  loadRichEdit();
   registerWindowClass(kPageClass, &PageWindow::pageProc);
   registerWindowClass(kScrollBoxClass, &PageWindow::scrollBoxProc);
   registerWindowClass(kSheetClass, &PageWindow::sheetProc);
@@ -116,6 +115,7 @@ PageWindow::~PageWindow() {
     // Children first lose their way back to this object, then go with the window.
     for (auto& [h, control] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    names_.clear();
     DestroyWindow(hwnd_);
   }
   if (sheetCursor_) DestroyCursor(sheetCursor_);
@@ -126,14 +126,15 @@ HFONT PageWindow::font(const Font& f) {
     if (known == f) return handle.get();
   }
   LOGFONTW lf = logFont(f);
-  fonts_.emplace_back(f, win::unique_font(CreateFontIndirectW(&lf)));
+  fonts_.emplace_back(f, win::unique_font(win::counted(CreateFontIndirectW(&lf))));
   return fonts_.back().second.get();
 }
 
 HBRUSH PageWindow::brush(COLORREF color) {
   auto it = brushes_.find(color);
   if (it != brushes_.end()) return it->second.get();
-  return brushes_.emplace(color, win::unique_brush(CreateSolidBrush(color))).first->second.get();
+  return brushes_.emplace(color, win::unique_brush(win::counted(CreateSolidBrush(color))))
+      .first->second.get();
 }
 
 PageWindow::Control* PageWindow::controlOf(HWND h) {
@@ -180,7 +181,9 @@ void PageWindow::createControls() {
           break;
         case Kind::RichEdit:
           cls = RICHEDIT_CLASSW;
-          style |= ES_MULTILINE | ES_AUTOVSCROLL | (c->readOnly ? ES_READONLY : 0);
+          // The bar shows only when the text does not fit: a findings text is never cut
+          // off without a sign that there is more.
+          style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | (c->readOnly ? ES_READONLY : 0);
           break;
         case Kind::Shape:
           cls = kShapeClass;
@@ -221,7 +224,11 @@ void PageWindow::createControls() {
           cf.dwMask = CFM_COLOR;
           cf.crTextColor = c->font.color;
           SendMessageW(h, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
-          SetWindowTextW(h, text.c_str());
+          // A rich edit takes 32,767 characters unless told otherwise and cuts the rest off
+          // without a sign; a text beyond the shown limit ends with a line that says so.
+          const std::wstring shown = win::widen(richTextShown(c->caption));
+          SendMessageW(h, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(shown.size() + 1));
+          SetWindowTextW(h, shown.c_str());
           break;
         }
         default:
@@ -357,7 +364,33 @@ LRESULT PageWindow::colorStatic(HDC dc, HWND h) {
   return reinterpret_cast<LRESULT>(brush(background));
 }
 
+// Every procedure of the page runs its body under the one guard.
 LRESULT CALLBACK PageWindow::pageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a report page", h, message, wParam, lParam,
+                     [&] { return pageMessage(h, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a page's scroll box", h, message, wParam, lParam,
+                     [&] { return scrollBoxMessage(h, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a report sheet", h, message, wParam, lParam,
+                     [&] { return sheetMessage(h, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a sheet's shape", h, message, wParam, lParam,
+                     [&] { return shapeMessage(h, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK PageWindow::imageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a sheet's picture", h, message, wParam, lParam,
+                     [&] { return imageMessage(h, message, wParam, lParam); });
+}
+
+LRESULT PageWindow::pageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   if (self && message == WM_SIZE && self->scrollBox_) {
     MoveWindow(self->scrollBox_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
@@ -367,7 +400,7 @@ LRESULT CALLBACK PageWindow::pageProc(HWND h, UINT message, WPARAM wParam, LPARA
   return DefWindowProcW(h, message, wParam, lParam);
 }
 
-LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PageWindow::scrollBoxMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   if (self) {
     switch (message) {
@@ -390,7 +423,7 @@ LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, 
   return DefWindowProcW(h, message, wParam, lParam);
 }
 
-LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   Control* control = self ? self->controlOf(h) : nullptr;
   if (control) {
@@ -438,6 +471,14 @@ LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPAR
           return 0;
         }
         break;
+      case WM_CAPTURECHANGED:
+        // The button's release goes elsewhere once the capture is lost (a box, Alt+Tab): the
+        // drag ends here, or moving the mouse with no button held would scroll the sheet.
+        if (drags) {
+          self->page_->PaperMouseUp();
+          return 0;
+        }
+        break;
       default:
         break;
     }
@@ -446,7 +487,7 @@ LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPAR
 }
 
 // A rectangle drawn with the shape's pen inside its bounds; the sheets' shapes are lines.
-LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PageWindow::shapeMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   Control* control = self ? self->controlOf(h) : nullptr;
   if (control && message == WM_PAINT) {
@@ -454,8 +495,9 @@ LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPAR
     HDC dc = BeginPaint(h, &ps);
     const Component& c = *control->component;
     const int pen = c.penWidth;
-    HPEN hpen = CreatePen(pen > 0 ? PS_SOLID | PS_INSIDEFRAME : PS_NULL, pen, RGB(0, 0, 0));
-    HGDIOBJ oldPen = SelectObject(dc, hpen);
+    win::unique_pen hpen(
+        win::counted(CreatePen(pen > 0 ? PS_SOLID | PS_INSIDEFRAME : PS_NULL, pen, RGB(0, 0, 0))));
+    HGDIOBJ oldPen = SelectObject(dc, hpen.get());
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
     const int x = pen / 2;
     int w = c.rect.width - pen + 1, hgt = c.rect.height - pen + 1;
@@ -463,7 +505,6 @@ LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPAR
     Rectangle(dc, x, x, x + w, x + hgt);
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
-    DeleteObject(hpen);
     EndPaint(h, &ps);
     return 0;
   }
@@ -473,7 +514,7 @@ LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPAR
 
 // The picture is decoded the first time it is drawn, at the size it is drawn; one that
 // cannot be decoded leaves its place blank.
-LRESULT CALLBACK PageWindow::imageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PageWindow::imageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
   Control* control = self ? self->controlOf(h) : nullptr;
   if (control) {
@@ -487,7 +528,7 @@ LRESULT CALLBACK PageWindow::imageProc(HWND h, UINT message, WPARAM wParam, LPAR
         FillRect(dc, &r, self->brush(self->sheetColor(c)));
         if (!control->picture && !control->pictureFailed && !c.file.empty()) {
           try {
-            // An unstretched picture is shown at its natural size, so it is decoded whole.
+            // An unstretched picture is shown at its natural size: only what its box shows is kept.
             control->picture = PictureImage::load(win::widen(c.file), pictureTypeOf(c.file),
                                                   r.right, r.bottom, c.stretch);
           } catch (const std::exception&) {

@@ -63,6 +63,11 @@ class PageWindow {
   static LRESULT CALLBACK sheetProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK shapeProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK imageProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT pageMessage(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT scrollBoxMessage(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT sheetMessage(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT shapeMessage(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT imageMessage(HWND, UINT, WPARAM, LPARAM);
   void createControls();
   HFONT font(const Font& f);
   HBRUSH brush(COLORREF color);

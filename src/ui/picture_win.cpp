@@ -1,5 +1,6 @@
 #include "ui/picture_win.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -28,38 +29,82 @@ win::unique_bitmap createSection(int width, int height, void** bits) {
   format.bmiHeader.biBitCount = 32;
   format.bmiHeader.biCompression = BI_RGB;
   *bits = nullptr;
-  win::unique_bitmap section(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, bits, nullptr, 0));
+  win::unique_bitmap section(
+      win::counted(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, bits, nullptr, 0)));
   return *bits ? std::move(section) : nullptr;
 }
 
-// The file's pixels converted into a 32-bit section by the platform, which reads every
-// depth, colour table, mask layout and run-length coding a bitmap file can hold. (The
-// platform's own file loader is not used: some of its versions draw a top-down file
-// black.)
-win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& info) {
+// A bitmap file's pixels in a new 32-bit section of held.cx x held.cy: the whole picture
+// reduced to it when stretched, else its top-left part at natural size. The platform reads
+// every depth, colour table and mask layout a bitmap file can hold; what it is handed is
+// only what was checked to lie inside the file, and run-length data is expanded here,
+// bounded by the file and the picture. (The platform's own file loader is not used: some
+// of its versions draw a top-down file black.) Reducing goes through the natural size
+// once, in a section freed right after; the platform's halftone stretching is not relied
+// on, since not every implementation of it averages.
+win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& info, SIZE held,
+                                  bool stretch) {
   const BitmapParts parts = bitmapParts(bytes);
   // The header and its colour table, copied to where the platform may read it aligned.
-  std::vector<DWORD> header((parts.headerSize + sizeof(DWORD) - 1) / sizeof(DWORD));
-  std::memcpy(header.data(), bytes.data() + parts.header, parts.headerSize);
+  std::vector<DWORD> header;
+  const void* pixels = bytes.data() + parts.pixels;
+  std::vector<std::uint8_t> expanded;
+  if (parts.runLength) {
+    // Handed on as 8 bits a pixel with a full table: skipped pixels take the first entry
+    // past the file's colours, left black as a fresh section would show them.
+    header.assign((sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD)) / sizeof(DWORD), 0);
+    std::memcpy(header.data(), bytes.data() + parts.header, sizeof(BITMAPINFOHEADER));
+    std::memcpy(header.data() + sizeof(BITMAPINFOHEADER) / sizeof(DWORD),
+                bytes.data() + parts.header + parts.headerSize - parts.colours * sizeof(RGBQUAD),
+                parts.colours * sizeof(RGBQUAD));
+    auto& h = *reinterpret_cast<BITMAPINFOHEADER*>(header.data());
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biBitCount = 8;
+    h.biCompression = BI_RGB;
+    h.biSizeImage = h.biClrUsed = h.biClrImportant = 0;
+    expanded = expandRunLength(bytes, static_cast<std::uint8_t>(parts.colours % 256));
+    pixels = expanded.data();
+  } else {
+    header.resize((parts.headerSize + sizeof(DWORD) - 1) / sizeof(DWORD));
+    std::memcpy(header.data(), bytes.data() + parts.header, parts.headerSize);
+    // A count beyond the table that was checked would have the platform read past it.
+    if (parts.headerSize >= sizeof(BITMAPINFOHEADER)) {
+      reinterpret_cast<BITMAPINFOHEADER*>(header.data())->biClrUsed =
+          static_cast<DWORD>(parts.colours);
+    }
+  }
+  const bool reduce = stretch && (held.cx != info.width || held.cy != info.height);
+  // Drawn at natural size, cut off where the section ends.
   void* bits = nullptr;
-  win::unique_bitmap section = createSection(info.width, info.height, &bits);
-  win::unique_dc dc(CreateCompatibleDC(nullptr));
+  win::unique_bitmap section =
+      createSection(reduce ? info.width : held.cx, reduce ? info.height : held.cy, &bits);
+  win::unique_dc dc(win::counted(CreateCompatibleDC(nullptr)));
   if (!section || !dc) return nullptr;
   const HGDIOBJ previous = SelectObject(dc.get(), section.get());
   const int rows =
-      StretchDIBits(dc.get(), 0, 0, info.width, info.height, 0, 0, info.width, info.height,
-                    bytes.data() + parts.pixels, reinterpret_cast<const BITMAPINFO*>(header.data()),
-                    DIB_RGB_COLORS, SRCCOPY);
+      StretchDIBits(dc.get(), 0, 0, info.width, info.height, 0, 0, info.width, info.height, pixels,
+                    reinterpret_cast<const BITMAPINFO*>(header.data()), DIB_RGB_COLORS, SRCCOPY);
   SelectObject(dc.get(), previous);
-  return rows > 0 ? std::move(section) : nullptr;
+  if (rows <= 0) return nullptr;
+  if (!reduce) return section;
+  GdiFlush();  // the platform's drawing is in the pixels before they are read
+  void* reducedBits = nullptr;
+  win::unique_bitmap reduced = createSection(held.cx, held.cy, &reducedBits);
+  if (!reduced) return nullptr;
+  reducePixels(static_cast<const std::uint8_t*>(bits), info.width, info.height,
+               std::ptrdiff_t{info.width} * 4, static_cast<std::uint8_t*>(reducedBits), held.cx,
+               held.cy, std::ptrdiff_t{held.cx} * 4);
+  return reduced;
 }
 
 }  // namespace
 
 std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, PictureType type,
                                                  int boxWidth, int boxHeight, bool stretch) {
+  // Read once: everything below is made from these bytes, as they were checked.
   const std::optional<std::string> bytes = win::Win32Environment().readFile(win::narrow(path));
   if (!bytes) refuse(path, "cannot read the picture file");
+  boxWidth = std::max(boxWidth, 1), boxHeight = std::max(boxHeight, 1);
 
   if (type == PictureType::Jpeg) {
     JpegDecoder decoder(*bytes, boxWidth, boxHeight, stretch);
@@ -76,29 +121,40 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
   auto image = std::make_unique<PictureImage>(Key{}, readPictureInfo(type, *bytes));
   const PictureInfo& info = image->info_;
   switch (type) {
-    case PictureType::Bitmap:
-      image->bitmap_ = bitmapFromFile(*bytes, info);
+    case PictureType::Bitmap: {
+      // Never more than the box shows: reduced to it when stretched, else cut off at it.
+      const SIZE held{std::min(info.width, boxWidth), std::min(info.height, boxHeight)};
+      image->bitmap_ = bitmapFromFile(*bytes, info, held, stretch);
       if (!image->bitmap_) refuse(path, "the bitmap cannot be loaded");
-      image->bitmapSize_ = image->covered_ = {info.width, info.height};
+      image->bitmapSize_ = held;
+      image->covered_ = stretch ? SIZE{info.width, info.height} : held;
       break;
-    case PictureType::Icon:
-      // Asked for at the first image's size, the platform picks that image.
-      image->icon_.reset(static_cast<HICON>(
-          LoadImageW(nullptr, path.c_str(), IMAGE_ICON, info.width, info.height, LR_LOADFROMFILE)));
+    }
+    case PictureType::Icon: {
+      // The first image, the one shown, from the bytes that were checked; copied to where
+      // the platform may read its header aligned.
+      const IconImage where = iconImage(*bytes);
+      std::vector<DWORD> resource((where.size + sizeof(DWORD) - 1) / sizeof(DWORD));
+      std::memcpy(resource.data(), bytes->data() + where.offset, where.size);
+      image->icon_.reset(win::counted(CreateIconFromResourceEx(
+          reinterpret_cast<BYTE*>(resource.data()), static_cast<DWORD>(where.size), TRUE,
+          0x00030000, info.width, info.height, LR_DEFAULTCOLOR)));
       if (!image->icon_) refuse(path, "the icon cannot be loaded");
       break;
+    }
     case PictureType::Metafile: {
       // The records after the placeable header, framed at the picture's size in 0.01 mm.
       const METAFILEPICT frame{MM_ANISOTROPIC, MulDiv(info.width, 2540, 96),
                                MulDiv(info.height, 2540, 96), nullptr};
-      image->metafile_.reset(SetWinMetaFileBits(
+      image->metafile_.reset(win::counted(SetWinMetaFileBits(
           static_cast<UINT>(bytes->size() - kPlaceableHeaderSize),
-          reinterpret_cast<const BYTE*>(bytes->data()) + kPlaceableHeaderSize, nullptr, &frame));
+          reinterpret_cast<const BYTE*>(bytes->data()) + kPlaceableHeaderSize, nullptr, &frame)));
       if (!image->metafile_) refuse(path, "the metafile cannot be loaded");
       break;
     }
     case PictureType::EnhancedMetafile:
-      image->metafile_.reset(GetEnhMetaFileW(path.c_str()));
+      image->metafile_.reset(win::counted(SetEnhMetaFileBits(
+          static_cast<UINT>(bytes->size()), reinterpret_cast<const BYTE*>(bytes->data()))));
       if (!image->metafile_) refuse(path, "the enhanced metafile cannot be loaded");
       break;
     case PictureType::Jpeg:
@@ -123,7 +179,7 @@ void PictureImage::draw(HDC dc, const RECT& dest, bool stretch) const {
   } else if (bitmap_) {
     const int width = MulDiv(covered_.cx, wholeWidth, info_.width);
     const int height = MulDiv(covered_.cy, wholeHeight, info_.height);
-    win::unique_dc source(CreateCompatibleDC(dc));
+    win::unique_dc source(win::counted(CreateCompatibleDC(dc)));
     const HGDIOBJ previous = SelectObject(source.get(), bitmap_.get());
     if (width == bitmapSize_.cx && height == bitmapSize_.cy) {
       BitBlt(dc, whole.left, whole.top, width, height, source.get(), 0, 0, SRCCOPY);

@@ -19,11 +19,13 @@ class PictureImage {
   };
 
  public:
-  // Decodes the file for drawing into a box of boxWidth x boxHeight (the control's size).
-  // stretch: the picture will fill the box, so a JPEG is decoded at the smallest eighth
-  // scale whose output still covers it. Otherwise it will be shown at its natural size cut
-  // off at the box, so a JPEG is decoded at full scale and only down to the box's bottom.
-  // The header is checked (readPictureInfo) before the platform sees the file. Throws
+  // Decodes the file, read once, for drawing into a box of boxWidth x boxHeight (the
+  // control's size). stretch: the picture will fill the box, so a JPEG is decoded at the
+  // smallest eighth scale whose output still covers it and a bitmap is reduced to the box
+  // (halftone). Otherwise it will be shown at its natural size cut off at the box, so a
+  // JPEG is decoded at full scale and only down to the box's bottom, and a bitmap keeps
+  // only the part the box shows. Icons and metafiles are made from the same bytes. The
+  // header is checked (readPictureInfo) before the platform sees the bytes. Throws
   // PictureError.
   static std::unique_ptr<PictureImage> load(const std::wstring& path, PictureType type,
                                             int boxWidth, int boxHeight, bool stretch = true);
@@ -33,8 +35,8 @@ class PictureImage {
   void draw(HDC dc, const RECT& dest, bool stretch) const;
 
   const PictureInfo& info() const { return info_; }
-  // The pixels held: a bitmap's size, a JPEG's at its decode scale; 0 x 0 for icons and
-  // metafiles.
+  // The pixels held: a bitmap's no larger than its box, a JPEG's at its decode scale; 0 x 0
+  // for icons and metafiles.
   SIZE decodedSize() const { return bitmapSize_; }
 
   PictureImage(Key, const PictureInfo& info) : info_(info) {}
@@ -44,7 +46,7 @@ class PictureImage {
   win::unique_bitmap bitmap_;
   SIZE bitmapSize_{};
   // The part of the picture the bitmap holds, in natural pixels from the top-left corner:
-  // all of it, unless a JPEG was decoded for natural size and only down to its box.
+  // all of it, unless it was decoded for natural size and only as far as its box.
   SIZE covered_{};
   win::unique_icon icon_;
   win::unique_enhmetafile metafile_;

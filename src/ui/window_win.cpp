@@ -1,13 +1,44 @@
 #include "ui/window_win.h"
 
+#include <algorithm>
+#include <mutex>
+#include <set>
+#include <string>
+
 namespace risview::ui {
 
 namespace {
+
 constexpr wchar_t kNameProperty[] = L"RisviewName";
+
+// Window classes and the rich edit library are the library's few process-wide resources;
+// every window lives on the calling thread, but a host may call from more than one.
+struct WindowResources {
+  std::mutex mutex;
+  std::vector<std::wstring> classes;
+  HMODULE richEdit = nullptr;
+};
+
+WindowResources& resources() {
+  static WindowResources r;
+  return r;
 }
+
+// Names are interned: the set's nodes never move, so a property may point into them.
+const wchar_t* internedName(std::string_view name) {
+  static std::mutex mutex;
+  static std::set<std::wstring, std::less<>> names;
+  std::wstring wide = win::widen(name);
+  std::lock_guard lock(mutex);
+  return names.insert(std::move(wide)).first->c_str();
+}
+
+}  // namespace
 
 void registerWindowClass(const wchar_t* name, WNDPROC proc) {
   HINSTANCE instance = win::thisModule();
+  WindowResources& r = resources();
+  std::lock_guard lock(r.mutex);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   if (GetClassInfoExW(instance, name, &wc)) return;
@@ -17,20 +48,93 @@ void registerWindowClass(const wchar_t* name, WNDPROC proc) {
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = name;
-  RegisterClassExW(&wc);
+  if (RegisterClassExW(&wc)) r.classes.emplace_back(name);
 }
 
-ComponentNames::~ComponentNames() {
-  for (auto [window, atom] : named_) {
-    if (IsWindow(window)) RemovePropW(window, kNameProperty);
-    GlobalDeleteAtom(atom);
+void loadRichEdit() {
+  WindowResources& r = resources();
+  std::lock_guard lock(r.mutex);
+  if (!r.richEdit) r.richEdit = LoadLibraryW(L"riched20.dll");
+}
+
+void releaseWindowResources() {
+  WindowResources& r = resources();
+  std::lock_guard lock(r.mutex);
+  HINSTANCE instance = win::thisModule();
+  // A class that still has windows refuses; it stays listed for the next release.
+  std::erase_if(r.classes,
+                [&](const std::wstring& name) { return UnregisterClassW(name.c_str(), instance); });
+  if (r.richEdit && r.classes.empty()) {
+    FreeLibrary(r.richEdit);
+    r.richEdit = nullptr;
   }
 }
 
+void reportEscapedError(const char* where, const char* what) noexcept {
+  char line[512];
+  wsprintfA(line, "risview: %.60s stopped an error: %.400s", where, what ? what : "");
+  OutputDebugStringA(line);
+}
+
+namespace {
+
+struct DisableContext {
+  HWND modal;
+  std::vector<HWND>* disabled;
+};
+
+bool ownedBy(HWND window, HWND owner) {
+  for (HWND w = GetWindow(window, GW_OWNER); w; w = GetWindow(w, GW_OWNER)) {
+    if (w == owner) return true;
+  }
+  return false;
+}
+
+BOOL CALLBACK disableOne(HWND window, LPARAM data) {
+  auto* context = reinterpret_cast<DisableContext*>(data);
+  try {
+    if (window != context->modal && IsWindowEnabled(window) && !ownedBy(window, context->modal)) {
+      context->disabled->push_back(window);
+    }
+    return TRUE;
+  } catch (...) {
+    return FALSE;  // out of memory: the windows collected so far are held
+  }
+}
+
+}  // namespace
+
+ThreadWindowsDisabled::ThreadWindowsDisabled(HWND modal) : modal_(modal) {
+  DisableContext context{modal, &disabled_};
+  EnumThreadWindows(GetCurrentThreadId(), &disableOne, reinterpret_cast<LPARAM>(&context));
+  // Collected first, then disabled: disabling may create or destroy windows of the thread.
+  for (HWND w : disabled_) EnableWindow(w, FALSE);
+}
+
+ThreadWindowsDisabled::~ThreadWindowsDisabled() {
+  for (HWND w : disabled_) {
+    if (IsWindow(w)) EnableWindow(w, TRUE);
+  }
+}
+
+ComponentNames::~ComponentNames() {
+  clear();
+}
+
 void ComponentNames::name(HWND window, std::string_view name) {
-  ATOM atom = GlobalAddAtomW(win::widen(name).c_str());
-  named_.emplace_back(window, atom);
-  SetPropW(window, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+  const wchar_t* text = internedName(name);
+  if (SetPropW(window, kNameProperty, const_cast<wchar_t*>(text))) named_.push_back(window);
+}
+
+void ComponentNames::clear() noexcept {
+  for (HWND window : named_) {
+    if (IsWindow(window)) RemovePropW(window, kNameProperty);
+  }
+  named_.clear();
+}
+
+const wchar_t* componentNameOf(HWND window) {
+  return static_cast<const wchar_t*>(GetPropW(window, kNameProperty));
 }
 
 }  // namespace risview::ui

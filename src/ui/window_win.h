@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <exception>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -16,9 +17,60 @@ namespace risview::ui {
 
 // Registers a window class of this module once; later calls find it registered.
 void registerWindowClass(const wchar_t* name, WNDPROC proc);
+// Loads the rich edit library the first time a page needs it.
+void loadRichEdit();
+// Unregisters every class registered above and frees the rich edit library, once no window
+// of the library is left: a host that loads and frees the library per call keeps nothing.
+void releaseWindowResources();
 
-// Component names given to windows as the property "RisviewName" (a global atom), so that
-// tools find controls by the system's names. The names go when this does.
+// What a window procedure does when its body throws: the error goes to the debugger and the
+// message to the default procedure. No exception may cross the system's frames into the
+// host (the 32-bit toolchain's unwinder cannot pass them, and the host would end).
+void reportEscapedError(const char* where, const char* what) noexcept;
+
+template <typename Body, typename Fallback>
+LRESULT guardedProc(const char* where, Body&& body, Fallback&& fallback) noexcept {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    reportEscapedError(where, e.what());
+  } catch (...) {
+    reportEscapedError(where, "unknown error");
+  }
+  try {
+    return fallback();
+  } catch (...) {
+    return 0;
+  }
+}
+
+// Runs a window procedure's body under guardedProc, with DefWindowProcW as the fallback.
+template <typename Body>
+LRESULT guardedProc(const char* where, HWND h, UINT message, WPARAM wParam, LPARAM lParam,
+                    Body&& body) noexcept {
+  return guardedProc(where, std::forward<Body>(body),
+                     [&] { return DefWindowProcW(h, message, wParam, lParam); });
+}
+
+// A modal run's hold on the calling thread: every other enabled top-level window of the
+// thread (the host's among them) is disabled while it lives, and exactly those are enabled
+// again when it ends. Windows owned by the modal window itself stay as they are.
+class ThreadWindowsDisabled {
+ public:
+  explicit ThreadWindowsDisabled(HWND modal);
+  ~ThreadWindowsDisabled();
+  ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
+  ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
+
+ private:
+  HWND modal_;
+  std::vector<HWND> disabled_;
+};
+
+// Component names given to windows as the property "RisviewName", so that tools find
+// controls by the system's names. The property points to the name, as UTF-16, in a table of
+// this library that lives as long as the library: nothing is left in the session's global
+// atom table when a host ends without cleaning up. The properties go when this does.
 class ComponentNames {
  public:
   ComponentNames() = default;
@@ -27,10 +79,15 @@ class ComponentNames {
   ComponentNames& operator=(const ComponentNames&) = delete;
 
   void name(HWND window, std::string_view name);
+  // Removes every property given so far; call before the windows are destroyed.
+  void clear() noexcept;
 
  private:
-  std::vector<std::pair<HWND, ATOM>> named_;
+  std::vector<HWND> named_;
 };
+
+// The name a window was given above, or null.
+const wchar_t* componentNameOf(HWND window);
 
 inline COLORREF colorOf(const Color& c, COLORREF parent) {
   switch (c.system) {

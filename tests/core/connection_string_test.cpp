@@ -39,6 +39,31 @@ TEST(ConnectionString, ValuesThatWouldChangeTheMeaningStayWhole) {
             "DRIVER={SQL Server};SERVER=s;DATABASE=d;UID=u;PWD=x=y;");
 }
 
+TEST(ConnectionString, BlanksAndControlCharactersAtTheEndsSurvive) {
+  // Both parsers trim an unquoted value, which once cost a password its final tab.
+  const struct {
+    std::string password, oledb, odbc;
+  } cases[] = {
+      {"pw\t", "\"pw\t\"", "{pw\t}"},
+      {"\x01pw", "\"\x01pw\"", "{\x01pw}"},
+      {" pw", "\" pw\"", "{ pw}"},
+      {"p\tw", "p\tw", "p\tw"},  // inside, nothing is trimmed
+  };
+  for (const auto& c : cases) {
+    std::string oledb = buildOleDbConnectionString("s", "d", "u", c.password);
+    EXPECT_EQ(oledb, "Provider=SQLOLEDB.1;Password=" + c.oledb +
+                         ";Persist Security Info=True;User ID=u;Initial Catalog=d;Data Source=s;");
+    EXPECT_EQ(toOdbcConnectionString(oledb),
+              "DRIVER={SQL Server};SERVER=s;DATABASE=d;UID=u;PWD=" + c.odbc + ";");
+  }
+}
+
+TEST(ConnectionString, DriverNameCannotAddAttributes) {
+  std::string oledb = buildOleDbConnectionString("s", "d", "u", "p");
+  EXPECT_EQ(toOdbcConnectionString(oledb, "a};UID=x"),
+            "DRIVER={a}};UID=x};SERVER=s;DATABASE=d;UID=u;PWD=p;");
+}
+
 TEST(ConnectionString, MasksThePasswordOnly) {
   EXPECT_EQ(maskPassword(buildOleDbConnectionString("s", "d", "sa", "secret")),
             "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;"

@@ -286,6 +286,41 @@ TEST_F(GeneralPageImages, ImagesBeyondTheBoundAreLeftOut) {
   EXPECT_EQ(at(*page, "ScrollBox1").scrollRange.vertical, 43 * 1200);
 }
 
+// A findings text longer than its box used to be cut off without a mark.
+TEST_F(GeneralPage, TextsThatDoNotFitTheirBoxesAreMarked) {
+  std::string lines, megabytes(1 << 20, 'x');
+  for (int i = 0; i < 60; ++i) lines += "双侧胸腔未见积液。\r\n";
+  struct Case {
+    std::string finding;
+    bool overflows;
+  } cases[] = {
+      {"", false}, {"右肺上叶尖段见一实性结节影。", false}, {lines, true}, {megabytes, true}};
+  for (const auto& c : cases) {
+    fx = std::make_unique<ReportFixture>();
+    auto page = build({{"ImageFinding", c.finding}});
+    EXPECT_EQ(at(*page, "RichEdit4").overflows, c.overflows) << c.finding.size();
+    EXPECT_FALSE(at(*page, "RichEdit5").overflows);
+    EXPECT_EQ(at(*page, "RichEdit4").caption.size(), c.finding.size());  // nothing cut
+  }
+}
+
+// A rich edit given more than its limit used to keep the beginning without a sign.
+TEST(RichTextShown, LongTextsEndWithALineSayingHowMuchIsNotShown) {
+  struct Case {
+    std::string text;
+    size_t limit;
+    std::string shown;
+  } cases[] = {
+      {"右肺", 2, "右肺"},
+      {"右肺结节", 2, "右肺\n……（以下2字未显示）"},
+      {"ab\xF0\x9F\x98\x80", 3, "ab\n……（以下1字未显示）"},  // a pair is never split
+      {"ab\xF0\x9F\x98\x80", 4, "ab\xF0\x9F\x98\x80"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ui::richTextShown(c.text, c.limit), c.shown) << c.text;
+  EXPECT_EQ(ui::richTextShown(std::string(ui::kRichTextShownLimit, 'x')).size(),
+            ui::kRichTextShownLimit);
+}
+
 TEST_F(GeneralPage, DraggingScrollsOnEveryNinthMove) {
   auto page = build();
   page->PaperMouseDown(100);

@@ -68,6 +68,11 @@ TEST(IniFile, ValuesStopAt2047Bytes) {
   std::string chinese;
   for (int i = 0; i < 1100; ++i) chinese += "中";
   EXPECT_EQ(IniFile::parse("\xEF\xBB\xBF[S]\nK=" + chinese).read("S", "K").size(), 1023u * 3);
+  // The euro sign is one byte (0x80) in code page 936; counting it as two cut values early.
+  std::string euros = std::string(2000, 'x') + std::string(100, '\x80');
+  std::string expected = std::string(2000, 'x');
+  for (int i = 0; i < 47; ++i) expected += "€";
+  EXPECT_EQ(IniFile::parse("[S]\nK=" + euros).read("S", "K"), expected);
 }
 
 TEST(IniFile, GarbageIsNeverFatal) {

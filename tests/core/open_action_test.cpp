@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "platform/errors.h"
 #include "support/doubles.h"
 #include "support/fixture.h"
@@ -36,13 +38,20 @@ class Expected {
     calls_.push_back("find TViewerForm");
     return debug();
   }
-  Expected& closeRound() {
-    calls_.push_back("close viewer");
+  Expected& closeRound(bool answered = true) {
+    calls_.push_back("close viewer 5000");
+    if (!answered) debug();
     look();
     calls_.insert(calls_.end(), {"sleep 1000", "pump"});
     return *this;
   }
+  Expected& closeRounds(int n, bool answered) {
+    for (int i = 0; i < n; ++i) closeRound(answered);
+    return then("debug TViewerForm窗口10次关闭请求后仍未关闭，继续打开");
+  }
+  Expected& snapshot() { return then("snapshot").then("session own"); }
   Expected& end(uint32_t id) {
+    calls_.push_back("session " + std::to_string(id));
     calls_.push_back("open " + std::to_string(id));
     debug();
     calls_.push_back("terminate " + std::to_string(id) + " 0");
@@ -92,6 +101,7 @@ TEST(OpenAction, StudyStatementAndViewerAddressAreExact) {
 
 TEST(OpenAction, LaunchClosesViewersEndsBrowsersThenOpensTheAddress) {
   const std::string shell = "shell open http://v?s=1.2.3&User=u&Password=p 0";
+  using Sessions = std::map<uint32_t, std::optional<uint32_t>>;
   struct Case {
     const char* what;
     std::optional<int> refusals;
@@ -99,32 +109,53 @@ TEST(OpenAction, LaunchClosesViewersEndsBrowsersThenOpensTheAddress) {
     std::set<uint32_t> unopenable;
     bool launched;
     Calls expected;
+    bool hung = false;
+    Sessions sessions = {};
+    std::optional<uint32_t> ownSession = RecordingViewer::kOwnSession;
   } cases[] = {
       {"nothing to close",
        std::nullopt,
        std::vector<ProcessEntry>{},
        {},
        true,
-       Expected().look().then("snapshot").then(shell).calls()},
+       Expected().look().snapshot().then(shell).calls()},
       {"a viewer that closes at once",
        0,
        std::vector<ProcessEntry>{},
        {},
        true,
-       Expected().look().closeRound().then("snapshot").then(shell).calls()},
+       Expected().look().closeRound().snapshot().then(shell).calls()},
       {"a viewer that refuses twice: one request a second until it gives in",
        2,
        std::vector<ProcessEntry>{},
        {},
        true,
-       Expected()
-           .look()
-           .closeRound()
-           .closeRound()
-           .closeRound()
-           .then("snapshot")
-           .then(shell)
-           .calls()},
+       Expected().look().closeRound().closeRound().closeRound().snapshot().then(shell).calls()},
+      {"a viewer that gives in at the last round",
+       9,
+       std::vector<ProcessEntry>{},
+       {},
+       true,
+       [&] {
+         Expected e;
+         e.look();
+         for (int i = 0; i < 10; ++i) e.closeRound();
+         return e.snapshot().then(shell).calls();
+       }()},
+      // Unbounded, the launch would ask forever and the report would never open.
+      {"a viewer that never gives in: ten rounds, then the launch goes on",
+       1000,
+       std::vector<ProcessEntry>{{7, "IEXPLORE.EXE"}},
+       {},
+       true,
+       Expected().look().closeRounds(10, true).snapshot().end(7).then(shell).calls()},
+      {"a viewer whose thread never answers: each timeout noted, ten rounds, then on",
+       0,
+       std::vector<ProcessEntry>{},
+       {},
+       true,
+       Expected().look().closeRounds(10, false).snapshot().then(shell).calls(),
+       true},
       {"only the name exactly as reported is the browser",
        std::nullopt,
        std::vector<ProcessEntry>{{4, "explorer.exe"},
@@ -135,13 +166,47 @@ TEST(OpenAction, LaunchClosesViewersEndsBrowsersThenOpensTheAddress) {
                                  {11, "IEXPLORE.EXE"}},
        {},
        true,
-       Expected().look().then("snapshot").end(7).end(11).then(shell).calls()},
+       Expected().look().snapshot().end(7).end(11).then(shell).calls()},
       {"a browser that cannot be opened is passed by",
        std::nullopt,
        std::vector<ProcessEntry>{{7, "IEXPLORE.EXE"}, {8, "IEXPLORE.EXE"}},
        {7},
        true,
-       Expected().look().then("snapshot").then("open 7").debug().end(8).then(shell).calls()},
+       Expected()
+           .look()
+           .snapshot()
+           .then("session 7")
+           .then("open 7")
+           .debug()
+           .end(8)
+           .then(shell)
+           .calls()},
+      // A terminal server runs many users' browsers; ending theirs would close their pages.
+      {"browsers of other sessions, or of a session not told, are left alone",
+       std::nullopt,
+       std::vector<ProcessEntry>{{7, "IEXPLORE.EXE"}, {8, "IEXPLORE.EXE"}, {9, "IEXPLORE.EXE"}},
+       {},
+       true,
+       Expected()
+           .look()
+           .snapshot()
+           .then("session 7")
+           .then("session 8")
+           .debug()
+           .end(9)
+           .then(shell)
+           .calls(),
+       false,
+       Sessions{{7, 2}, {8, std::nullopt}}},
+      {"the own session not told: no browser is ended",
+       std::nullopt,
+       std::vector<ProcessEntry>{{7, "IEXPLORE.EXE"}},
+       {},
+       true,
+       Expected().look().snapshot().debug().then(shell).calls(),
+       false,
+       {},
+       std::nullopt},
       {"no snapshot: viewers closed, nothing opened",
        0,
        std::nullopt,
@@ -152,11 +217,16 @@ TEST(OpenAction, LaunchClosesViewersEndsBrowsersThenOpensTheAddress) {
   for (const auto& c : cases) {
     RecordingViewer viewer;
     viewer.viewerRefusals = c.refusals;
+    viewer.viewerHung = c.hung;
     viewer.snapshot = c.processes;
     viewer.unopenable = c.unopenable;
+    viewer.sessions = c.sessions;
+    viewer.ownSession = c.ownSession;
     DebugIntoCalls debug(viewer);
-    EXPECT_EQ(launchViewer(viewer, debug, "http://v?s=1.2.3&User=u&Password=p"), c.launched)
+    bool launched = false;
+    EXPECT_NO_THROW(launched = launchViewer(viewer, debug, "http://v?s=1.2.3&User=u&Password=p"))
         << c.what;
+    EXPECT_EQ(launched, c.launched) << c.what;
     EXPECT_EQ(viewer.calls, c.expected) << c.what;
   }
 }

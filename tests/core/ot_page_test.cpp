@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -247,6 +248,21 @@ TEST_F(OTPage, TagsMarkTheTagPictureAndStandBesideTheirPicture) {
   EXPECT_EQ(page->TagCopies[1], copies[1]->name);
   EXPECT_EQ(page->TagMarks[1], marks[1]->name);
   EXPECT_TRUE(fx->services.boxes.shown.empty());
+}
+
+// Stored offsets at the ends of the 32-bit range once overflowed when added to the tag
+// picture's place; they stand far off the sheet instead.
+TEST_F(OTPage, TagOffsetsAtTheEndsOfTheIntegerRangeStayOffTheSheet) {
+  images(1);
+  fx->db.insert("tagimages", {{"id", "1"}, {"imagefile", "C:\\tag\\1.bmp"}});
+  fx->file("C:\\tag\\1.bmp", testing::bmpBytes(8, 8));
+  tag(0, "1", INT32_MAX, INT32_MIN, 0);
+  tag(1, "1", INT32_MIN, INT32_MAX, 0);
+  tag(2, "1", -48, -235, 0);
+  auto page = build();
+  ASSERT_TRUE(page->PageBuilt);
+  EXPECT_EQ(rects(made(*page, "TagMark")),
+            (std::vector<Rect>{{32767, -32768, 13, 13}, {-32768, 32767, 13, 13}, {0, 0, 13, 13}}));
 }
 
 // Rows that repeat their numbers must not add pictures or marks without end.

@@ -50,11 +50,19 @@ std::string patched(std::string bytes, size_t at, uint32_t value) {
   return bytes.replace(at, 4, Bytes().u32(value).s);
 }
 
-std::string ico(unsigned side, unsigned type = 1, uint32_t imageOffset = 22) {
+// An icon whose first image is a 32-bit bitmap of imageSide (its directory's side when 0)
+// with its mask, or the given image bytes.
+std::string ico(unsigned side, unsigned type = 1, uint32_t imageOffset = 22, int imageSide = 0,
+                std::string image = {}) {
+  const int64_t n = imageSide ? imageSide : side ? side : 256;
+  if (image.empty()) {
+    image = Bytes().u32(40).u32(uint32_t(n)).u32(uint32_t(2 * n)).u16(1).u16(32).zeros(24).s;
+    if (!imageSide) image += std::string(size_t(n * n * 4 + (n + 31) / 32 * 4 * n), '\0');
+  }
   Bytes b;
-  b.u16(0).u16(type).u16(1);                                                // directory
-  b.u8(side).u8(side).u8(0).u8(0).u16(1).u16(32).u32(40).u32(imageOffset);  // first image
-  return b.zeros(40).s;
+  b.u16(0).u16(type).u16(1);                                                          // directory
+  b.u8(side).u8(side).u8(0).u8(0).u16(1).u16(32).u32(image.size()).u32(imageOffset);  // first
+  return b.s + image;
 }
 
 std::string wmf(int left, int top, int right, int bottom, unsigned inch, bool badSum = false) {
@@ -119,7 +127,8 @@ TEST(Picture, NaturalSizeComesFromTheHeaderOfEachType) {
       {"C:\\img\\core.BMP", bmp(5, 3, 12, 8), {Bitmap, 5, 3}},  // colours of 3 bytes
       {"C:\\img\\info.bmp", bmp(7, 4), {Bitmap, 7, 4}},
       {"C:\\img\\masks.bmp", bmp(7, 4, 40, 16, 3), {Bitmap, 7, 4}},
-      {"C:\\img\\v5.Bmp", bmp(6, -9, 124, 32), {Bitmap, 6, 9}},  // rows stored top-down
+      {"C:\\img\\v5.Bmp", bmp(6, -9, 124, 32), {Bitmap, 6, 9}},              // rows stored top-down
+      {"C:\\img\\limit.bmp", bmp(8192, 4096, 40, 1), {Bitmap, 8192, 4096}},  // as many as held
       {"C:\\img\\a.ICO", ico(48), {Icon, 48, 48}},
       {"C:\\img\\big.ico", ico(0), {Icon, 256, 256}},
       {"C:\\img\\twips.WMF", wmf(0, 0, 1440, 720, 1440), {Metafile, 96, 48}},
@@ -164,11 +173,25 @@ TEST(Picture, RefusesFilesThatCannotBeShown) {
       {"C:\\img\\masks.bmp", patched(bmp(1, 1, 40, 16, 3), 10, 54).substr(0, 54 + 4)},
       {"C:\\img\\rle.bmp", patched(bmp(4, 4, 40, 8, 1), 34, 1000)},  // runs past the end
       {"C:\\img\\inner.bmp", bmp(4, 4, 40, 24, 4)},                  // a JPEG inside
+      // A few dozen bytes of runs declaring 16384 x 16384: a gigabyte once expanded.
+      {"C:\\img\\bomb.bmp",
+       patched(patched(patched(bmp(4, 4, 40, 8, 1), 18, 16384), 22, 16384), 34, 2)},
+      {"C:\\img\\area.bmp", bmp(8192, 4097, 40, 1)},
+      {"C:\\img\\bomb.ico", ico(32, 1, 22, 16384)},  // the image's own header says 16384
+      {"C:\\img\\nomask.ico", ico(8, 1, 22, 0, ico(8).substr(22, 40 + 8 * 8 * 4))},
+      {"C:\\img\\inner.ico", ico(8, 1, 22, 0, std::string(64, 'x'))},
+      {"C:\\img\\png.ico", ico(0, 1, 22, 0,
+                               "\x89PNG\r\n\x1A\n" + Bytes().u32(13).s +
+                                   std::string("IHDR\0\0\x40\x01\0\0\x40\x01", 12))},
       {"C:\\img\\cursor.ico", ico(32, 2)},
       {"C:\\img\\outside.ico", ico(32, 1, 30)},
       {"C:\\img\\bare.wmf", wmf(0, 0, 10, 10, 96).substr(22)},
       {"C:\\img\\sum.wmf", wmf(0, 0, 10, 10, 96, true)},
       {"C:\\img\\flat.wmf", wmf(0, 0, 10, 0, 96)},
+      {"C:\\img\\long.wmf", patched(wmf(0, 0, 10, 10, 96), 28, 1000)},  // more words than the file
+      {"C:\\img\\nosize.wmf", patched(wmf(0, 0, 10, 10, 96), 40, 0)},   // a record of no size
+      {"C:\\img\\nosize.emf", patched(emf({0, 0, 9, 9}, {0, 0, 254, 254}), 92, 0)},
+      {"C:\\img\\past.emf", patched(emf({0, 0, 9, 9}, {0, 0, 254, 254}), 92, 24)},
       {"C:\\img\\cut.emf", emf({0, 0, 9, 9}, {0, 0, 254, 254}, 200)},
       {"C:\\img\\empty.emf", emf({0, 0, -1, -1}, {0, 0, 0, 0})},
   };
@@ -176,6 +199,85 @@ TEST(Picture, RefusesFilesThatCannotBeShown) {
     FakeEnvironment env;
     if (c.bytes) env.files[c.path] = *c.bytes;
     EXPECT_THROW(Pictures(env).info(c.path), PictureError) << c.path;
+  }
+}
+
+// A run-length bitmap of 4 x 2 (5 x 1 where said) with the given codes, its colours 0, 1,
+// 2, ... never read here.
+std::string rle(unsigned bits, const std::string& codes, int width = 4, int height = 2) {
+  const size_t table = (size_t{1} << bits) * 4, offset = 14 + 40 + table;
+  Bytes b;
+  b.u16(0x4D42).u32(offset + codes.size()).u32(0).u32(offset).u32(40).u32(width).u32(height);
+  b.u16(1).u16(bits).u32(bits == 8 ? 1 : 2).u32(codes.size()).zeros(16).zeros(table);
+  return b.s + codes;
+}
+
+// Bottom row first; 9 marks pixels the codes skip or never reach.
+TEST(Picture, RunLengthCodesExpandOnlyInsideThePicture) {
+  const auto codes = [](std::initializer_list<int> bytes) {
+    std::string s;
+    for (int v : bytes) s += char(v);
+    return s;
+  };
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::vector<uint8_t> indices;
+  } cases[] = {
+      {"runs and rows", rle(8, codes({3, 5, 0, 0, 2, 7, 0, 1})), {5, 5, 5, 9, 7, 7, 9, 9}},
+      {"literal padded to a word",
+       rle(8, codes({0, 3, 1, 2, 3, 0, 0, 0, 1, 4, 0, 1})),
+       {1, 2, 3, 9, 4, 9, 9, 9}},
+      {"jump right and up",
+       rle(8, codes({1, 1, 0, 2, 2, 1, 1, 2, 0, 1})),
+       {1, 9, 9, 9, 9, 9, 9, 2}},
+      {"jump past the row's end",
+       rle(8, codes({0, 2, 255, 0, 1, 1, 0, 0, 1, 3})),
+       {9, 9, 9, 9, 3, 9, 9, 9}},
+      {"run past the row's end",
+       rle(8, codes({200, 6, 0, 0, 1, 3, 0, 1})),
+       {6, 6, 6, 6, 3, 9, 9, 9}},
+      {"rows past the top",
+       rle(8, codes({1, 1, 0, 0, 0, 0, 0, 0, 4, 4, 0, 2, 0, 200, 1, 1})),
+       {1, 9, 9, 9, 9, 9, 9, 9}},
+      {"data ends within a row", rle(8, codes({2, 4})), {4, 4, 9, 9, 9, 9, 9, 9}},
+      {"literal longer than the data", rle(8, codes({0, 5, 1, 2, 3})), {9, 9, 9, 9, 9, 9, 9, 9}},
+      {"jump cut off", rle(8, codes({1, 1, 0, 2, 1})), {1, 9, 9, 9, 9, 9, 9, 9}},
+      {"4 bits",
+       rle(4, codes({3, 0x12, 0, 0, 0, 3, 0xAB, 0xC0, 0, 1})),
+       {1, 2, 1, 9, 10, 11, 12, 9}},
+      {"rows padded", rle(8, codes({5, 1}), 5, 1), {1, 1, 1, 1, 1, 9, 9, 9}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(expandRunLength(c.bytes, 9), c.indices) << c.name;
+  EXPECT_THROW(expandRunLength(bmp(4, 4, 40, 8), 9), PictureError);
+}
+
+// One channel shown of the four; every channel is reduced alike.
+TEST(Picture, ReducedPixelsAverageTheAreaBehindThem) {
+  const struct {
+    const char* name;
+    int sourceWidth, sourceHeight;
+    std::vector<uint8_t> source;
+    int width, height;
+    std::vector<uint8_t> reduced;
+  } cases[] = {
+      {"halved", 4, 1, {0, 255, 0, 255}, 2, 1, {128, 128}},
+      {"pixels split between two", 3, 1, {0, 90, 180}, 2, 1, {30, 150}},  // (90 / 2) / 1.5
+      {"rows", 1, 3, {0, 90, 180}, 1, 2, {30, 150}},
+      {"both ways", 2, 2, {10, 20, 30, 40}, 1, 1, {25}},
+      {"unchanged", 2, 1, {7, 9}, 2, 1, {7, 9}},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> source, target(size_t(c.width) * c.height * 4 + 8, 77);
+    for (uint8_t v : c.source) source.insert(source.end(), {v, uint8_t(255 - v), v, 255});
+    reducePixels(source.data(), c.sourceWidth, c.sourceHeight, c.sourceWidth * 4, target.data(),
+                 c.width, c.height, c.width * 4);
+    for (size_t i = 0; i < c.reduced.size(); ++i) {
+      EXPECT_EQ(target[i * 4], c.reduced[i]) << c.name << " pixel " << i;
+      EXPECT_NEAR(target[i * 4 + 1], 255 - c.reduced[i], 1) << c.name << " pixel " << i;
+      EXPECT_EQ(target[i * 4 + 3], 255) << c.name;
+    }
+    EXPECT_EQ(target[target.size() - 1], 77) << c.name;  // nothing written past the target
   }
 }
 
@@ -271,6 +373,15 @@ TEST(Picture, DamagedJpegBodiesAreDecodedOrRefused) {
   }
   JpegDecoder slow(jpeg(8, 8, JCS_GRAYSCALE, scans), 8, 8, true);
   EXPECT_THROW(decode(slow), PictureError);
+}
+
+// The side bound lets a JPEG declare 16384 x 16384: decoded for a cell it is 2048 x 2048,
+// decoded whole it would be a gigabyte of pixels.
+TEST(Picture, JpegOutputIsBoundedBeforeItIsAllocated) {
+  const std::string huge = withDeclaredSize(jpeg(16, 16), 16384, 16384);
+  EXPECT_EQ(JpegDecoder(huge, 220, 165, true).width(), 2048);
+  EXPECT_THROW(JpegDecoder(huge, 16384, 16384, true), PictureError);
+  EXPECT_EQ(JpegDecoder(huge, 16, 16, false).height(), 16);  // at natural size, only its rows
 }
 
 }  // namespace

@@ -43,6 +43,18 @@ function(add_scenarios folder prefix library)
 endfunction()
 
 add_scenarios(scenarios e2e_ ${e2e_library})
+
+# The scenarios that reach the report pages once more against PostgreSQL, read by a role
+# that holds SELECT only: the server itself shows that nothing the library does writes.
+foreach(name IN ITEMS open-by-itself open-first-row open-empty-password preview-tabs
+                      preview-page-classes preview-cycles)
+  add_test(NAME e2e_readonly_${name}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run-scenario --backend postgres
+      --host $<TARGET_FILE:risview-host> --dll ${e2e_library}
+      ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios/${name}.scn)
+  set_tests_properties(e2e_readonly_${name} PROPERTIES TIMEOUT 240 LABELS "e2e;readonly"
+    SKIP_RETURN_CODE 77)
+endforeach()
 add_scenarios(host e2e_host_ $<TARGET_FILE:risview_fake>)
 
 # A scenario that must fail, and fail for the right reason: a driver that checked nothing

@@ -1,6 +1,7 @@
 #include "support/doubles.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "platform/errors.h"
 
@@ -38,11 +39,15 @@ WindowRef RecordingViewer::findTopLevelWindow(std::string_view className) {
   return viewerRefusals && className == "TViewerForm" ? kViewerWindow : 0;
 }
 
-void RecordingViewer::sendClose(WindowRef window) {
-  calls.push_back(window == kViewerWindow ? "close viewer" : "close other");
+bool RecordingViewer::sendClose(WindowRef window, unsigned timeoutMs) {
+  calls.push_back((window == kViewerWindow ? "close viewer " : "close other ") +
+                  std::to_string(timeoutMs));
+  if (calls.size() > 1000) throw std::logic_error("the launch never stops closing the viewer");
+  if (viewerHung) return false;
   if (window == kViewerWindow && viewerRefusals && (*viewerRefusals)-- == 0) {
     viewerRefusals.reset();
   }
+  return true;
 }
 
 void RecordingViewer::sleep(unsigned milliseconds) {
@@ -61,6 +66,17 @@ std::string RecordingViewer::lastErrorText() {
 std::optional<std::vector<ProcessEntry>> RecordingViewer::processes() {
   calls.push_back(snapshot ? "snapshot" : "snapshot fails");
   return snapshot;
+}
+
+std::optional<uint32_t> RecordingViewer::sessionOf(uint32_t processId) {
+  calls.push_back("session " + std::to_string(processId));
+  auto it = sessions.find(processId);
+  return it == sessions.end() ? kOwnSession : it->second;
+}
+
+std::optional<uint32_t> RecordingViewer::currentSession() {
+  calls.push_back("session own");
+  return ownSession;
 }
 
 std::unique_ptr<ProcessHandle> RecordingViewer::openProcess(uint32_t processId) {

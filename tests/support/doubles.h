@@ -68,26 +68,34 @@ class FakeEnvironment : public Environment {
 };
 
 // The viewer launch's platform, scripted: at most one viewer window, which gives in after
-// a number of close requests; a process list, or no snapshot at all; processes that cannot
-// be opened. Every call is noted in `calls`, in order; each last-error text is new
-// ("error 1", "error 2", ...), so a text asked for once and written twice shows.
+// a number of close requests or whose thread never answers them; a process list, or no
+// snapshot at all; processes that cannot be opened; the session of each process. Every
+// call is noted in `calls`, in order; each last-error text is new ("error 1", "error 2",
+// ...), so a text asked for once and written twice shows. A launch that keeps asking the
+// viewer to close long after any bound throws instead of running on.
 class RecordingViewer : public ViewerPlatform {
  public:
   static constexpr WindowRef kViewerWindow = 0x4d2;
 
   WindowRef findTopLevelWindow(std::string_view className) override;
-  void sendClose(WindowRef window) override;
+  bool sendClose(WindowRef window, unsigned timeoutMs) override;
   void sleep(unsigned milliseconds) override;
   void pumpMessages() override;
   std::string lastErrorText() override;
   std::optional<std::vector<ProcessEntry>> processes() override;
+  std::optional<uint32_t> sessionOf(uint32_t processId) override;
+  std::optional<uint32_t> currentSession() override;
   std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) override;
   void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
 
+  static constexpr uint32_t kOwnSession = 1;
   std::optional<int> viewerRefusals;  // the viewer window's refusals; nullopt: no viewer open
+  bool viewerHung = false;            // its close requests all time out
   std::optional<std::vector<ProcessEntry>> snapshot = std::vector<ProcessEntry>{};
   std::set<uint32_t> unopenable;
-  std::function<void()> onPump;  // runs inside each pumpMessages
+  std::optional<uint32_t> ownSession = kOwnSession;
+  std::map<uint32_t, std::optional<uint32_t>> sessions;  // unlisted processes: kOwnSession
+  std::function<void()> onPump;                          // runs inside each pumpMessages
   std::vector<std::string> calls;
   int errorsAsked = 0;
 };

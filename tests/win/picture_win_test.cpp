@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <jpeglib.h>
 
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,12 +95,12 @@ std::string u32(uint32_t v) {
 }
 
 // Rows of 8 bits (indices into a table of red and blue), 24 or 32 bits, padded to 4 bytes.
-std::string pixelRows(int side, int bits, bool bottomUp) {
+std::string pixelRows(int width, int height, int bits, bool bottomUp) {
   std::string rows;
-  for (int i = 0; i < side; ++i) {
-    const COLORREF c = split(bottomUp ? side - 1 - i : i, side);
+  for (int i = 0; i < height; ++i) {
+    const COLORREF c = split(bottomUp ? height - 1 - i : i, height);
     std::string row;
-    for (int x = 0; x < side; ++x) {
+    for (int x = 0; x < width; ++x) {
       if (bits == 8) row += char(c == kRed ? 0 : 1);
       if (bits >= 24) row += {char(GetBValue(c)), char(GetGValue(c)), char(GetRValue(c))};
       if (bits == 32) row += char(255);
@@ -107,18 +110,35 @@ std::string pixelRows(int side, int bits, bool bottomUp) {
   return rows;
 }
 
-std::string bmp(int side, int bits, bool topDown) {
+std::string bmp(int width, int height, int bits, bool topDown) {
   const std::string table = bits == 8 ? u32(0x00FF0000) + u32(0x000000FF) : "";  // red, blue
-  const std::string info = u32(40) + u32(side) + u32(topDown ? -side : side) + u16(1) + u16(bits) +
-                           u32(0) + u32(0) + u32(0) + u32(0) + u32(table.size() / 4) + u32(0);
-  const std::string pixels = pixelRows(side, bits, !topDown);
+  const std::string info = u32(40) + u32(width) + u32(topDown ? -height : height) + u16(1) +
+                           u16(bits) + u32(0) + u32(0) + u32(0) + u32(0) + u32(table.size() / 4) +
+                           u32(0);
+  const std::string pixels = pixelRows(width, height, bits, !topDown);
   const size_t offset = 14 + info.size() + table.size();
   return "BM" + u32(offset + pixels.size()) + u32(0) + u32(offset) + info + table + pixels;
 }
 
+// Red over blue in runs, one run a row, of 8 or 4 bits.
+std::string rleBmp(int side, int bits) {
+  std::string codes;
+  for (int y = side - 1; y >= 0; --y) {
+    const char index = split(y, side) == kRed ? 0 : 1;
+    codes += {char(side), char(bits == 4 ? index << 4 | index : index), 0, 0};
+  }
+  codes += {0, 1};
+  const std::string table = u32(0x00FF0000) + u32(0x000000FF);  // red, blue
+  const std::string info = u32(40) + u32(side) + u32(side) + u16(1) + u16(bits) +
+                           u32(bits == 8 ? 1 : 2) + u32(codes.size()) + u32(0) + u32(0) + u32(2) +
+                           u32(0);
+  const size_t offset = 14 + info.size() + table.size();
+  return "BM" + u32(offset + codes.size()) + u32(0) + u32(offset) + info + table + codes;
+}
+
 std::string ico(int side) {
   std::string image = u32(40) + u32(side) + u32(side * 2) + u16(1) + u16(32) +
-                      std::string(24, '\0') + pixelRows(side, 32, true) +
+                      std::string(24, '\0') + pixelRows(side, side, 32, true) +
                       std::string(side * ((side + 31) / 32 * 4), '\0');  // AND mask: opaque
   return u16(0) + u16(1) + u16(1) + char(side) + char(side) + u16(0) + u16(1) + u16(32) +
          u32(image.size()) + u32(22) + image;
@@ -180,9 +200,11 @@ struct Sample {
 // outside the box, and at natural size nothing stretched.
 TEST(PictureImage, EachTypeDrawsStretchedAndAtNaturalSize) {
   const Sample samples[] = {
-      {"bottom-up bitmap", PictureType::Bitmap, L"bmp", bmp(16, 24, false), 16},
-      {"top-down bitmap", PictureType::Bitmap, L"BMP", bmp(16, 32, true), 16},
-      {"bitmap with a colour table", PictureType::Bitmap, L"bmp", bmp(16, 8, false), 16},
+      {"bottom-up bitmap", PictureType::Bitmap, L"bmp", bmp(16, 16, 24, false), 16},
+      {"top-down bitmap", PictureType::Bitmap, L"BMP", bmp(16, 16, 32, true), 16},
+      {"bitmap with a colour table", PictureType::Bitmap, L"bmp", bmp(16, 16, 8, false), 16},
+      {"run-length bitmap", PictureType::Bitmap, L"bmp", rleBmp(16, 8), 16},
+      {"4-bit run-length bitmap", PictureType::Bitmap, L"bmp", rleBmp(16, 4), 16},
       {"icon", PictureType::Icon, L"ico", ico(32), 32},
       {"metafile", PictureType::Metafile, L"wmf", wmf(32), 32},
       {"enhanced metafile", PictureType::EnhancedMetafile, L"emf", "", 32},
@@ -235,6 +257,36 @@ TEST(PictureImage, JpegDecodesOnlyWhatItsBoxShows) {
   }
 }
 
+// A bitmap keeps no more pixels than its box shows, reduced with halftone: columns of red and
+// blue one pixel wide, halved, average to purple where dropping every other column would
+// leave one colour.
+TEST(PictureImage, BitmapIsHeldAtTheSizeItIsDrawn) {
+  std::string striped = bmp(64, 64, 24, false);
+  for (size_t at = 54; at < striped.size(); at += 6) striped.replace(at, 3, "\xFF\0\0", 3);
+  TempFile file(L"bmp", striped);
+  const struct {
+    int boxWidth, boxHeight;
+    bool stretch;
+    SIZE held;
+  } cases[] = {
+      {32, 32, true, {32, 32}},
+      {100, 50, true, {64, 50}},  // never enlarged, only reduced
+      {16, 8, false, {16, 8}},    // natural size: the part the box shows
+  };
+  for (const auto& c : cases) {
+    auto image =
+        PictureImage::load(file.path(), PictureType::Bitmap, c.boxWidth, c.boxHeight, c.stretch);
+    EXPECT_EQ(image->decodedSize().cx, c.held.cx) << c.boxWidth;
+    EXPECT_EQ(image->decodedSize().cy, c.held.cy) << c.boxWidth;
+  }
+  auto halved = PictureImage::load(file.path(), PictureType::Bitmap, 32, 32);
+  Canvas canvas;
+  halved->draw(canvas.dc(), RECT{0, 0, 32, 32}, true);
+  const COLORREF mixed = canvas.at(16, 8);  // in the red half
+  EXPECT_GT(GetRValue(mixed), 60) << std::hex << mixed;
+  EXPECT_GT(GetBValue(mixed), 60) << std::hex << mixed;
+}
+
 // Damaged JPEG bodies load and draw what they hold, or are refused; hostile headers are
 // refused before the platform or the decoder allocates anything for them.
 TEST(PictureImage, DamagedOrHostileFilesDoNotEndTheProcess) {
@@ -254,22 +306,85 @@ TEST(PictureImage, DamagedOrHostileFilesDoNotEndTheProcess) {
   }
   std::string huge = photo;  // a frame header declaring 60000 x 60000
   huge.replace(huge.find("\xFF\xC0") + 5, 4, "\xEA\x60\xEA\x60");
-  std::string wide = bmp(16, 24, false);
+  std::string wide = bmp(16, 16, 24, false);
   wide.replace(18, 4, u32(1u << 30));
+  std::string bomb = rleBmp(16, 8);  // a few dozen bytes of runs declaring 16384 x 16384
+  bomb.replace(18, 8, u32(16384) + u32(16384));
+  std::string iconBomb = ico(32);  // the image's own header declaring 16384 x 16384
+  iconBomb.replace(22 + 4, 8, u32(16384) + u32(32768));
+  std::string shortIcon = ico(32);
+  shortIcon.resize(shortIcon.size() - 64);
+  std::string runsPastTheFile = rleBmp(16, 8);
+  runsPastTheFile.replace(14 + 20, 4, u32(1000));
+  // Each is refused where the page reads its size and again where it is drawn: nothing of
+  // it is drawn, and the process goes on.
   const struct {
+    const char* name;
     std::wstring extension;
     PictureType type;
     std::string bytes;
   } refused[] = {
-      {L"jpg", PictureType::Jpeg, huge},
-      {L"bmp", PictureType::Bitmap, wide},
-      {L"wmf", PictureType::Metafile, wmf(32).substr(22)},  // no placeable header
+      {"jpeg of 60000 x 60000", L"jpg", PictureType::Jpeg, huge},
+      {"bitmap of 2^30 x 16", L"bmp", PictureType::Bitmap, wide},
+      {"run-length bomb", L"bmp", PictureType::Bitmap, bomb},
+      {"runs past the file", L"bmp", PictureType::Bitmap, runsPastTheFile},
+      {"icon bomb", L"ico", PictureType::Icon, iconBomb},
+      {"icon cut short", L"ico", PictureType::Icon, shortIcon},
+      {"bare metafile", L"wmf", PictureType::Metafile, wmf(32).substr(22)},
+      {"empty bitmap", L"bmp", PictureType::Bitmap, ""},
+      {"empty jpeg", L"jpg", PictureType::Jpeg, ""},
+      {"empty icon", L"ico", PictureType::Icon, ""},
+      {"empty metafile", L"wmf", PictureType::Metafile, ""},
+      {"empty enhanced metafile", L"emf", PictureType::EnhancedMetafile, ""},
+      {"jpeg cut in its header", L"jpg", PictureType::Jpeg, photo.substr(0, 40)},
+      {"bitmap cut in its pixels", L"bmp", PictureType::Bitmap,
+       bmp(16, 16, 24, false).substr(0, 300)},
+      {"bitmap cut in its header", L"bmp", PictureType::Bitmap,
+       bmp(16, 16, 24, false).substr(0, 20)},
+      {"jpeg named bmp", L"bmp", PictureType::Bitmap, photo},
+      {"bitmap named jpg", L"jpg", PictureType::Jpeg, bmp(16, 16, 24, false)},
+      {"bitmap named ico", L"ico", PictureType::Icon, bmp(16, 16, 24, false)},
+      {"metafile named emf", L"emf", PictureType::EnhancedMetafile, wmf(32)},
   };
+  const win::Win32Environment env;
   for (const auto& r : refused) {
     TempFile file(r.extension, r.bytes);
-    EXPECT_THROW(PictureImage::load(file.path(), r.type, 40, 40), PictureError);
+    EXPECT_THROW(Pictures(env).info(win::narrow(file.path())), PictureError) << r.name;
+    EXPECT_THROW(PictureImage::load(file.path(), r.type, 40, 40), PictureError) << r.name;
   }
+  TempFile folder(L"bmp");
+  ASSERT_TRUE(CreateDirectoryW(folder.path().c_str(), nullptr));
+  EXPECT_THROW(Pictures(env).info(win::narrow(folder.path())), PictureError);
+  EXPECT_THROW(PictureImage::load(folder.path(), PictureType::Bitmap, 40, 40), PictureError);
+  RemoveDirectoryW(folder.path().c_str());
   EXPECT_THROW(PictureImage::load(L"C:\\no\\such.bmp", PictureType::Bitmap, 40, 40), PictureError);
+}
+
+// Figures for a full page: 255 camera-sized bitmaps drawn in 220 x 165 cells. Only the
+// pixels held are asserted; the time and the process's growth are printed.
+TEST(PictureImage, PageOfBitmapsHoldsOnlyWhatItsCellsShow) {
+  TempFile file(L"bmp", bmp(1024, 768, 24, false));
+  PROCESS_MEMORY_COUNTERS_EX before{}, after{};
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&before),
+                       sizeof before);
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  std::vector<std::unique_ptr<PictureImage>> page;
+  size_t held = 0;
+  for (int i = 0; i < 255; ++i) {
+    page.push_back(PictureImage::load(file.path(), PictureType::Bitmap, 220, 165));
+    held += size_t(page.back()->decodedSize().cx) * page.back()->decodedSize().cy * 4;
+  }
+  QueryPerformanceCounter(&end);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&after),
+                       sizeof after);
+  std::printf(
+      "255 bitmaps of 1024 x 768 in 220 x 165 cells: %.1f MiB of pixels held, working set "
+      "grew %.1f MiB, %.2f ms to load one\n",
+      held / 1048576.0, (double(after.WorkingSetSize) - double(before.WorkingSetSize)) / 1048576.0,
+      double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart) / 255);
+  EXPECT_EQ(held, size_t(255) * 220 * 165 * 4);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/win32.h"
 #include "preview/preview_win.h"
 #include "support/report_fixture.h"
+#include "ui/window_win.h"
 
 namespace risview::preview {
 namespace {
@@ -32,10 +33,8 @@ int cycles = 0;
 
 // The component name a window carries ("Page1" for the first page of the preview).
 std::string nameOf(HWND h) {
-  auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(h, L"RisviewName")));
-  wchar_t text[64] = L"";
-  if (atom) GlobalGetAtomNameW(atom, text, 64);
-  return win::narrow(text);
+  const wchar_t* text = ui::componentNameOf(h);
+  return text ? win::narrow(text) : std::string();
 }
 
 HWND childOfClass(HWND parent, const wchar_t* cls) {

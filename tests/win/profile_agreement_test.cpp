@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "data/ini_file.h"
+#include "platform/text.h"
 #include "platform/win32.h"
 
 namespace risview {
@@ -66,12 +67,18 @@ TEST(ProfileAgreement, PortableReaderReadsWhatThePlatformReads) {
 }
 
 TEST(ProfileAgreement, LongValuesAreCutAlike) {
-  std::string file = "[S]\r\nK=" + std::string(3000, 'x') + "\r\n";
-  std::wstring path = tempFile(file);
-  char buffer[2048] = "";
-  GetPrivateProfileStringA("S", "K", "", buffer, 2048, win::narrow(path).c_str());
-  EXPECT_EQ(data::IniFile::parse(file).read("S", "K"), std::string(buffer));
-  DeleteFileW(path.c_str());
+  // The euro sign is one byte, 0x80, in code page 936 (and in the Western one the test
+  // process may run under), where a Chinese character takes two.
+  const std::string values[] = {std::string(3000, 'x'),
+                                std::string(2000, 'x') + std::string(100, '\x80')};
+  for (const auto& value : values) {
+    std::string file = "[S]\r\nK=" + value + "\r\n";
+    std::wstring path = tempFile(file);
+    char buffer[2048] = "";
+    GetPrivateProfileStringA("S", "K", "", buffer, 2048, win::narrow(path).c_str());
+    EXPECT_EQ(data::IniFile::parse(file).read("S", "K"), cp936ToUtf8(buffer));
+    DeleteFileW(path.c_str());
+  }
 }
 
 }  // namespace

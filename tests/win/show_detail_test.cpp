@@ -9,6 +9,7 @@
 #include "list/show_detail_win.h"
 #include "support/doubles.h"
 #include "support/fixture.h"
+#include "ui/window_win.h"
 
 extern "C" {
 void* _dmRIS = nullptr;  // the DLL defines it; the suite stands in for the DLL
@@ -106,10 +107,11 @@ TEST_F(ShowDetailTest, ControlsCarryTheirComponentNames) {
   for (const char* name : {"Panel1", "btnOpen", "btnClose", "lvShowDetail"}) {
     HWND h = dlg.form().control(name);
     ASSERT_NE(h, nullptr) << name;
-    auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(h, L"RisviewName")));
-    wchar_t text[64] = L"";
-    GlobalGetAtomNameW(atom, text, 64);
+    const wchar_t* text = ui::componentNameOf(h);
+    ASSERT_NE(text, nullptr) << name;
     EXPECT_EQ(win::narrow(text), name);
+    // Kept in the process, not in the session's atom table, which outlives a killed host.
+    EXPECT_EQ(GlobalFindAtomW(text), 0) << name;
   }
   RECT client;
   GetClientRect(dlg.form().hwnd(), &client);

@@ -1,5 +1,6 @@
-// Speed of the paths a user waits on: the list query buffered through ODBC, and the
-// option file parsed. Run with `make bench`; figures are printed, never asserted.
+// Speed of the paths a user waits on: the list query buffered through ODBC, one long text
+// read whole, and the option file parsed. Run with `make bench`; figures are printed, never
+// asserted.
 #include <benchmark/benchmark.h>
 
 #include "data/database.h"
@@ -36,6 +37,25 @@ void ListQuery(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(ListQuery)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// A findings text of the given number of megabytes (Chinese, three bytes a character in
+// UTF-8): the time should grow with the length, not with its square.
+void LongText(benchmark::State& state) {
+  Fixture fx(Backend::Sqlite, Schema::Ris);
+  fx.execute("CREATE TABLE LongText (v TEXT)");
+  const std::string piece = "两肺纹理增粗，";
+  std::string text;
+  while (text.size() < static_cast<size_t>(state.range(0)) << 20) text += piece;
+  fx.insert("LongText", {{"v", text}});
+  risview::data::Query q(fx.connection());
+  q.setSql("select v from LongText");
+  for (auto _ : state) {
+    q.open();
+    benchmark::DoNotOptimize(q.field("v").isNull());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(LongText)->Arg(1)->Arg(2)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void OptionFile(benchmark::State& state) {
   std::string text;

@@ -46,6 +46,7 @@ nlohmann::ordered_json componentJson(const ui::Component& c) {
   j["readOnly"] = c.readOnly;
   j["tag"] = c.tag;
   if (c.kind == ui::Kind::Shape) j["penWidth"] = c.penWidth;
+  if (c.kind == ui::Kind::RichEdit) j["overflows"] = c.overflows;
   if (c.kind == ui::Kind::Image) {
     j["file"] = c.file;
     j["pictureWidth"] = c.pictureWidth;

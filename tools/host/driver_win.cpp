@@ -1,6 +1,7 @@
 #include "host/driver_win.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -230,6 +231,10 @@ class Driver::Steps {
         {"fixture", &Steps::nothing},
         {"options", &Steps::nothing},
         {"option", &Steps::nothing},
+        {"backend", &Steps::nothing},
+        {"silent-server", &Steps::nothing},
+        {"lock-table", &Steps::nothing},
+        {"on-signal", &Steps::nothing},
         {"call", &Steps::call},
         {"timeout", &Steps::timeout},
         {"wait", &Steps::wait},
@@ -267,6 +272,10 @@ class Driver::Steps {
         {"scroll", &Steps::scroll},
         {"count-windows", &Steps::countWindows},
         {"expect-same-windows", &Steps::expectSameWindows},
+        {"expect-host-enabled", &Steps::expectHostEnabled},
+        {"nested-call", &Steps::nestedCall},
+        {"signal", &Steps::signal},
+        {"resources", &Steps::resources},
     };
     (this->*steps.at(c_.name))();
   }
@@ -285,7 +294,12 @@ class Driver::Steps {
   void waitFor(const std::function<bool()>& done, const std::string& what) {
     const ULONGLONG end = GetTickCount64() + limitMs();
     for (;;) {
-      if (done()) return;
+      // A thread busy for longer than a query may wait (loading a heavy report) is not an
+      // answer yet: the wait's own limit decides.
+      try {
+        if (done()) return;
+      } catch (const UiTimeout&) {
+      }
       if (d_.calls_.finished()) {
         throw Failure("ShowTarnel returned while waiting for " + what +
                       "; windows still open:" + describeOpenWindows());
@@ -377,9 +391,17 @@ class Driver::Steps {
 
   void wait() {
     HWND found = nullptr;
-    waitFor([&] { return (found = findDescribedWindow()) != nullptr; }, describedWindow());
+    std::string json;
+    // Read within the wait too: a window can be there while its thread is still busy.
+    waitFor(
+        [&] {
+          if ((found = findDescribedWindow()) == nullptr) return false;
+          json = windowJson(found);
+          return true;
+        },
+        describedWindow());
     d_.window_ = found;
-    record_.addRaw("window", windowJson(found));
+    record_.addRaw("window", json);
   }
 
   void expectNoWindow() {
@@ -813,6 +835,74 @@ class Driver::Steps {
     const int now = windowCount();
     record_.add("windows", now);
     expectEqual("windows of the process", std::to_string(d_.windowsCounted_), std::to_string(now));
+  }
+
+  static HWND hostWindow() {
+    for (HWND top : processWindows()) {
+      if (className(top) == "TRisviewHost") return top;
+    }
+    throw Failure("the host has no main window");
+  }
+
+  void expectHostEnabled() {
+    settle();
+    const bool expected = arg(0) == "yes";
+    const bool actual = IsWindowEnabled(hostWindow()) != FALSE;
+    record_.add("enabled", actual);
+    if (expected != actual) {
+      throw Failure(std::string("the host's window is ") + (actual ? "enabled" : "disabled") +
+                    ", expected " + (expected ? "enabled" : "disabled"));
+    }
+  }
+
+  // The host calls the library again from inside the running call, and that call must
+  // return at once.
+  void nestedCall() {
+    HWND host = hostWindow();
+    SetWindowLongPtrW(host, GWLP_USERDATA, 0);
+    PostMessageW(host, kNestedCallMessage, 0, 0);
+    const ULONGLONG end = GetTickCount64() + limitMs();
+    LONG_PTR got = 0;
+    while ((got = GetWindowLongPtrW(host, GWLP_USERDATA)) == 0) {
+      if (GetTickCount64() >= end) {
+        throw Failure("the nested call did not return within " + std::to_string(limitMs() / 1000) +
+                      " s; windows open:" + describeOpenWindows());
+      }
+      Sleep(10);
+    }
+    record_.add("value", static_cast<int>(got - 1));
+    expectEqual("nested call's result", "1", std::to_string(got - 1));
+  }
+
+  // The runner acts on the signal (its `on-signal` line) while the library goes on: it sees
+  // signals\NAME.wait in the current folder and answers with signals\NAME.done.
+  void signal() {
+    const std::wstring base = L"signals\\" + toWide(arg(0));
+    HANDLE f = CreateFileW((base + L".wait").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) throw Failure("cannot signal " + arg(0) + ": no signals folder");
+    CloseHandle(f);
+    const ULONGLONG end = GetTickCount64() + limitMs();
+    while (GetFileAttributesW((base + L".done").c_str()) == INVALID_FILE_ATTRIBUTES) {
+      if (GetTickCount64() >= end) throw Failure("the runner did not act on signal " + arg(0));
+      Sleep(20);
+    }
+  }
+
+  // What the process holds now, for soak runs: its windows and its private bytes.
+  void resources() {
+    settle();
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                         sizeof memory);
+    record_
+        .add("windows", windowCount())
+        // The commit charge: what Windows reports as private bytes (Wine leaves PrivateUsage 0).
+        .add("privateBytes",
+             static_cast<long long>(std::max(memory.PrivateUsage, memory.PagefileUsage)))
+        .add("calls", d_.calls_.startedCount());
+    if (!c_.args.empty()) record_.add("label", arg(0));
   }
 
   void expectLaunch() {

@@ -60,6 +60,10 @@ class Transcript {
   FILE* file_ = nullptr;
 };
 
+// The host's main window and the message that makes it call the library from inside a run.
+inline constexpr wchar_t kHostWindowClass[] = L"TRisviewHost";
+inline constexpr UINT kNestedCallMessage = WM_APP + 7;
+
 class Driver {
  public:
   // `helpers`: the folder of the programs the script's `start` lines name.

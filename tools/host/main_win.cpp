@@ -149,6 +149,33 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
   return std::nullopt;
 }
 
+// The host's own main window, as a hospital program has one: a modal run of the library
+// must disable it. A scripted `nested-call` posts kNestedCallMessage to it, and it calls the
+// library from inside whatever run is going on, as a host's timer might; the result goes to
+// the window's user data (result + 1, 0 while none).
+ShowTarnelFn nestedShowTarnel = nullptr;
+
+LRESULT CALLBACK hostWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == risview::host::kNestedCallMessage && nestedShowTarnel) {
+    unsigned char result = nestedShowTarnel("", "");
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(result) + 1);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND createHostWindow() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = hostWindowProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+  wc.lpszClassName = risview::host::kHostWindowClass;
+  RegisterClassW(&wc);
+  return CreateWindowExW(0, risview::host::kHostWindowClass, L"risview-host",
+                         WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 200, nullptr, nullptr,
+                         wc.hInstance, nullptr);
+}
+
 }  // namespace
 
 int main() {
@@ -195,6 +222,8 @@ int main() {
   // The driver posts to this thread's queue, which must exist before it starts.
   MSG msg;
   PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  nestedShowTarnel = showTarnel;
+  HWND hostWindow = createHostWindow();
 
   risview::host::CallLog log(static_cast<int>(calls.size()));
   std::unique_ptr<risview::host::Transcript> transcript;
@@ -230,6 +259,7 @@ int main() {
   }
 
   bool passed = driver ? driver->finish() : true;
+  if (hostWindow) DestroyWindow(hostWindow);
   FreeLibrary(library);
   return passed ? 0 : 1;
 }

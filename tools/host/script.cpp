@@ -28,6 +28,10 @@ const std::vector<Grammar>& grammars() {
       {"fixture", "T", "", false, {}},
       {"options", "O", "OO", false, {}},
       {"option", "TTT", "", false, {}},
+      {"backend", "T", "", false, {}},
+      {"silent-server", "T", "", false, {}},
+      {"lock-table", "T", "", false, {}},
+      {"on-signal", "TT", "T", false, {}},
       {"call", "CC", "", false, {}},
       {"timeout", "I", "", false, {}},
       {"wait", "", "", false, {"class", "caption", "timeout"}},
@@ -65,6 +69,10 @@ const std::vector<Grammar>& grammars() {
       {"scroll", "TN", "", false, {}},
       {"count-windows", "", "", false, {}},
       {"expect-same-windows", "", "", false, {}},
+      {"expect-host-enabled", "B", "", false, {}},
+      {"nested-call", "", "", false, {}},
+      {"signal", "T", "", false, {"timeout"}},
+      {"resources", "", "T", false, {}},
   };
   return all;
 }

@@ -136,11 +136,10 @@ std::string windowText(HWND hwnd) {
 }
 
 std::string componentName(HWND hwnd) {
-  auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(hwnd, L"RisviewName")));
-  if (!atom) return {};
-  wchar_t name[256] = {};
-  UINT n = GlobalGetAtomNameW(atom, name, 256);
-  return toUtf8(std::wstring_view(name, n));
+  // The property points to the name in the library's memory, in this same process.
+  const auto* name = static_cast<const wchar_t*>(GetPropW(hwnd, L"RisviewName"));
+  if (!name) return {};
+  return toUtf8(std::wstring_view(name, wcsnlen(name, 256)));
 }
 
 std::vector<HWND> processWindows() {

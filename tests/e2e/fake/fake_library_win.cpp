@@ -81,8 +81,8 @@ class Environment : public risview::Environment {
 };
 
 void name(HWND hwnd, const wchar_t* component) {
-  SetPropW(hwnd, L"RisviewName",
-           reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GlobalAddAtomW(component))));
+  // As the library does: the property points to the name, which lives as long as the module.
+  SetPropW(hwnd, L"RisviewName", const_cast<wchar_t*>(component));
 }
 
 HFONT dialogFont() {
