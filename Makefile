@@ -1,6 +1,6 @@
 # One command each: `make test` installs what is missing, builds every target and runs
 # every suite; `make demo` shows the windows on a demo database.
-.PHONY: test build setup demo bench format clean
+.PHONY: test build setup demo bench fuzz format clean
 
 test:
 	@scripts/test
@@ -13,6 +13,10 @@ setup:
 
 bench:
 	@scripts/bench
+
+# Every parser of outside data under libFuzzer, FUZZ_SECONDS (60) each.
+fuzz: setup
+	@scripts/fuzz
 
 demo:
 	@scripts/demo

@@ -64,3 +64,8 @@ if(NOT WIN32 AND TARGET risview-dump)
   set_tests_properties(risview_dump_hostile PROPERTIES TIMEOUT 1200
     ENVIRONMENT "ODBCSYSINI=${CMAKE_BINARY_DIR}/odbc")
 endif()
+
+# The fuzz targets, replayed on their seeds and regression inputs (native only).
+if(NOT WIN32)
+  include(${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz.cmake)
+endif()

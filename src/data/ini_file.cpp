@@ -20,7 +20,8 @@ std::string_view trimSpace(std::string_view s) {
 }
 
 std::string decode(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
+  // Through UTF-16 and back, so that broken sequences become U+FFFD as in the other encodings.
+  if (bytes.starts_with("\xEF\xBB\xBF")) return utf16ToUtf8(utf8ToUtf16(bytes.substr(3)));
   if (bytes.starts_with("\xFF\xFE")) {
     std::u16string units;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2) {

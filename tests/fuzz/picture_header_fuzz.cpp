@@ -1,0 +1,54 @@
+// Picture headers of every type, read from the same bytes: each either gives its type and a
+// size within bounds or refuses with PictureError; a bitmap's parts lie inside the file.
+#include <string>
+
+#include "fuzz/fuzz.h"
+#include "platform/errors.h"
+#include "platform/picture.h"
+
+namespace {
+
+using risview::fuzz::check;
+
+constexpr risview::PictureType kTypes[] = {
+    risview::PictureType::Bitmap, risview::PictureType::Icon, risview::PictureType::Metafile,
+    risview::PictureType::EnhancedMetafile, risview::PictureType::Jpeg};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  for (const auto type : kTypes) {
+    try {
+      const risview::PictureInfo info = risview::readPictureInfo(type, bytes);
+      check(info.type == type, "the type read is the type asked for", bytes);
+      check(info.width >= 1 && info.width <= risview::kMaxPictureSide && info.height >= 1 &&
+                info.height <= risview::kMaxPictureSide,
+            "a size within bounds", bytes);
+    } catch (const risview::PictureError&) {
+    }
+  }
+
+  bool refused = false;
+  try {
+    risview::readPictureInfo(risview::PictureType::Bitmap, bytes);
+  } catch (const risview::PictureError&) {
+    refused = true;
+  }
+  try {
+    const risview::BitmapParts parts = risview::bitmapParts(bytes);
+    check(!refused, "bitmap parts only of a bitmap whose header reads", bytes);
+    check(parts.headerSize >= 12 && parts.header + parts.headerSize <= size &&
+              parts.pixels <= size && parts.pixelsSize <= size - parts.pixels,
+          "bitmap parts lie inside the file", bytes);
+  } catch (const risview::PictureError&) {
+    check(refused, "bitmap parts of every bitmap whose header reads", bytes);
+  }
+
+  // The bytes as a file name: a known extension or PictureError.
+  try {
+    risview::pictureTypeOf(bytes);
+  } catch (const risview::PictureError&) {
+  }
+  return 0;
+}
