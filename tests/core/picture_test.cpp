@@ -20,29 +20,11 @@ namespace {
 
 using risview::testing::FakeEnvironment;
 
-// Little-endian file bytes, written field by field.
-struct Bytes {
-  std::string s;
-  Bytes& u8(unsigned v) { return s += static_cast<char>(v), *this; }
-  Bytes& u16(unsigned v) { return u8(v & 0xFF).u8(v >> 8 & 0xFF); }
-  Bytes& u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
-  Bytes& zeros(size_t n) { return s.append(n, '\0'), *this; }
-};
+using testing::Bytes;
 
 std::string bmp(int width, int height, uint32_t headerSize = 40, unsigned bits = 24,
                 unsigned compression = 0) {
-  const size_t pixels = size_t((width * bits + 31) / 32 * 4) * std::abs(height);
-  const size_t table = bits <= 8 ? (1u << bits) * (headerSize == 12 ? 3 : 4) : 0;
-  const size_t masks = compression == 3 && headerSize == 40 ? 12 : 0;
-  const size_t offset = 14 + headerSize + masks + table;
-  Bytes b;
-  b.u16(0x4D42).u32(offset + pixels).u32(0).u32(offset).u32(headerSize);
-  if (headerSize == 12) {
-    b.u16(width).u16(height).u16(1).u16(bits);
-  } else {
-    b.u32(width).u32(height).u16(1).u16(bits).u32(compression).zeros(headerSize - 20);
-  }
-  return b.zeros(masks + table + pixels).s;
+  return testing::bmpFile(width, height, headerSize, bits, compression);
 }
 
 // The bytes with one 32-bit field replaced.

@@ -4,6 +4,22 @@
 
 namespace risview::testing {
 
+std::string bmpFile(int width, int height, uint32_t headerSize, unsigned bits,
+                    unsigned compression) {
+  const size_t pixels = size_t((width * bits + 31) / 32 * 4) * std::abs(height);
+  const size_t table = bits <= 8 ? (1u << bits) * (headerSize == 12 ? 3 : 4) : 0;
+  const size_t masks = compression == 3 && headerSize == 40 ? 12 : 0;
+  const size_t offset = 14 + headerSize + masks + table;
+  Bytes b;
+  b.u16(0x4D42).u32(offset + pixels).u32(0).u32(offset).u32(headerSize);
+  if (headerSize == 12) {
+    b.u16(width).u16(height).u16(1).u16(bits);
+  } else {
+    b.u32(width).u32(height).u16(1).u16(bits).u32(compression).zeros(headerSize - 20);
+  }
+  return b.zeros(masks + table + pixels).s;
+}
+
 std::string encodeJpeg(int width, int height, J_COLOR_SPACE space, int quality,
                        const std::function<void(int x, int y, JSAMPLE* pixel)>& fill,
                        const std::vector<jpeg_scan_info>& scans) {
