@@ -92,11 +92,12 @@ struct PageWindow::Control {
 PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name)
     : page_(std::move(page)) {
   loadRichEdit();
-  registerWindowClass(kPageClass, &PageWindow::pageProc);
-  registerWindowClass(kScrollBoxClass, &PageWindow::scrollBoxProc);
-  registerWindowClass(kSheetClass, &PageWindow::sheetProc);
-  registerWindowClass(kShapeClass, &PageWindow::shapeProc);
-  registerWindowClass(kImageClass, &PageWindow::imageProc);
+  // Every procedure of the page runs its body under the one guard.
+  registerWindowClass(kPageClass, &guardedWindowProc<&PageWindow::pageMessage>);
+  registerWindowClass(kScrollBoxClass, &guardedWindowProc<&PageWindow::scrollBoxMessage>);
+  registerWindowClass(kSheetClass, &guardedWindowProc<&PageWindow::sheetMessage>);
+  registerWindowClass(kShapeClass, &guardedWindowProc<&PageWindow::shapeMessage>);
+  registerWindowClass(kImageClass, &guardedWindowProc<&PageWindow::imageMessage>);
   // A missing cursor file leaves the sheet with the default arrow.
   sheetCursor_ = LoadCursorFromFileW(L"hmove.cur");
 
@@ -362,32 +363,6 @@ LRESULT PageWindow::colorStatic(HDC dc, HWND h) {
   }
   SetBkColor(dc, background);
   return reinterpret_cast<LRESULT>(brush(background));
-}
-
-// Every procedure of the page runs its body under the one guard.
-LRESULT CALLBACK PageWindow::pageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedProc("a report page", h, message, wParam, lParam,
-                     [&] { return pageMessage(h, message, wParam, lParam); });
-}
-
-LRESULT CALLBACK PageWindow::scrollBoxProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedProc("a page's scroll box", h, message, wParam, lParam,
-                     [&] { return scrollBoxMessage(h, message, wParam, lParam); });
-}
-
-LRESULT CALLBACK PageWindow::sheetProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedProc("a report sheet", h, message, wParam, lParam,
-                     [&] { return sheetMessage(h, message, wParam, lParam); });
-}
-
-LRESULT CALLBACK PageWindow::shapeProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedProc("a sheet's shape", h, message, wParam, lParam,
-                     [&] { return shapeMessage(h, message, wParam, lParam); });
-}
-
-LRESULT CALLBACK PageWindow::imageProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedProc("a sheet's picture", h, message, wParam, lParam,
-                     [&] { return imageMessage(h, message, wParam, lParam); });
 }
 
 LRESULT PageWindow::pageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -58,11 +58,7 @@ class PageWindow {
 
  private:
   struct Control;
-  static LRESULT CALLBACK pageProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK scrollBoxProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK sheetProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK shapeProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK imageProc(HWND, UINT, WPARAM, LPARAM);
+  // The window procedures' bodies, each registered under guardedWindowProc.
   static LRESULT pageMessage(HWND, UINT, WPARAM, LPARAM);
   static LRESULT scrollBoxMessage(HWND, UINT, WPARAM, LPARAM);
   static LRESULT sheetMessage(HWND, UINT, WPARAM, LPARAM);

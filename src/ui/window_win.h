@@ -52,6 +52,13 @@ LRESULT guardedProc(const char* where, HWND h, UINT message, WPARAM wParam, LPAR
                      [&] { return DefWindowProcW(h, message, wParam, lParam); });
 }
 
+// A window procedure made of a body that may throw: what the class is registered with.
+template <LRESULT (*Body)(HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK guardedWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  return guardedProc("a window procedure", h, message, wParam, lParam,
+                     [&] { return Body(h, message, wParam, lParam); });
+}
+
 // A modal run's hold on the calling thread: every other enabled top-level window of the
 // thread (the host's among them) is disabled while it lives, and exactly those are enabled
 // again when it ends. Windows owned by the modal window itself stay as they are.
