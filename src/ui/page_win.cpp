@@ -14,7 +14,6 @@ namespace risview::ui {
 
 namespace {
 
-constexpr wchar_t kPageClass[] = L"TPrntPage";
 constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
 constexpr wchar_t kSheetClass[] = L"TPrntSheet";
 constexpr wchar_t kShapeClass[] = L"TShape";
@@ -93,7 +92,9 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
     : page_(std::move(page)) {
   loadRichEdit();
   // Every procedure of the page runs its body under the one guard.
-  registerWindowClass(kPageClass, &guardedWindowProc<&PageWindow::pageMessage>);
+  // The page window's class is the page's own ("TMyPrntPage", ...), as site tools know it.
+  const std::wstring pageClass = win::widen(page_->className());
+  registerWindowClass(pageClass.c_str(), &guardedWindowProc<&PageWindow::pageMessage>);
   registerWindowClass(kScrollBoxClass, &guardedWindowProc<&PageWindow::scrollBoxMessage>);
   registerWindowClass(kSheetClass, &guardedWindowProc<&PageWindow::sheetMessage>);
   registerWindowClass(kShapeClass, &guardedWindowProc<&PageWindow::shapeMessage>);
@@ -102,7 +103,7 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
   sheetCursor_ = LoadCursorFromFileW(L"hmove.cur");
 
   const FormDesc& form = page_->model().form();
-  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, win::widen(form.caption).c_str(),
+  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, pageClass.c_str(), win::widen(form.caption).c_str(),
                           WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, form.clientWidth,
                           form.clientHeight, parent, nullptr, win::thisModule(), nullptr);
   if (hwnd_ == nullptr) throw std::runtime_error("The report page window could not be created");

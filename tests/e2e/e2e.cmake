@@ -1,7 +1,7 @@
 # End-to-end scenarios: the demo host loads the library under Wine and a script drives its
 # windows (tests/e2e/README.md). Each scenario file is one ctest test and one Wine start.
-# Scenarios under scenarios/ run against the library; until the library target exists they
-# run against the test double in fake/, which the host's own scenarios under host/ always use.
+# Scenarios under scenarios/ run against the library; the host's own scenarios under host/
+# run against the test double in fake/.
 add_library(risview_fake SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/fake/fake_library_win.cpp)
 target_link_libraries(risview_fake PRIVATE risview_core)
 # The export keeps its plain name, as the library's does: no "@8" of the stdcall decoration.
@@ -25,11 +25,8 @@ foreach(spelling IN ITEMS "browser;IEXPLORE;.EXE" "other;iexplore;.exe")
     RUNTIME_OUTPUT_DIRECTORY ${e2e_helpers}/${folder})
 endforeach()
 
-if(TARGET risview)
-  set(e2e_library $<TARGET_FILE:risview>)
-else()
-  set(e2e_library $<TARGET_FILE:risview_fake>)
-endif()
+# The library itself: a build without it is an error, never a run against the stand-in.
+set(e2e_library $<TARGET_FILE:risview>)
 
 function(add_scenarios folder prefix library)
   file(GLOB scenarios CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/${folder}/*.scn)

@@ -103,6 +103,9 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
     ShowWindow(host, SW_SHOW);
     pump();
 
+    wchar_t cls[64] = L"";
+    GetClassNameW(window.hwnd(), cls, 64);
+    EXPECT_EQ(win::narrow(cls), "TMyPrntPage");  // the page's own class, as site tools know it
     for (const char* name : {"Paper", "L_Name", "Shape10", "RichEdit4", "Edit25", "Label1"}) {
       ASSERT_NE(window.control(name), nullptr) << name;
       EXPECT_EQ(placeOf(window.control(name)), model.at(name).rect) << name;
