@@ -1,6 +1,7 @@
 #include "ui/form_win.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <exception>
 #include <optional>
@@ -276,6 +277,22 @@ void FormWindow::showModal() {
 // button whose caption underlines that letter.
 bool FormWindow::preTranslate(const MSG& msg) {
   if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+  if (msg.message == WM_KEYDOWN && keyDown_) {
+    bool consumed = false;
+    guarded([&] {
+      consumed = keyDown_(msg.wParam, GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0);
+    });
+    if (consumed) return true;
+  }
+  if ((msg.message == WM_MOUSEWHEEL || msg.message == WM_MOUSEHWHEEL) && wheelFollowsPointer_) {
+    const POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    HWND under = WindowFromPoint(at);
+    if (under && under != msg.hwnd && IsChild(hwnd_, under) &&
+        GetWindowThreadProcessId(under, nullptr) == GetCurrentThreadId()) {
+      SendMessageW(under, msg.message, msg.wParam, msg.lParam);
+      return true;
+    }
+  }
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
     HWND next = GetNextDlgTabItem(hwnd_, GetFocus(), GetKeyState(VK_SHIFT) < 0);
     if (next) SetFocus(next);
@@ -293,6 +310,10 @@ bool FormWindow::preTranslate(const MSG& msg) {
     }
   }
   return false;
+}
+
+void FormWindow::onKeyDown(std::function<bool(WPARAM, bool, bool)> handler) {
+  keyDown_ = std::move(handler);
 }
 
 LRESULT CALLBACK FormWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -41,6 +41,12 @@ class FormWindow {
   void onClick(const std::string& name, std::function<void()> handler);
   void onDblClick(const std::string& name, std::function<void()> handler);
   void onKeyPress(const std::string& name, std::function<bool(wchar_t)> handler);
+  // A key pressed in the window or any of its controls, before the focused control sees it;
+  // the handler returns true when it consumed the key.
+  void onKeyDown(std::function<bool(WPARAM key, bool ctrl, bool shift)> handler);
+  // The wheel turns whatever is under the pointer rather than the focused control: a wheel
+  // left to the focus would die in a tool bar or tab control.
+  void wheelFollowsPointer() { wheelFollowsPointer_ = true; }
 
   // The images of a tool bar's buttons; the form does not own the list.
   void setToolImages(const std::string& toolBar, HIMAGELIST images);
@@ -79,6 +85,8 @@ class FormWindow {
   std::map<std::string, std::function<void()>> clicks_, dblClicks_;
   std::map<std::string, std::function<bool(wchar_t)>> keyPresses_;
   std::map<std::string, std::function<void()>> changes_;
+  std::function<bool(WPARAM, bool, bool)> keyDown_;
+  bool wheelFollowsPointer_ = false;
   std::map<int, std::string> toolButtons_;  // command id -> component name
   bool closed_ = false;
 };
