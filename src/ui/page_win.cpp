@@ -18,7 +18,7 @@ constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
 constexpr wchar_t kSheetClass[] = L"TPrntSheet";
 constexpr wchar_t kShapeClass[] = L"TShape";
 constexpr wchar_t kImageClass[] = L"TImage";
-constexpr int kWheelStep = 60;
+constexpr int kLineStep = 20;
 
 PageWindow* owner(HWND h) {
   return reinterpret_cast<PageWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
@@ -269,6 +269,24 @@ void PageWindow::scrollTo(int position) {
   scrollBy(0, position - scrollY_);
 }
 
+// A notch moves as many lines as the system's wheel setting says, or a whole page for a
+// setting of one page; smaller deltas of fine-grained wheels move their share of that.
+void PageWindow::wheel(int bar, int delta) {
+  UINT lines = 3;
+  if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0)) lines = 3;
+  SCROLLINFO si{sizeof si, SIF_ALL};
+  GetScrollInfo(scrollBox_, bar, &si);
+  const long long notch = lines == WHEEL_PAGESCROLL ? static_cast<long long>(si.nPage)
+                                                    : static_cast<long long>(lines) * kLineStep;
+  const int step = static_cast<int>(notch * delta / WHEEL_DELTA);
+  const int limit = std::max(0, si.nMax - static_cast<int>(si.nPage) + 1);
+  if (bar == SB_VERT) {
+    scrollBy(0, std::clamp(scrollY_ - step, 0, limit) - scrollY_);
+  } else {
+    scrollBy(std::clamp(scrollX_ - step, 0, limit) - scrollX_, 0);
+  }
+}
+
 void PageWindow::scrollBy(int dx, int dy) {
   if (dx == 0 && dy == 0) return;
   scrollX_ += dx;
@@ -313,7 +331,7 @@ void PageWindow::onScroll(int bar, WPARAM wParam) {
   SCROLLINFO si{sizeof si, SIF_ALL};
   GetScrollInfo(scrollBox_, bar, &si);
   int pos = si.nPos;
-  const int line = 20;
+  const int line = kLineStep;
   switch (LOWORD(wParam)) {
     case SB_LINEUP:
       pos -= line;
@@ -387,7 +405,16 @@ LRESULT PageWindow::scrollBoxMessage(HWND h, UINT message, WPARAM wParam, LPARAM
         self->onScroll(SB_HORZ, wParam);
         return 0;
       case WM_MOUSEWHEEL:
-        self->scrollTo(self->scrollY_ - GET_WHEEL_DELTA_WPARAM(wParam) * kWheelStep / WHEEL_DELTA);
+        // Shift turns the wheel into a sideways one, as in most viewers: away is left.
+        if (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) {
+          self->wheel(SB_HORZ, GET_WHEEL_DELTA_WPARAM(wParam));
+        } else {
+          self->wheel(SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam));
+        }
+        return 0;
+      case WM_MOUSEHWHEEL:
+        // A tilt to the right has a positive delta and moves the view right.
+        self->wheel(SB_HORZ, -GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
       case WM_ERASEBKGND:
         fillClient(h, reinterpret_cast<HDC>(wParam), self->brush(GetSysColor(COLOR_APPWORKSPACE)));

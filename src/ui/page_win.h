@@ -73,6 +73,8 @@ class PageWindow {
   LRESULT colorStatic(HDC dc, HWND control);
   void updateScrollBars();
   void scrollBy(int dx, int dy);
+  // Turns the wheel by delta (WHEEL_DELTA a notch, positive away from the user) on a bar.
+  void wheel(int bar, int delta);
   void onScroll(int bar, WPARAM wParam);
 
   std::unique_ptr<pages::TPrntPage> page_;
