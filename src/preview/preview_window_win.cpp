@@ -114,6 +114,9 @@ class TMyPrintPageControl {
     form_.onChange("PrntTabControl", [this] { PrntTabControlChange(); });
     form_.onClick("ToolButton7", [this] { ToolButton7Click(); });
     form_.onClick("ToolButton2", [this] { ToolButton2Click(); });
+    form_.onKeyDown(
+        [this](WPARAM key, bool ctrl, bool shift) { return keyDown(key, ctrl, shift); });
+    form_.wheelFollowsPointer();
     load(dm);
   }
 
@@ -172,6 +175,84 @@ class TMyPrintPageControl {
   }
 
   void ToolButton7Click() { form_.close(); }
+
+  // Reading with the keyboard wherever the focus is: the navigation keys scroll the sheet in
+  // front, Ctrl+Tab and Ctrl+Page Down go round the tabs, Escape closes. With Shift the
+  // navigation keys are left to a rich edit's selection, and the focused tab control keeps
+  // its own arrows.
+  bool keyDown(WPARAM key, bool ctrl, bool shift) {
+    if (key == VK_ESCAPE && !ctrl && !shift) {
+      form_.close();
+      return true;
+    }
+    if (ctrl && (key == VK_TAB || key == VK_NEXT || key == VK_PRIOR)) {
+      const bool back = key == VK_PRIOR || (key == VK_TAB && shift);
+      if (key != VK_TAB && shift) return false;
+      switchTab(back ? -1 : 1);
+      return true;
+    }
+    if (ctrl || shift) return false;
+    int bar = SB_VERT, code = 0;
+    switch (key) {
+      case VK_NEXT:
+        code = SB_PAGEDOWN;
+        break;
+      case VK_PRIOR:
+        code = SB_PAGEUP;
+        break;
+      case VK_HOME:
+        code = SB_TOP;
+        break;
+      case VK_END:
+        code = SB_BOTTOM;
+        break;
+      case VK_UP:
+        code = SB_LINEUP;
+        break;
+      case VK_DOWN:
+        code = SB_LINEDOWN;
+        break;
+      case VK_LEFT:
+        bar = SB_HORZ;
+        code = SB_LINELEFT;
+        break;
+      case VK_RIGHT:
+        bar = SB_HORZ;
+        code = SB_LINERIGHT;
+        break;
+      default:
+        return false;
+    }
+    const bool arrow = key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT;
+    if (arrow && GetFocus() == form_.control("PrntTabControl")) return false;
+    ui::PageWindow* page = pageInFront();
+    if (!page) return false;
+    HWND box = FindWindowExW(page->hwnd(), nullptr, L"TScrollBox", nullptr);
+    if (!box) return false;
+    SendMessageW(box, bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL, code, 0);
+    return true;
+  }
+
+  // The page highest among the window's children, tabbed or not.
+  ui::PageWindow* pageInFront() {
+    for (HWND h = GetTopWindow(form_.hwnd()); h; h = GetWindow(h, GW_HWNDNEXT)) {
+      for (auto& page : pages_) {
+        if (page->hwnd() == h) return page.get();
+      }
+    }
+    return nullptr;
+  }
+
+  // As a click on the neighbouring tab, wrapping round at either end.
+  void switchTab(int step) {
+    const int count = static_cast<int>(tabPages_.size());
+    if (count == 0) return;
+    HWND tabs = form_.control("PrntTabControl");
+    const int selected = static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
+    const int next = selected < 0 ? (step > 0 ? 0 : count - 1) : (selected + step + count) % count;
+    SendMessageW(tabs, TCM_SETCURSEL, next, 0);
+    PrntTabControlChange();
+  }
 
   void ToolButton2Click() {
     services_.boxes.show("对不起，该功能目前尚需完善...", services_.applicationTitle,

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,142 @@ TEST(PreviewWindow, ThreePagesTabbedLastInFrontAndNothingLeftWhenClosed) {
   EXPECT_LT(seen.scrolledTop, 4 - 100);
   EXPECT_EQ(seen.scrolledTopAfterSwitching, seen.scrolledTop);
   EXPECT_EQ(windowsOfThisThread(), before);
+}
+
+// Keys posted to the tab control as a user types them, one a timer tick; each step checks
+// what the one before did. Modifiers are held through the thread's keyboard state.
+struct KeyStep {
+  const char* what;
+  UINT key;
+  bool ctrl, shift;
+  std::function<bool(HWND preview)> after;
+};
+
+HWND boxInFront(HWND preview) {
+  return childOfClass(GetTopWindow(preview), L"TScrollBox");
+}
+
+int positionInFront(HWND preview) {
+  return GetScrollPos(boxInFront(preview), SB_VERT);
+}
+
+int boxHeight(HWND preview) {
+  RECT r;
+  GetClientRect(boxInFront(preview), &r);
+  return r.bottom;
+}
+
+bool inFront(HWND preview, const char* page, int tab) {
+  HWND tabs = FindWindowExW(preview, nullptr, WC_TABCONTROLW, nullptr);
+  return nameOf(GetTopWindow(preview)) == page && TabCtrl_GetCurSel(tabs) == tab;
+}
+
+int wheelLines() {
+  UINT lines = 3;
+  SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+  return static_cast<int>(lines);
+}
+
+const std::vector<KeyStep> keySteps = {
+    {"Page Down moves one box height", VK_NEXT, false, false,
+     [](HWND p) { return positionInFront(p) == boxHeight(p); }},
+    {"Down moves one line", VK_DOWN, false, false,
+     [](HWND p) { return positionInFront(p) == boxHeight(p) + 20; }},
+    {"Page Up moves one box height back", VK_PRIOR, false, false,
+     [](HWND p) { return positionInFront(p) == 20; }},
+    {"End reaches the bottom", VK_END, false, false,
+     [](HWND p) {
+       SCROLLINFO si{sizeof si, SIF_ALL};
+       GetScrollInfo(boxInFront(p), SB_VERT, &si);
+       return si.nPos > 0 && si.nPos == si.nMax - static_cast<int>(si.nPage) + 1;
+     }},
+    {"Home returns to the top", VK_HOME, false, false,
+     [](HWND p) { return positionInFront(p) == 0; }},
+    {"Ctrl+Tab wraps to the first tab", VK_TAB, true, false,
+     [](HWND p) { return inFront(p, "Page1", 0); }},
+    {"Ctrl+Shift+Tab wraps back to the last", VK_TAB, true, true,
+     [](HWND p) { return inFront(p, "Page3", 2); }},
+    {"Ctrl+Page Up goes to the previous tab", VK_PRIOR, true, false,
+     [](HWND p) { return inFront(p, "Page2", 1); }},
+    {"Ctrl+Page Down goes to the next tab", VK_NEXT, true, false,
+     [](HWND p) { return inFront(p, "Page3", 2); }},
+    {"Escape closes", VK_ESCAPE, false, false, nullptr},
+};
+size_t keyStep = 0;
+std::vector<std::string> keyFailures;
+int wheelMoved = -1, wheelOverSheetMoved = -1;
+
+void holdModifiers(bool ctrl, bool shift) {
+  BYTE state[256];
+  GetKeyboardState(state);
+  state[VK_CONTROL] = ctrl ? 0x80 : 0;
+  state[VK_SHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(state);
+}
+
+void CALLBACK typeKeys(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND preview = FindWindowW(L"TMyPrintPageControl", nullptr);
+  if (!preview || !IsWindowVisible(preview)) return;
+  if (keyStep == 0) {
+    // Low enough that a page down and a line more stay short of the bottom.
+    SetWindowPos(preview, nullptr, 0, 0, 800, 600, SWP_NOZORDER | SWP_NOACTIVATE);
+    // A notch over the sheet, sent to the sheet itself and, as the wheel arrives at the
+    // focus, posted to the tab control with the pointer over the sheet.
+    HWND sheet = childOfClass(boxInFront(preview), L"TPrntSheet");
+    SendMessageW(sheet, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    wheelMoved = positionInFront(preview);
+    SendMessageW(boxInFront(preview), WM_VSCROLL, SB_TOP, 0);
+    RECT r;
+    GetWindowRect(sheet, &r);
+    RECT box;
+    GetWindowRect(boxInFront(preview), &box);
+    const POINT at{r.left + 10, std::max(r.top, box.top) + 10};
+    PostMessageW(FindWindowExW(preview, nullptr, WC_TABCONTROLW, nullptr), WM_MOUSEWHEEL,
+                 MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(at.x, at.y));
+    ++keyStep;
+    return;
+  }
+  if (keyStep == 1) {
+    wheelOverSheetMoved = positionInFront(preview);
+    SendMessageW(boxInFront(preview), WM_VSCROLL, SB_TOP, 0);
+  } else if (keyStep - 2 < keySteps.size()) {
+    const KeyStep& done = keySteps[keyStep - 2];
+    holdModifiers(false, false);
+    if (done.after && !done.after(preview)) keyFailures.push_back(done.what);
+  }
+  if (keyStep - 1 >= keySteps.size()) {
+    // Escape did not close the window.
+    KillTimer(nullptr, id);
+    keyFailures.push_back(keySteps.back().what);
+    PostMessageW(preview, WM_CLOSE, 0, 0);
+    return;
+  }
+  const KeyStep& next = keySteps[keyStep - 1];
+  holdModifiers(next.ctrl, next.shift);
+  HWND tabs = FindWindowExW(preview, nullptr, WC_TABCONTROLW, nullptr);
+  PostMessageW(tabs, WM_KEYDOWN, next.key, 1);
+  PostMessageW(tabs, WM_KEYUP, next.key, 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+  ++keyStep;
+}
+
+TEST(PreviewWindow, KeysScrollThePageInFrontSwitchTabsAndClose) {
+  if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
+  ReportFixture fx;
+  fx.request();
+  fx.report({{"ReportID", "2"}});
+  fx.report({{"ReportID", "3"}});
+  fx.services.env.files["C:\\work\\RisOption.ini"] =
+      "[RISDATASET]\nSERVER=x\nDataBaseName=" + fx.db.database() + "\nDriver=SQLite3\n";
+  data::TdmRIS dm(fx.view);
+
+  const UINT_PTR timer = SetTimer(nullptr, 0, 30, &typeKeys);
+  ShowReportPreview(fx.view, dm, "R1", nullptr);
+  KillTimer(nullptr, timer);
+  holdModifiers(false, false);
+  EXPECT_EQ(keyStep, keySteps.size() + 1) << "Escape closes";
+  EXPECT_EQ(keyFailures, std::vector<std::string>{});
+  EXPECT_EQ(wheelMoved, wheelLines() * 20);
+  EXPECT_EQ(wheelOverSheetMoved, wheelLines() * 20);
 }
 
 }  // namespace
