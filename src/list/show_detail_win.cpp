@@ -115,6 +115,11 @@ bool TfrmShowDetail::lvShowDetailKeyPress(wchar_t key) {
     form_.close();
     return true;
   }
+  // Enter opens the selected request, as the Open button does.
+  if (key == L'\r') {
+    btnOpenClick();
+    return true;
+  }
   if (key == 123) {
     services_.boxes.show(kVersion, services_.applicationTitle, mb::kOk,
                          reinterpret_cast<WindowRef>(form_.hwnd()));
