@@ -1,5 +1,6 @@
 #include "ui/page_win.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 #include <windowsx.h>
 
@@ -19,6 +20,32 @@ constexpr wchar_t kSheetClass[] = L"TPrntSheet";
 constexpr wchar_t kShapeClass[] = L"TShape";
 constexpr wchar_t kImageClass[] = L"TImage";
 constexpr int kLineStep = 20;
+
+// A rich edit whose text fits shows no bar and would swallow the wheel without moving:
+// the notch goes on to the sheet and its scroll box. Ctrl+wheel stays its own (zoom).
+LRESULT CALLBACK richEditWheel(HWND h, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR) {
+  return guardedProc(
+      "a page rich edit",
+      [&]() -> LRESULT {
+        const bool sideways = message == WM_MOUSEHWHEEL;
+        if ((sideways || message == WM_MOUSEWHEEL) && !(GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) &&
+            (sideways || !(GetWindowLongPtrW(h, GWL_STYLE) & WS_VSCROLL))) {
+          return SendMessageW(GetParent(h), message, wParam, lParam);
+        }
+        return DefSubclassProc(h, message, wParam, lParam);
+      },
+      [&] { return DefSubclassProc(h, message, wParam, lParam); });
+}
+
+// The default handling of the sheet's windows. The wheel bubbles up to the scroll box
+// through DefWindowProc; Wine passes the tilt wheel on to no parent, so it is sent up here.
+LRESULT childDefault(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_MOUSEHWHEEL && (GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD)) {
+    return SendMessageW(GetParent(h), message, wParam, lParam);
+  }
+  return DefWindowProcW(h, message, wParam, lParam);
+}
 
 PageWindow* owner(HWND h) {
   return reinterpret_cast<PageWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
@@ -220,6 +247,7 @@ void PageWindow::createControls() {
           break;
         case Kind::RichEdit: {
           SendMessageW(h, EM_SETTEXTMODE, TM_PLAINTEXT, 0);  // report texts are never RTF
+          SetWindowSubclass(h, &richEditWheel, 1, 0);
           SendMessageW(h, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
           CHARFORMAT2W cf{};
           cf.cbSize = sizeof cf;
@@ -486,7 +514,7 @@ LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
         break;
     }
   }
-  return DefWindowProcW(h, message, wParam, lParam);
+  return childDefault(h, message, wParam, lParam);
 }
 
 // A rectangle drawn with the shape's pen inside its bounds; the sheets' shapes are lines.
@@ -512,7 +540,7 @@ LRESULT PageWindow::shapeMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
     return 0;
   }
   if (message == WM_ERASEBKGND) return 1;
-  return DefWindowProcW(h, message, wParam, lParam);
+  return childDefault(h, message, wParam, lParam);
 }
 
 // The picture is decoded the first time it is drawn, at the size it is drawn; one that
@@ -554,7 +582,7 @@ LRESULT PageWindow::imageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
         break;
     }
   }
-  return DefWindowProcW(h, message, wParam, lParam);
+  return childDefault(h, message, wParam, lParam);
 }
 
 }  // namespace risview::ui
