@@ -55,9 +55,12 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
   } catch (...) {
     // Every handler reports its own errors; what is left has nobody to tell.
   }
-  // No window of the call is left: its classes and the rich edit library go too.
-  risview::ui::releaseWindowResources();
-  risview::win::traceResources("after the call");
+  try {
+    // No window of the call is left: its classes and the rich edit library go too.
+    risview::ui::releaseWindowResources();
+    risview::win::traceResources("after the call");
+  } catch (...) {
+  }
   callRunning = false;
   return 1;
 }

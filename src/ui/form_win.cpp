@@ -54,7 +54,8 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
   if (hwnd_ == nullptr)
     throw std::runtime_error("The window " + desc.name + " could not be created");
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::windowProc));
+  SetWindowLongPtrW(hwnd_, GWLP_WNDPROC,
+                    reinterpret_cast<LONG_PTR>(&guardedWindowProc<&FormWindow::windowMessage>));
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font(desc.font)), FALSE);
   createControls();
   relayout();  // the window's real client size, which a sizeable frame may change
@@ -132,7 +133,8 @@ void FormWindow::createControls() {
 
     if (c.kind == Kind::Panel) {
       SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-      SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::panelProc));
+      SetWindowLongPtrW(h, GWLP_WNDPROC,
+                        reinterpret_cast<LONG_PTR>(&guardedWindowProc<&FormWindow::panelMessage>));
     } else if (c.kind == Kind::ListView) {
       ListView_SetExtendedListViewStyle(h, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
       int index = 0;
@@ -147,7 +149,8 @@ void FormWindow::createControls() {
         col.pszText = text.data();
         ListView_InsertColumn(h, index++, &col);
       }
-      SetWindowSubclass(h, &FormWindow::keySubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+      SetWindowSubclass(h, &guardedSubclassProc<&FormWindow::keySubclassMessage>, 1,
+                        reinterpret_cast<DWORD_PTR>(this));
     } else if (c.kind == Kind::ToolBar) {
       SendMessageW(h, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
       SendMessageW(h, TB_SETBITMAPSIZE, 0, MAKELPARAM(32, 32));
@@ -316,16 +319,10 @@ void FormWindow::onKeyDown(std::function<bool(WPARAM, bool, bool)> handler) {
   keyDown_ = std::move(handler);
 }
 
-LRESULT CALLBACK FormWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT FormWindow::windowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return guardedProc("a form window", hwnd, message, wParam, lParam,
-                     [&] { return self->handle(message, wParam, lParam); });
-}
-
-LRESULT CALLBACK FormWindow::panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedProc("a form panel", hwnd, message, wParam, lParam,
-                     [&] { return panelMessage(hwnd, message, wParam, lParam); });
+  return self->handle(message, wParam, lParam);
 }
 
 LRESULT FormWindow::panelMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -352,14 +349,9 @@ LRESULT FormWindow::panelMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK FormWindow::keySubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR, DWORD_PTR data) {
-  return guardedProc(
-      "a form control",
-      [&] {
-        return reinterpret_cast<FormWindow*>(data)->keyMessage(hwnd, message, wParam, lParam);
-      },
-      [&] { return DefSubclassProc(hwnd, message, wParam, lParam); });
+LRESULT FormWindow::keySubclassMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR, DWORD_PTR data) {
+  return reinterpret_cast<FormWindow*>(data)->keyMessage(hwnd, message, wParam, lParam);
 }
 
 LRESULT FormWindow::keyMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -62,9 +62,10 @@ class FormWindow {
   void guarded(const std::function<void()>& handler);
 
  private:
-  static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK panelProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK keySubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  // The procedures' bodies, each given to its window under guardedWindowProc (or
+  // guardedSubclassProc), so that no error leaves them.
+  static LRESULT windowMessage(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT keySubclassMessage(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   static LRESULT panelMessage(HWND, UINT, WPARAM, LPARAM);
   LRESULT keyMessage(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);

@@ -23,19 +23,13 @@ constexpr int kLineStep = 20;
 
 // A rich edit whose text fits shows no bar and would swallow the wheel without moving:
 // the notch goes on to the sheet and its scroll box. Ctrl+wheel stays its own (zoom).
-LRESULT CALLBACK richEditWheel(HWND h, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                               DWORD_PTR) {
-  return guardedProc(
-      "a page rich edit",
-      [&]() -> LRESULT {
-        const bool sideways = message == WM_MOUSEHWHEEL;
-        if ((sideways || message == WM_MOUSEWHEEL) && !(GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) &&
-            (sideways || !(GetWindowLongPtrW(h, GWL_STYLE) & WS_VSCROLL))) {
-          return SendMessageW(GetParent(h), message, wParam, lParam);
-        }
-        return DefSubclassProc(h, message, wParam, lParam);
-      },
-      [&] { return DefSubclassProc(h, message, wParam, lParam); });
+LRESULT richEditWheel(HWND h, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  const bool sideways = message == WM_MOUSEHWHEEL;
+  if ((sideways || message == WM_MOUSEWHEEL) && !(GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) &&
+      (sideways || !(GetWindowLongPtrW(h, GWL_STYLE) & WS_VSCROLL))) {
+    return SendMessageW(GetParent(h), message, wParam, lParam);
+  }
+  return DefSubclassProc(h, message, wParam, lParam);
 }
 
 // The default handling of the sheet's windows. The wheel bubbles up to the scroll box
@@ -247,7 +241,7 @@ void PageWindow::createControls() {
           break;
         case Kind::RichEdit: {
           SendMessageW(h, EM_SETTEXTMODE, TM_PLAINTEXT, 0);  // report texts are never RTF
-          SetWindowSubclass(h, &richEditWheel, 1, 0);
+          SetWindowSubclass(h, &guardedSubclassProc<&richEditWheel>, 1, 0);
           SendMessageW(h, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
           CHARFORMAT2W cf{};
           cf.cbSize = sizeof cf;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <cwchar>
 #include <exception>
@@ -52,11 +54,20 @@ LRESULT guardedProc(const char* where, HWND h, UINT message, WPARAM wParam, LPAR
                      [&] { return DefWindowProcW(h, message, wParam, lParam); });
 }
 
-// A window procedure made of a body that may throw: what the class is registered with.
+// A window procedure made of a body that may throw: what a window is given as its procedure.
 template <LRESULT (*Body)(HWND, UINT, WPARAM, LPARAM)>
 LRESULT CALLBACK guardedWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   return guardedProc("a window procedure", h, message, wParam, lParam,
                      [&] { return Body(h, message, wParam, lParam); });
+}
+
+// The same for a subclass procedure, whose fallback is the next procedure of the chain.
+template <LRESULT (*Body)(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR)>
+LRESULT CALLBACK guardedSubclassProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR data) {
+  return guardedProc(
+      "a subclass procedure", [&] { return Body(h, message, wParam, lParam, id, data); },
+      [&] { return DefSubclassProc(h, message, wParam, lParam); });
 }
 
 // A modal run's hold on the calling thread: every other enabled top-level window of the
