@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/form.h"
+#include "model/form.h"
 
 namespace risview::forms {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/form.h"
+#include "model/form.h"
 
 namespace risview::forms::sheet {
 

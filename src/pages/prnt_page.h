@@ -14,9 +14,9 @@
 
 #include "content/signatures.h"
 #include "data/database.h"
+#include "model/page_model.h"
 #include "platform/picture.h"
 #include "platform/services.h"
-#include "ui/page_model.h"
 
 namespace risview::pages {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "model/form.h"
 #include "platform/services.h"
 #include "platform/win32.h"
-#include "ui/form.h"
 #include "ui/window_win.h"
 
 namespace risview::ui {

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/form.h"
 #include "platform/win32.h"
-#include "ui/form.h"
 
 namespace risview::ui {
 

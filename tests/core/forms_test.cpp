@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "forms/show_detail_form.h"
-#include "ui/form.h"
+#include "model/form.h"
 
 namespace risview::ui {
 namespace {

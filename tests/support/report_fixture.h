@@ -7,10 +7,10 @@
 #include <set>
 #include <string>
 
+#include "model/page_model.h"
 #include "pages/prnt_page.h"
 #include "support/doubles.h"
 #include "support/fixture.h"
-#include "ui/page_model.h"
 
 namespace risview::testing {
 

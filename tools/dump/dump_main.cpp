@@ -9,10 +9,10 @@
 
 #include "data/data_module.h"
 #include "dump/page_json.h"
+#include "model/page_model.h"
 #include "platform/picture.h"
 #include "platform/posix_services.h"
 #include "preview/report_loading.h"
-#include "ui/page_model.h"
 
 namespace {
 

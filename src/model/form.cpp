@@ -1,4 +1,4 @@
-#include "ui/form.h"
+#include "model/form.h"
 
 #include <stdexcept>
 

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ui/form.h"
+#include "model/form.h"
 
 namespace risview::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/page_model.h"
+#include "model/page_model.h"
 
 #include <algorithm>
 #include <map>
