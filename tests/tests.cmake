@@ -40,7 +40,7 @@ endif()
 # The demo host's portable parts: the script language, the transcript, the PNG writer.
 file(GLOB host_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
 add_executable(host_tests ${host_test_sources})
-target_link_libraries(host_tests PRIVATE risview_host_script GTest::gtest_main)
+target_link_libraries(host_tests PRIVATE risview_host_script ZLIB::ZLIB GTest::gtest_main)
 if(WIN32)
   add_test(NAME host_tests COMMAND host_tests)
   include(${CMAKE_SOURCE_DIR}/tests/e2e/e2e.cmake)

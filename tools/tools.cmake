@@ -7,6 +7,13 @@ add_library(risview_host_script STATIC
   ${CMAKE_SOURCE_DIR}/tools/host/png.cpp)
 target_include_directories(risview_host_script PUBLIC ${CMAKE_SOURCE_DIR}/tools)
 target_link_libraries(risview_host_script PUBLIC risview_core)
+# Screenshots are deflated by zlib; the MinGW builds take its static library, so that the
+# host needs no zlib1.dll beside it.
+if(WIN32)
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
+find_package(ZLIB REQUIRED)
+target_link_libraries(risview_host_script PRIVATE ZLIB::ZLIB)
 
 if(WIN32)
   add_executable(risview-host
