@@ -14,6 +14,19 @@ if(WIN32)
 endif()
 find_package(ZLIB REQUIRED)
 target_link_libraries(risview_host_script PRIVATE ZLIB::ZLIB)
+# The transcript is written by nlohmann/json. Its header comes from the build machine; the
+# MinGW builds see only that folder of /usr/include, through a link in the build tree.
+if(WIN32)
+  find_path(NLOHMANN_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  set(host_json_include ${CMAKE_BINARY_DIR}/host-include)
+  file(MAKE_DIRECTORY ${host_json_include})
+  file(CREATE_LINK ${NLOHMANN_JSON_INCLUDE}/nlohmann ${host_json_include}/nlohmann SYMBOLIC)
+  target_include_directories(risview_host_script SYSTEM PUBLIC ${host_json_include})
+else()
+  find_package(nlohmann_json 3 REQUIRED)
+  target_link_libraries(risview_host_script PUBLIC nlohmann_json::nlohmann_json)
+endif()
 
 if(WIN32)
   add_executable(risview-host
@@ -36,7 +49,6 @@ endif()
 
 # risview-dump (native): the pages of one request's report as JSON.
 if(NOT WIN32)
-  find_package(nlohmann_json 3 REQUIRED)
   add_library(risview_dump STATIC ${CMAKE_SOURCE_DIR}/tools/dump/page_json.cpp)
   target_include_directories(risview_dump PUBLIC ${CMAKE_SOURCE_DIR}/tools)
   target_link_libraries(risview_dump PUBLIC risview_core nlohmann_json::nlohmann_json)

@@ -86,15 +86,19 @@ TEST(Png, RowsComeBackUnfilteredThroughInflate) {
   EXPECT_THROW(encodePng(0, 0, {}), std::invalid_argument);
 }
 
-TEST(Json, TextsStayUtf8AndControlCharactersAreEscaped) {
-  EXPECT_EQ(jsonString("检查\"a\\b\"\n\t\x01"), "\"检查\\\"a\\\\b\\\"\\n\\t\\u0001\"");
+TEST(Json, KeysKeepTheirOrderTextsStayUtf8AndBrokenBytesDoNotFailTheLine) {
   std::string line = JsonObject()
                          .add("cmd", "box")
                          .add("style", 16)
                          .add("ok", true)
-                         .addRaw("row", jsonArray({jsonString("a"), jsonString("")}))
+                         .add("row", std::vector<std::string>{"检查\"a\\b\"\n\t\x01", ""})
+                         .add("at", Json::array({3, -4}))
                          .str();
-  EXPECT_EQ(line, "{\"cmd\":\"box\",\"style\":16,\"ok\":true,\"row\":[\"a\",\"\"]}");
+  EXPECT_EQ(line,
+            "{\"cmd\":\"box\",\"style\":16,\"ok\":true,"
+            "\"row\":[\"检查\\\"a\\\\b\\\"\\n\\t\\u0001\",\"\"],\"at\":[3,-4]}");
+  // A byte that is not UTF-8 still gives a line, not an exception in the driver.
+  EXPECT_EQ(JsonObject().add("error", "a\xff!").str(), "{\"error\":\"a\xEF\xBF\xBD!\"}");
 }
 
 }  // namespace

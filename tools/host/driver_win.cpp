@@ -55,21 +55,8 @@ std::string quote(const std::string& text) {
   return out;
 }
 
-std::string rectJson(const Rect& r) {
-  return jsonArray({std::to_string(r.x), std::to_string(r.y), std::to_string(r.width),
-                    std::to_string(r.height)});
-}
-
-std::string textsJson(const std::vector<std::string>& texts) {
-  std::vector<std::string> quoted;
-  for (const auto& t : texts) quoted.push_back(jsonString(t));
-  return jsonArray(quoted);
-}
-
-std::string intsJson(const std::vector<int>& values) {
-  std::vector<std::string> out;
-  for (int v : values) out.push_back(std::to_string(v));
-  return jsonArray(out);
+Json rectJson(const Rect& r) {
+  return Json::array({r.x, r.y, r.width, r.height});
 }
 
 std::string describeTexts(const std::vector<std::string>& texts) {
@@ -82,16 +69,16 @@ std::string describeTexts(const std::vector<std::string>& texts) {
 }
 
 // The window as the transcript shows it.
-std::string windowJson(HWND hwnd) {
+Json windowJson(HWND hwnd) {
   RECT r{}, client{};
   GetWindowRect(hwnd, &r);
   GetClientRect(hwnd, &client);
   JsonObject o;
   o.add("class", className(hwnd)).add("caption", windowText(hwnd));
-  o.addRaw("rect", rectJson({r.left, r.top, r.right - r.left, r.bottom - r.top}));
-  o.addRaw("client", jsonArray({std::to_string(client.right), std::to_string(client.bottom)}));
+  o.add("rect", rectJson({r.left, r.top, r.right - r.left, r.bottom - r.top}));
+  o.add("client", Json::array({client.right, client.bottom}));
   o.add("visible", IsWindowVisible(hwnd) != FALSE);
-  return o.str();
+  return o.json();
 }
 
 // Every top-level window of the process, for a failure message.
@@ -391,7 +378,7 @@ class Driver::Steps {
 
   void wait() {
     HWND found = nullptr;
-    std::string json;
+    Json json;
     // Read within the wait too: a window can be there while its thread is still busy.
     waitFor(
         [&] {
@@ -401,13 +388,13 @@ class Driver::Steps {
         },
         describedWindow());
     d_.window_ = found;
-    record_.addRaw("window", json);
+    record_.add("window", json);
   }
 
   void expectNoWindow() {
     settle();
     if (HWND found = findDescribedWindow()) {
-      throw Failure("a " + describedWindow() + " is open: " + windowJson(found));
+      throw Failure("a " + describedWindow() + " is open: " + jsonText(windowJson(found)));
     }
   }
 
@@ -523,7 +510,7 @@ class Driver::Steps {
       p = {10, rows ? listItemRect(list, rows - 1).bottom + 4 : listHeaderHeight(list) + 4};
       if (p.y >= client.bottom) throw Failure("the list has no empty area left to click");
     }
-    record_.addRaw("at", jsonArray({std::to_string(p.x), std::to_string(p.y)}));
+    record_.add("at", Json::array({p.x, p.y}));
     post(list, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(p));
     post(list, WM_LBUTTONUP, 0, pointParam(p));
     post(list, WM_LBUTTONDBLCLK, MK_LBUTTON, pointParam(p));
@@ -569,32 +556,32 @@ class Driver::Steps {
   void dump() {
     settle();
     HWND w = window();
-    record_.addRaw("window", windowJson(w));
-    std::vector<std::string> controls;
+    record_.add("window", windowJson(w));
+    Json controls = Json::array();
     for (HWND child : descendants(w)) {
       JsonObject o;
       std::string cls = className(child);
       o.add("name", componentName(child)).add("class", cls).add("text", windowText(child));
-      o.add("id", GetDlgCtrlID(child)).addRaw("rect", rectJson(rectInClient(child, w)));
+      o.add("id", GetDlgCtrlID(child)).add("rect", rectJson(rectInClient(child, w)));
       o.add("visible", IsWindowVisible(child) != FALSE)
           .add("enabled", IsWindowEnabled(child) != FALSE);
       if (cls == WC_LISTVIEWA) {
-        std::vector<std::string> columns, rows;
+        Json columns = Json::array(), rows = Json::array();
         auto cols = listColumns(child);
         for (const auto& col : cols) {
-          columns.push_back(JsonObject().add("text", col.text).add("width", col.width).str());
+          columns.push_back(JsonObject().add("text", col.text).add("width", col.width).json());
         }
         for (int r = 0, n = listRowCount(child); r < n; ++r) {
-          rows.push_back(textsJson(listRow(child, r, static_cast<int>(cols.size()))));
+          rows.push_back(listRow(child, r, static_cast<int>(cols.size())));
         }
-        o.addRaw("columns", jsonArray(columns)).addRaw("rows", jsonArray(rows));
-        o.addRaw("selected", intsJson(listSelection(child)));
+        o.add("columns", columns).add("rows", rows);
+        o.add("selected", listSelection(child));
       } else if (cls == WC_TABCONTROLA) {
-        o.addRaw("tabs", textsJson(tabTexts(child))).add("selected", tabSelection(child));
+        o.add("tabs", tabTexts(child)).add("selected", tabSelection(child));
       }
-      controls.push_back(o.str());
+      controls.push_back(o.json());
     }
-    record_.addRaw("controls", jsonArray(controls));
+    record_.add("controls", controls);
   }
 
   void saveScreenshot(HWND hwnd, const std::string& file) {
@@ -671,7 +658,7 @@ class Driver::Steps {
     std::vector<std::string> expected;
     for (size_t i = 2; i < c_.args.size(); ++i) expected.push_back(arg(i));
     auto actual = listRow(list, row, static_cast<int>(listColumns(list).size()));
-    record_.addRaw("row", textsJson(actual));
+    record_.add("row", actual);
     actual.resize(std::max(actual.size(), expected.size()));
     if (!std::equal(expected.begin(), expected.end(), actual.begin())) {
       throw Failure(arg(0) + " row " + arg(1) + ": expected " + describeTexts(expected) +

@@ -1,39 +1,31 @@
-// Just enough JSON for the transcript: one object per line, built field by field.
+// The transcript's JSON: one object per line, its keys in the order they were added.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace risview::host {
 
-// A JSON string literal; the text is UTF-8 and stays so, control characters are escaped.
-std::string jsonString(std::string_view text);
+using Json = nlohmann::ordered_json;
 
-// "[a,b,c]" from values already written as JSON.
-std::string jsonArray(const std::vector<std::string>& values);
+// Compact, UTF-8 left as it is; bytes that are not UTF-8 become U+FFFD rather than failing
+// the line (a window text or a message may carry anything).
+std::string jsonText(const Json& value);
 
 class JsonObject {
  public:
-  JsonObject& add(std::string_view key, std::string_view text);
-  JsonObject& add(std::string_view key, const char* text) {
-    return add(key, std::string_view(text));
+  template <typename T>
+  JsonObject& add(std::string_view key, T&& value) {
+    json_[std::string(key)] = std::forward<T>(value);
+    return *this;
   }
-  JsonObject& add(std::string_view key, long long number);
-  JsonObject& add(std::string_view key, int number) {
-    return add(key, static_cast<long long>(number));
-  }
-  JsonObject& add(std::string_view key, unsigned number) {
-    return add(key, static_cast<long long>(number));
-  }
-  JsonObject& add(std::string_view key, bool flag);
-  // A value already written as JSON (an array or another object).
-  JsonObject& addRaw(std::string_view key, std::string_view json);
-  std::string str() const { return "{" + body_ + "}"; }
+  const Json& json() const { return json_; }
+  std::string str() const { return jsonText(json_); }
 
  private:
-  void key(std::string_view key);
-  std::string body_;
+  Json json_ = Json::object();
 };
 
 }  // namespace risview::host
