@@ -52,7 +52,7 @@ endif()
 if(WIN32)
   add_executable(print_probe ${CMAKE_SOURCE_DIR}/tests/win/print/print_probe.cpp)
   target_link_options(print_probe PRIVATE -municode)
-  target_link_libraries(print_probe PRIVATE winspool gdi32)
+  target_link_libraries(print_probe PRIVATE winspool comdlg32 gdi32)
   add_test(NAME print_roundtrip COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-print
     $<TARGET_FILE:print_probe>)
 endif()

@@ -1,11 +1,20 @@
-// Prints two A4 sheets with known black rectangles to a PostScript file through Wine's
-// PostScript driver, then writes what it drew, in sheet pixels, for check-print to find
-// in Ghostscript's rendering. Usage: print_probe <output.ps> <layout.txt>
+// Chooses the printer in the print dialog, pressed by a helper thread, prints two A4 sheets
+// with known black rectangles to a PostScript file through Wine's PostScript driver, then writes
+// what it drew, in sheet pixels, for check-print to find in Ghostscript's rendering. Usage:
+// print_probe <output.ps> <layout.txt>
 #include <windows.h>
+// After windows.h, whose types they use; objbase.h unlocks the print dialog's
+// PRINTDLGEXW, which the lean windows.h leaves out.
+#include <objbase.h>
+
+#include <commdlg.h>
 #include <winspool.h>
 
 #include <cstdio>
 #include <string>
+#include <thread>
+
+#include "print_dialog.h"
 
 namespace {
 
@@ -42,6 +51,34 @@ bool ensurePrinter() {
   return SetDefaultPrinterW(kPrinter) != 0;
 }
 
+// The printer as the print dialog returns it; the dialog refuses to open without an owner.
+HDC dcFromPrintDialog() {
+  HWND owner = CreateWindowW(L"STATIC", L"print probe", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                             nullptr, nullptr, nullptr);
+  PRINTDLGEXW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_NOCURRENTPAGE;
+  dialog.nCopies = 1;
+  dialog.nStartPage = START_PAGE_GENERAL;
+  bool pressed = false;
+  std::thread presser([&pressed, thread = GetCurrentThreadId()] {
+    pressed = risview::testing::acceptPrintDialog(thread);
+  });
+  HRESULT shown = PrintDlgExW(&dialog);
+  presser.join();
+  if (dialog.hDevMode) GlobalFree(dialog.hDevMode);
+  if (dialog.hDevNames) GlobalFree(dialog.hDevNames);
+  DestroyWindow(owner);
+  if (shown != S_OK || !pressed || dialog.dwResultAction != PD_RESULT_PRINT) {
+    if (dialog.hDC) DeleteDC(dialog.hDC);
+    std::fprintf(stderr, "print_probe: print dialog %08lx, pressed %d, result %lu\n", shown,
+                 pressed, dialog.dwResultAction);
+    return nullptr;
+  }
+  return dialog.hDC;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -50,7 +87,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "print_probe: no printer (%lu)\n", GetLastError());
     return 1;
   }
-  HDC dc = CreateDCW(L"WINSPOOL", kPrinter, nullptr, nullptr);
+  HDC dc = dcFromPrintDialog();
   if (!dc) return 1;
   FILE* layout = _wfopen(argv[2], L"w");
   if (!layout) return 1;
