@@ -48,6 +48,15 @@ else()
   gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60)
 endif()
 
+# Printing through Wine's PostScript driver into a file, checked on Ghostscript's rendering.
+if(WIN32)
+  add_executable(print_probe ${CMAKE_SOURCE_DIR}/tests/win/print/print_probe.cpp)
+  target_link_options(print_probe PRIVATE -municode)
+  target_link_libraries(print_probe PRIVATE winspool comdlg32 gdi32)
+  add_test(NAME print_roundtrip COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-print
+    $<TARGET_FILE:print_probe>)
+endif()
+
 if(WIN32 AND TARGET risview)
   add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-exports
     $<TARGET_FILE:risview> ${CMAKE_OBJDUMP})
