@@ -126,6 +126,15 @@ std::vector<const Component*> PageModel::children(std::string_view parent) const
   return result;
 }
 
+const Component* PageModel::graphicAt(std::string_view sheet, int x, int y) const {
+  for (auto it = components_.rbegin(); it != components_.rend(); ++it) {
+    const Component& c = *it;
+    if (c.parent != sheet || !isGraphic(c.kind) || !c.visible || !c.enabled) continue;
+    if (x >= c.rect.left && x < c.rect.right() && y >= c.rect.top && y < c.rect.bottom()) return &c;
+  }
+  return nullptr;
+}
+
 void PageModel::sizeLabels(const TextMetrics& metrics) {
   for (auto& c : components_) {
     if (c.kind == Kind::Label && c.autoSize) setText(c.name, c.caption, metrics);

@@ -38,6 +38,12 @@ class FixedTextMetrics : public TextMetrics {
 
 using Component = ComponentDesc;
 
+// Labels, shapes and pictures have no window of their own: their sheet draws them, in
+// creation order, below the sheet's windowed controls.
+inline bool isGraphic(Kind kind) {
+  return kind == Kind::Label || kind == Kind::Shape || kind == Kind::Image;
+}
+
 // What a rich-text box window is given of its text: the whole text up to the limit (in
 // UTF-16 units, so no text of a megabyte or less in any encoding is ever cut), else its
 // beginning and a last line that says how many characters are not shown. The model and the
@@ -73,6 +79,9 @@ class PageModel {
   // Every component in creation order (the form's first).
   const std::deque<Component>& components() const { return components_; }
   std::vector<const Component*> children(std::string_view parent) const;
+  // The graphic component drawn topmost at a point of a sheet (design pixels of the sheet):
+  // a visible, enabled one, which takes the mouse there instead of the sheet.
+  const Component* graphicAt(std::string_view sheet, int x, int y) const;
 
   // Gives every auto-sized label the size of its design-time text, as the platform draws it.
   void sizeLabels(const TextMetrics& metrics);

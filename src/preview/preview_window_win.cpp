@@ -141,6 +141,9 @@ class TMyPrintPageControl {
     }
     // Built and shown before loading ended, it stays in front without a tab.
     if (report.untabbed) embed(std::move(report.untabbed));
+    // Only the page in front has its controls yet; each other page makes its own when its
+    // tab first brings it to the front.
+    if (ui::PageWindow* front = pageInFront()) front->bringToFront();
   }
 
   ui::PageWindow& embed(std::unique_ptr<pages::TPrntPage> page) {
@@ -148,7 +151,12 @@ class TMyPrintPageControl {
     pages_.push_back(std::make_unique<ui::PageWindow>(std::move(page), form_.hwnd(), name));
     ui::PageWindow& window = *pages_.back();
     window.setBounds(form_.freeClientArea());
-    window.bringToFront();
+    window.setZoom(zoom_);
+    window.onZoomWheel = [this, &window](int direction, POINT at) {
+      ScreenToClient(window.control("ScrollBox1"), &at);
+      zoomTo(ui::nextZoom(zoom_, direction), &at);
+    };
+    window.raise();
     return window;
   }
 
@@ -181,6 +189,24 @@ class TMyPrintPageControl {
   // navigation keys are left to a rich edit's selection, and the focused tab control keeps
   // its own arrows.
   bool keyDown(WPARAM key, bool ctrl, bool shift) {
+    if (ctrl && !shift) {
+      switch (key) {
+        case VK_OEM_PLUS:
+        case VK_ADD:
+          zoomTo(ui::nextZoom(zoom_, 1));
+          return true;
+        case VK_OEM_MINUS:
+        case VK_SUBTRACT:
+          zoomTo(ui::nextZoom(zoom_, -1));
+          return true;
+        case '0':
+        case VK_NUMPAD0:
+          zoomTo(defaultZoom_);
+          return true;
+        default:
+          break;
+      }
+    }
     if (key == VK_ESCAPE && !ctrl && !shift) {
       form_.close();
       return true;
@@ -233,6 +259,15 @@ class TMyPrintPageControl {
     return true;
   }
 
+  // Every page follows the zoom; the one in front keeps the point at `anchor` (in its
+  // scroll box) in place, or its top-left corner.
+  void zoomTo(int percent, const POINT* anchor = nullptr) {
+    if (percent == zoom_) return;
+    zoom_ = percent;
+    ui::PageWindow* front = pageInFront();
+    for (auto& page : pages_) page->setZoom(percent, page.get() == front ? anchor : nullptr);
+  }
+
   // The page highest among the window's children, tabbed or not.
   ui::PageWindow* pageInFront() {
     for (HWND h = GetTopWindow(form_.hwnd()); h; h = GetWindow(h, GW_HWNDNEXT)) {
@@ -267,6 +302,9 @@ class TMyPrintPageControl {
   // The pages are children of the window; these objects own them and go first.
   std::vector<std::unique_ptr<ui::PageWindow>> pages_;
   std::vector<ui::PageWindow*> tabPages_;  // the page of each tab, in tab order
+  // Beyond 100% only where the host draws at the monitor's own resolution.
+  int defaultZoom_ = ui::defaultZoom(100);
+  int zoom_ = defaultZoom_;
 };
 
 }  // namespace

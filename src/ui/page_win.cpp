@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/picture.h"
+#include "ui/component_query.h"
 #include "ui/picture_win.h"
 #include "ui/window_win.h"
 
@@ -17,16 +18,14 @@ namespace {
 
 constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
 constexpr wchar_t kSheetClass[] = L"TPrntSheet";
-constexpr wchar_t kShapeClass[] = L"TShape";
-constexpr wchar_t kImageClass[] = L"TImage";
 constexpr int kLineStep = 20;
 
 // A rich edit whose text fits shows no bar and would swallow the wheel without moving:
 // the notch goes on to the sheet and its scroll box. Ctrl+wheel stays its own (zoom).
 LRESULT richEditWheel(HWND h, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
   const bool sideways = message == WM_MOUSEHWHEEL;
-  if ((sideways || message == WM_MOUSEWHEEL) && !(GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) &&
-      (sideways || !(GetWindowLongPtrW(h, GWL_STYLE) & WS_VSCROLL))) {
+  if (sideways || (message == WM_MOUSEWHEEL && ((GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) ||
+                                                !(GetWindowLongPtrW(h, GWL_STYLE) & WS_VSCROLL)))) {
     return SendMessageW(GetParent(h), message, wParam, lParam);
   }
   return DefSubclassProc(h, message, wParam, lParam);
@@ -51,6 +50,40 @@ void fillClient(HWND h, HDC dc, HBRUSH brush) {
   FillRect(dc, &r, brush);
 }
 
+void colorRichEdit(HWND h, const Component& c) {
+  CHARFORMAT2W cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = CFM_COLOR;
+  cf.crTextColor = c.font.color;
+  SendMessageW(h, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+}
+
+UINT queryMessage() {
+  static const UINT message = RegisterWindowMessageW(kComponentQueryMessage);
+  return message;
+}
+
+const char* vclClassOf(Kind kind) {
+  switch (kind) {
+    case Kind::Label:
+      return "TLabel";
+    case Kind::Shape:
+      return "TShape";
+    case Kind::Image:
+      return "TImage";
+    case Kind::Edit:
+      return "TEdit";
+    case Kind::RichEdit:
+      return "TRichEdit";
+    case Kind::Panel:
+      return "TPanel";
+    case Kind::ScrollBox:
+      return "TScrollBox";
+    default:
+      return "TControl";
+  }
+}
+
 }  // namespace
 
 // --- text metrics -------------------------------------------------------------------------
@@ -62,12 +95,7 @@ GdiTextMetrics::~GdiTextMetrics() {
 }
 
 HFONT GdiTextMetrics::select(const Font& font) const {
-  for (const auto& [known, handle] : fonts_) {
-    if (known == font) return static_cast<HFONT>(SelectObject(dc_, handle.get()));
-  }
-  LOGFONTW lf = logFont(font);
-  fonts_.emplace_back(font, win::unique_font(win::counted(CreateFontIndirectW(&lf))));
-  return static_cast<HFONT>(SelectObject(dc_, fonts_.back().second.get()));
+  return static_cast<HFONT>(SelectObject(dc_, fonts_.get(font)));
 }
 
 int GdiTextMetrics::textWidth(const Font& font, std::string_view text) const {
@@ -105,12 +133,10 @@ int GdiTextMetrics::lineCount(const Font& font, std::string_view text, int width
 
 struct PageWindow::Control {
   const Component* component = nullptr;
-  std::unique_ptr<PictureImage> picture;  // decoded on first paint, at the control's size
-  bool pictureFailed = false;
 };
 
 PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name)
-    : page_(std::move(page)) {
+    : page_(std::move(page)), pictures_(std::make_unique<SheetPictures>()) {
   loadRichEdit();
   // Every procedure of the page runs its body under the one guard.
   // The page window's class is the page's own ("TMyPrntPage", ...), as site tools know it.
@@ -118,10 +144,7 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
   registerWindowClass(pageClass.c_str(), &guardedWindowProc<&PageWindow::pageMessage>);
   registerWindowClass(kScrollBoxClass, &guardedWindowProc<&PageWindow::scrollBoxMessage>);
   registerWindowClass(kSheetClass, &guardedWindowProc<&PageWindow::sheetMessage>);
-  registerWindowClass(kShapeClass, &guardedWindowProc<&PageWindow::shapeMessage>);
-  registerWindowClass(kImageClass, &guardedWindowProc<&PageWindow::imageMessage>);
-  // A missing cursor file leaves the sheet with the default arrow.
-  sheetCursor_ = LoadCursorFromFileW(L"hmove.cur");
+  queryMessage();
 
   const FormDesc& form = page_->model().form();
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, pageClass.c_str(), win::widen(form.caption).c_str(),
@@ -130,7 +153,6 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
   if (hwnd_ == nullptr) throw std::runtime_error("The report page window could not be created");
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   names_.name(hwnd_, name);
-  createControls();
 }
 
 PageWindow::~PageWindow() {
@@ -142,15 +164,6 @@ PageWindow::~PageWindow() {
     DestroyWindow(hwnd_);
   }
   if (sheetCursor_) DestroyCursor(sheetCursor_);
-}
-
-HFONT PageWindow::font(const Font& f) {
-  for (const auto& [known, handle] : fonts_) {
-    if (known == f) return handle.get();
-  }
-  LOGFONTW lf = logFont(f);
-  fonts_.emplace_back(f, win::unique_font(win::counted(CreateFontIndirectW(&lf))));
-  return fonts_.back().second.get();
 }
 
 HBRUSH PageWindow::brush(COLORREF color) {
@@ -170,7 +183,23 @@ HWND PageWindow::control(const std::string& name) const {
   return it == byName_.end() ? nullptr : it->second;
 }
 
+RECT PageWindow::placeOf(const Component& c) const {
+  const Rect r = scale()(c.rect);
+  RECT placed{r.left, r.top, r.right(), r.bottom()};
+  const Component* parent = page_->model().find(c.parent);
+  if (parent && parent->kind == Kind::ScrollBox) OffsetRect(&placed, -scrollX_, -scrollY_);
+  return placed;
+}
+
+void PageWindow::realise() {
+  if (realised()) return;
+  // A missing cursor file leaves the sheet with the default arrow.
+  if (!sheetCursor_) sheetCursor_ = LoadCursorFromFileW(L"hmove.cur");
+  createControls();
+}
+
 // Parents are created before their children; among siblings a later component lies on top.
+// Labels, shapes and pictures get no window: their sheet draws them.
 void PageWindow::createControls() {
   const PageModel& model = page_->model();
   HINSTANCE instance = win::thisModule();
@@ -178,12 +207,10 @@ void PageWindow::createControls() {
   for (size_t next = 0; next < pending.size(); ++next) {
     const auto [parentName, parent] = pending[next];
     for (const Component* c : model.children(parentName)) {
-      const Rect& r = c->rect;
-      std::wstring text = win::widen(c->caption);
       DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c->visible ? WS_VISIBLE : 0) |
                     (c->enabled ? 0 : WS_DISABLED);
       DWORD exStyle = 0;
-      const wchar_t* cls = L"STATIC";
+      const wchar_t* cls = nullptr;
       switch (c->kind) {
         case Kind::ScrollBox:
           cls = kScrollBoxClass;
@@ -195,9 +222,6 @@ void PageWindow::createControls() {
           style |= WS_CLIPCHILDREN;
           exStyle |= WS_EX_CONTROLPARENT;
           break;
-        case Kind::Label:
-          style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
-          break;
         case Kind::Edit:
           cls = L"EDIT";
           style |= ES_AUTOHSCROLL | (c->readOnly ? ES_READONLY : 0);
@@ -208,18 +232,14 @@ void PageWindow::createControls() {
           // off without a sign that there is more.
           style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | (c->readOnly ? ES_READONLY : 0);
           break;
-        case Kind::Shape:
-          cls = kShapeClass;
-          break;
-        case Kind::Image:
-          cls = kImageClass;
-          break;
         default:
           break;
       }
-      HWND h =
-          CreateWindowExW(exStyle, cls, c->kind == Kind::RichEdit ? L"" : text.c_str(), style,
-                          r.left, r.top, r.width, r.height, parent, nullptr, instance, nullptr);
+      if (!cls) continue;
+      const RECT r = placeOf(*c);
+      HWND h = CreateWindowExW(
+          exStyle, cls, c->kind == Kind::Edit ? win::widen(c->caption).c_str() : L"", style, r.left,
+          r.top, r.right - r.left, r.bottom - r.top, parent, nullptr, instance, nullptr);
       if (h == nullptr) continue;  // a control that cannot be made is left out, not the page
       auto control = std::make_unique<Control>();
       control->component = c;
@@ -227,32 +247,25 @@ void PageWindow::createControls() {
       byName_[c->name] = h;
       SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       names_.name(h, c->name);
-      if (c->kind != Kind::Shape && c->kind != Kind::Image) {
-        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(c->font)), FALSE);
-      }
+      SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(c->font, scale())), FALSE);
       switch (c->kind) {
         case Kind::ScrollBox:
           scrollBox_ = h;
-          [[fallthrough]];
+          SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+          break;
         case Kind::Panel:
-        case Kind::Shape:
-        case Kind::Image:
           SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
           break;
         case Kind::RichEdit: {
           SendMessageW(h, EM_SETTEXTMODE, TM_PLAINTEXT, 0);  // report texts are never RTF
           SetWindowSubclass(h, &guardedSubclassProc<&richEditWheel>, 1, 0);
           SendMessageW(h, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
-          CHARFORMAT2W cf{};
-          cf.cbSize = sizeof cf;
-          cf.dwMask = CFM_COLOR;
-          cf.crTextColor = c->font.color;
-          SendMessageW(h, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
           // A rich edit takes 32,767 characters unless told otherwise and cuts the rest off
           // without a sign; a text beyond the shown limit ends with a line that says so.
           const std::wstring shown = win::widen(richTextShown(c->caption));
           SendMessageW(h, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(shown.size() + 1));
           SetWindowTextW(h, shown.c_str());
+          colorRichEdit(h, *c);
           break;
         }
         default:
@@ -273,9 +286,14 @@ void PageWindow::setBounds(const RECT& r) {
   MoveWindow(hwnd_, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
-void PageWindow::bringToFront() {
+void PageWindow::raise() {
   ShowWindow(hwnd_, SW_SHOW);
   SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void PageWindow::bringToFront() {
+  realise();
+  raise();
 }
 
 int PageWindow::scrollPosition() const {
@@ -291,6 +309,39 @@ void PageWindow::scrollTo(int position) {
   scrollBy(0, position - scrollY_);
 }
 
+void PageWindow::setZoom(int percent, const POINT* anchor) {
+  percent = std::clamp(percent, kMinZoom, kMaxZoom);
+  if (percent == zoom_) return;
+  const Scale from = scale();
+  zoom_ = percent;
+  if (!realised()) return;  // realised later at this zoom
+  scrollX_ = scrollKeepingPoint(scrollX_, anchor ? anchor->x : 0, from, scale());
+  scrollY_ = scrollKeepingPoint(scrollY_, anchor ? anchor->y : 0, from, scale());
+  applyZoom();
+}
+
+// Every windowed control moves and sizes to the zoom, with its font made at the zoomed
+// height; the sheets draw the rest at the zoom when they paint, and pictures are decoded
+// again at their new size.
+void PageWindow::applyZoom() {
+  SendMessageW(scrollBox_, WM_SETREDRAW, FALSE, 0);
+  for (auto& [h, control] : controls_) {
+    const Component& c = *control->component;
+    if (c.kind == Kind::ScrollBox) continue;
+    const RECT r = placeOf(c);
+    SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (c.kind == Kind::Edit || c.kind == Kind::RichEdit) {
+      SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(c.font, scale())), FALSE);
+      if (c.kind == Kind::RichEdit) colorRichEdit(h, c);
+    }
+  }
+  updateScrollBars();
+  SendMessageW(scrollBox_, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(scrollBox_, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
 // A notch moves as many lines as the system's wheel setting says, or a whole page for a
 // setting of one page; smaller deltas of fine-grained wheels move their share of that.
 void PageWindow::wheel(int bar, int delta) {
@@ -298,8 +349,9 @@ void PageWindow::wheel(int bar, int delta) {
   if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0)) lines = 3;
   SCROLLINFO si{sizeof si, SIF_ALL};
   GetScrollInfo(scrollBox_, bar, &si);
-  const long long notch = lines == WHEEL_PAGESCROLL ? static_cast<long long>(si.nPage)
-                                                    : static_cast<long long>(lines) * kLineStep;
+  const long long notch = lines == WHEEL_PAGESCROLL
+                              ? static_cast<long long>(si.nPage)
+                              : static_cast<long long>(lines) * scale()(kLineStep);
   const int step = static_cast<int>(notch * delta / WHEEL_DELTA);
   const int limit = std::max(0, si.nMax - static_cast<int>(si.nPage) + 1);
   if (bar == SB_VERT) {
@@ -319,13 +371,13 @@ void PageWindow::scrollBy(int dx, int dy) {
   SetScrollPos(scrollBox_, SB_VERT, scrollY_, TRUE);
 }
 
-// The scroll ranges are the model's; a bar shows only when the box is smaller than its range.
-// A bar that comes or goes changes the room the other has, so this runs until the box's
-// client size holds still.
+// The scroll ranges are the model's, at the zoom; a bar shows only when the box is smaller
+// than its range. A bar that comes or goes changes the room the other has, so this runs
+// until the box's client size holds still.
 void PageWindow::updateScrollBars() {
   const Component* box = controlOf(scrollBox_) ? controlOf(scrollBox_)->component : nullptr;
   if (!box) return;
-  const int ranges[2] = {box->scrollRange.horizontal, box->scrollRange.vertical};
+  const int ranges[2] = {scale()(box->scrollRange.horizontal), scale()(box->scrollRange.vertical)};
   const int bars[2] = {SB_HORZ, SB_VERT};
   int positions[2] = {scrollX_, scrollY_};
   RECT client;
@@ -353,7 +405,7 @@ void PageWindow::onScroll(int bar, WPARAM wParam) {
   SCROLLINFO si{sizeof si, SIF_ALL};
   GetScrollInfo(scrollBox_, bar, &si);
   int pos = si.nPos;
-  const int line = kLineStep;
+  const int line = scale()(kLineStep);
   switch (LOWORD(wParam)) {
     case SB_LINEUP:
       pos -= line;
@@ -389,25 +441,88 @@ void PageWindow::onScroll(int bar, WPARAM wParam) {
   }
 }
 
-COLORREF PageWindow::sheetColor(const Component& c) const {
-  const Component* sheet = page_->model().find(c.parent);
-  return sheet ? colorOf(sheet->color, GetSysColor(COLOR_WINDOW)) : GetSysColor(COLOR_WINDOW);
-}
-
-LRESULT PageWindow::colorStatic(HDC dc, HWND h) {
+LRESULT PageWindow::colorControl(HDC dc, HWND h) {
   Control* control = controlOf(h);
   COLORREF background = GetSysColor(COLOR_WINDOW);
   if (control) {
     const Component& c = *control->component;
     SetTextColor(dc, c.font.color);
-    background = colorOf(c.color, sheetColor(c));
+    background = colorOf(c.color, sheetColorOf(page_->model(), c));
   }
   SetBkColor(dc, background);
   return reinterpret_cast<LRESULT>(brush(background));
 }
 
+// Drawn off screen and copied in one go, so that a sheet full of pictures does not flicker
+// while it scrolls.
+void PageWindow::paintSheet(HWND h, const Component& sheet) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(h, &ps);
+  const RECT& area = ps.rcPaint;
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  if (width > 0 && height > 0) {
+    SheetCanvas canvas{dc, scale(), area, &fonts_, pictures_.get()};
+    win::unique_dc memory(win::counted(CreateCompatibleDC(dc)));
+    win::unique_bitmap bitmap(win::counted(CreateCompatibleBitmap(dc, width, height)));
+    if (memory && bitmap) {
+      const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+      SetViewportOrgEx(memory.get(), -area.left, -area.top, nullptr);
+      canvas.dc = memory.get();
+      ui::paintSheet(page_->model(), sheet, canvas);
+      SetViewportOrgEx(memory.get(), 0, 0, nullptr);
+      BitBlt(dc, area.left, area.top, width, height, memory.get(), 0, 0, SRCCOPY);
+      SelectObject(memory.get(), previous);
+    } else {
+      ui::paintSheet(page_->model(), sheet, canvas);
+    }
+  }
+  EndPaint(h, &ps);
+}
+
+bool PageWindow::answer(ComponentQuery& q) {
+  const PageModel& model = page_->model();
+  const Component* c = nullptr;
+  if (q.name) {
+    c = model.find(q.name);
+  } else if (q.index >= 0 && static_cast<size_t>(q.index) < model.components().size()) {
+    c = &model.components()[static_cast<size_t>(q.index)];
+  }
+  if (!c) return false;
+  if (q.needWindow) realise();
+  q.answeredName = c->name.c_str();
+  q.className = vclClassOf(c->kind);
+  q.text = c->caption.c_str();
+  q.window = control(c->name);
+  if (q.window) {
+    GetWindowRect(q.window, &q.rect);
+    q.visible = IsWindowVisible(q.window);
+    q.enabled = IsWindowEnabled(q.window);
+    return true;
+  }
+  // Where the component is drawn: its place in its parent, and the parent's in its own, up
+  // to the page, as the windows would stand.
+  bool visible = IsWindowVisible(hwnd_) != FALSE, enabled = true;
+  RECT placed = placeOf(*c);
+  OffsetRect(&placed, -placed.left, -placed.top);
+  for (const Component* at = c; at; at = model.find(at->parent)) {
+    const RECT r = placeOf(*at);
+    OffsetRect(&placed, r.left, r.top);
+    visible = visible && at->visible;
+    enabled = enabled && at->enabled;
+    if (at->parent.empty()) break;
+  }
+  MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&placed), 2);
+  q.rect = placed;
+  q.visible = visible;
+  q.enabled = enabled;
+  return true;
+}
+
 LRESULT PageWindow::pageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
+  if (self && message == queryMessage() && lParam) {
+    return self->answer(*reinterpret_cast<ComponentQuery*>(lParam)) ? TRUE : FALSE;
+  }
   if (self && message == WM_SIZE && self->scrollBox_) {
     MoveWindow(self->scrollBox_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
     self->updateScrollBars();
@@ -427,8 +542,14 @@ LRESULT PageWindow::scrollBoxMessage(HWND h, UINT message, WPARAM wParam, LPARAM
         self->onScroll(SB_HORZ, wParam);
         return 0;
       case WM_MOUSEWHEEL:
-        // Shift turns the wheel into a sideways one, as in most viewers: away is left.
-        if (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) {
+        if (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) {
+          // Ctrl zooms, about the point under the pointer.
+          if (self->onZoomWheel) {
+            self->onZoomWheel(GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? 1 : -1,
+                              POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+          }
+        } else if (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) {
+          // Shift turns the wheel into a sideways one, as in most viewers: away is left.
           self->wheel(SB_HORZ, GET_WHEEL_DELTA_WPARAM(wParam));
         } else {
           self->wheel(SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam));
@@ -453,27 +574,43 @@ LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
   Control* control = self ? self->controlOf(h) : nullptr;
   if (control) {
     const Component& sheet = *control->component;
+    const PageModel& model = self->page_->model();
+    const Scale scale = self->scale();
+    // The graphic component under a point of the sheet takes the mouse there, as it would
+    // with a window of its own.
+    auto graphicAt = [&](int x, int y) {
+      return model.graphicAt(sheet.name, scale.toDesign(x), scale.toDesign(y));
+    };
     // Only the first sheet drags; its events go to the page in sheet coordinates.
     const bool drags = sheet.name == "Paper";
     switch (message) {
+      case WM_PAINT:
+        self->paintSheet(h, sheet);
+        return 0;
       case WM_ERASEBKGND:
-        fillClient(h, reinterpret_cast<HDC>(wParam),
-                   self->brush(colorOf(sheet.color, GetSysColor(COLOR_WINDOW))));
-        return 1;
+        return 1;  // the paint fills the sheet
       case WM_CTLCOLORSTATIC:
       case WM_CTLCOLOREDIT:
-        return self->colorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return self->colorControl(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
       case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) == h && LOWORD(lParam) == HTCLIENT) {
-          const bool own = sheet.cursor == Cursor::Sheet && self->sheetCursor_;
-          SetCursor(own ? self->sheetCursor_ : LoadCursorW(nullptr, IDC_ARROW));
+          POINT p;
+          GetCursorPos(&p);
+          ScreenToClient(h, &p);
+          const Component* under = graphicAt(p.x, p.y);
+          if (under && under->cursor == Cursor::HandPoint) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+          } else {
+            const bool own = sheet.cursor == Cursor::Sheet && self->sheetCursor_;
+            SetCursor(own ? self->sheetCursor_ : LoadCursorW(nullptr, IDC_ARROW));
+          }
           return TRUE;
         }
         break;
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
       case WM_MBUTTONDOWN:
-        if (drags) {
+        if (drags && !graphicAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) {
           SetCapture(h);
           self->page_->PaperMouseDown(GET_Y_LPARAM(lParam));
           return 0;
@@ -490,8 +627,8 @@ LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
       case WM_LBUTTONUP:
       case WM_RBUTTONUP:
       case WM_MBUTTONUP:
-        if (drags) {
-          if (GetCapture() == h) ReleaseCapture();
+        if (drags && GetCapture() == h) {
+          ReleaseCapture();
           self->page_->PaperMouseUp();
           return 0;
         }
@@ -502,74 +639,6 @@ LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
         if (drags) {
           self->page_->PaperMouseUp();
           return 0;
-        }
-        break;
-      default:
-        break;
-    }
-  }
-  return childDefault(h, message, wParam, lParam);
-}
-
-// A rectangle drawn with the shape's pen inside its bounds; the sheets' shapes are lines.
-LRESULT PageWindow::shapeMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  PageWindow* self = owner(h);
-  Control* control = self ? self->controlOf(h) : nullptr;
-  if (control && message == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(h, &ps);
-    const Component& c = *control->component;
-    const int pen = c.penWidth;
-    win::unique_pen hpen(
-        win::counted(CreatePen(pen > 0 ? PS_SOLID | PS_INSIDEFRAME : PS_NULL, pen, RGB(0, 0, 0))));
-    HGDIOBJ oldPen = SelectObject(dc, hpen.get());
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    const int x = pen / 2;
-    int w = c.rect.width - pen + 1, hgt = c.rect.height - pen + 1;
-    if (pen == 0) --w, --hgt;
-    Rectangle(dc, x, x, x + w, x + hgt);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    EndPaint(h, &ps);
-    return 0;
-  }
-  if (message == WM_ERASEBKGND) return 1;
-  return childDefault(h, message, wParam, lParam);
-}
-
-// The picture is decoded the first time it is drawn, at the size it is drawn; one that
-// cannot be decoded leaves its place blank.
-LRESULT PageWindow::imageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  PageWindow* self = owner(h);
-  Control* control = self ? self->controlOf(h) : nullptr;
-  if (control) {
-    const Component& c = *control->component;
-    switch (message) {
-      case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(h, &ps);
-        RECT r;
-        GetClientRect(h, &r);
-        FillRect(dc, &r, self->brush(self->sheetColor(c)));
-        if (!control->picture && !control->pictureFailed && !c.file.empty()) {
-          try {
-            // An unstretched picture is shown at its natural size: only what its box shows is kept.
-            control->picture = PictureImage::load(win::widen(c.file), pictureTypeOf(c.file),
-                                                  r.right, r.bottom, c.stretch);
-          } catch (const std::exception&) {
-            control->pictureFailed = true;
-          }
-        }
-        if (control->picture) control->picture->draw(dc, r, c.stretch);
-        EndPaint(h, &ps);
-        return 0;
-      }
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_SETCURSOR:
-        if (c.cursor == Cursor::HandPoint) {
-          SetCursor(LoadCursorW(nullptr, IDC_HAND));
-          return TRUE;
         }
         break;
       default:

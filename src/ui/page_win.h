@@ -1,11 +1,13 @@
-// A report page realised as real windows: a borderless child window holding the scroll box,
-// the white sheets and every control of the page model, where the model puts them. The
-// window decides nothing about the layout; it only draws what the model says and passes
-// the sheet's mouse events back to the page.
+// A report page realised as windows: a borderless child window holding the scroll box, the
+// white sheets and their edits and rich-text boxes, where the model puts them; the sheets
+// draw their labels, shapes and pictures themselves. The window decides nothing about the
+// layout; it only draws what the model says, at its zoom, and passes the sheet's mouse
+// events back to the page.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,11 +15,10 @@
 
 #include "pages/prnt_page.h"
 #include "platform/win32.h"
+#include "ui/sheet_paint_win.h"
 #include "ui/window_win.h"
 
 namespace risview::ui {
-
-class PictureImage;
 
 // Text metrics measured with GDI on the screen's fonts, as the page windows draw them.
 class GdiTextMetrics : public TextMetrics {
@@ -31,13 +32,16 @@ class GdiTextMetrics : public TextMetrics {
  private:
   HFONT select(const Font& font) const;
   HDC dc_;
-  mutable std::vector<std::pair<Font, win::unique_font>> fonts_;
+  mutable FontCache fonts_;
 };
+
+struct ComponentQuery;
 
 class PageWindow {
  public:
-  // Creates the page's windows as a hidden child of parent, named for tools that look
-  // controls up by name. The page window owns the page.
+  // Creates the page window as a hidden child of parent, named for tools that look
+  // controls up by name; its controls wait until the page first comes to the front. The
+  // page window owns the page.
   PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name);
   ~PageWindow();
   PageWindow(const PageWindow&) = delete;
@@ -45,16 +49,35 @@ class PageWindow {
 
   HWND hwnd() const { return hwnd_; }
   pages::TPrntPage& page() { return *page_; }
+  // The window of a windowed component (scroll box, sheet, edit, rich-text box), once the
+  // page is realised; null for the components its sheets draw.
   HWND control(const std::string& name) const;
 
   // Fills the given rectangle of the parent's client area.
   void setBounds(const RECT& r);
-  // Shows the page and puts it on top of its sibling pages.
+  // Puts the page on top of its sibling pages, shown, and creates its controls if it has
+  // none yet.
   void bringToFront();
+  // The same without creating controls: a page that is built while others follow.
+  void raise();
+  // Creates the scroll box, the sheets and their edits and rich-text boxes, once.
+  void realise();
+  bool realised() const { return scrollBox_ != nullptr; }
+  size_t windowCount() const { return controls_.size() + 1; }
 
-  // The scroll box's vertical position, and setting it within its range.
+  // The scroll box's vertical position in device pixels, and setting it within its range.
   int scrollPosition() const;
   void scrollTo(int position);
+
+  // The zoom in percent. The point `anchor` pixels into the scroll box's client area (its
+  // top-left corner without one) stays where it is.
+  int zoom() const { return zoom_; }
+  void setZoom(int percent, const POINT* anchor = nullptr);
+  // Ctrl and the wheel on the page: direction up (+1) or down, at a point of the screen.
+  std::function<void(int direction, POINT screen)> onZoomWheel;
+
+  // How often a picture of the page has been decoded, for the suites.
+  size_t pictureDecodes() const { return pictures_->decodes(); }
 
  private:
   struct Control;
@@ -62,15 +85,15 @@ class PageWindow {
   static LRESULT pageMessage(HWND, UINT, WPARAM, LPARAM);
   static LRESULT scrollBoxMessage(HWND, UINT, WPARAM, LPARAM);
   static LRESULT sheetMessage(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT shapeMessage(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT imageMessage(HWND, UINT, WPARAM, LPARAM);
   void createControls();
-  HFONT font(const Font& f);
-  HBRUSH brush(COLORREF color);
   Control* controlOf(HWND h);
-  // The colour of the sheet a control stands on.
-  COLORREF sheetColor(const Component& c) const;
-  LRESULT colorStatic(HDC dc, HWND control);
+  Scale scale() const { return Scale::percent(zoom_); }
+  // Where a windowed component stands in its parent window at the current zoom.
+  RECT placeOf(const Component& c) const;
+  void applyZoom();
+  void paintSheet(HWND sheet, const Component& c);
+  LRESULT colorControl(HDC dc, HWND control);
+  bool answer(ComponentQuery& query);
   void updateScrollBars();
   void scrollBy(int dx, int dy);
   // Turns the wheel by delta (WHEEL_DELTA a notch, positive away from the user) on a bar.
@@ -83,10 +106,13 @@ class PageWindow {
   std::map<HWND, std::unique_ptr<Control>> controls_;
   std::map<std::string, HWND> byName_;
   ComponentNames names_;
-  std::vector<std::pair<Font, win::unique_font>> fonts_;
+  FontCache fonts_;
+  std::unique_ptr<SheetPictures> pictures_;
   std::map<COLORREF, win::unique_brush> brushes_;
+  HBRUSH brush(COLORREF color);
   HCURSOR sheetCursor_ = nullptr;  // owned: loaded from the sheet cursor file
   int scrollX_ = 0, scrollY_ = 0;
+  int zoom_ = 100;
 };
 
 }  // namespace risview::ui

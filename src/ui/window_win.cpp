@@ -137,4 +137,16 @@ const wchar_t* componentNameOf(HWND window) {
   return static_cast<const wchar_t*>(GetPropW(window, kNameProperty));
 }
 
+HFONT FontCache::get(const Font& font, Scale scale) {
+  const int height = std::max(1, scale(font.height));
+  for (const Entry& e : fonts_) {
+    if (e.height == height && e.font == font) return e.handle.get();
+  }
+  Font scaled = font;
+  scaled.height = height;
+  LOGFONTW lf = logFont(scaled);
+  fonts_.push_back({font, height, win::unique_font(win::counted(CreateFontIndirectW(&lf)))});
+  return fonts_.back().handle.get();
+}
+
 }  // namespace risview::ui

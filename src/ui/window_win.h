@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/form.h"
+#include "model/zoom.h"
 #include "platform/win32.h"
 
 namespace risview::ui {
@@ -137,5 +138,20 @@ inline LOGFONTW logFont(const Font& f) {
   wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
   return lf;
 }
+
+// The fonts of one window or page: one GDI font per distinct font and device height, made
+// when first asked for and kept while the cache lives.
+class FontCache {
+ public:
+  HFONT get(const Font& font, Scale scale = {});
+
+ private:
+  struct Entry {
+    Font font;
+    int height;
+    win::unique_font handle;
+  };
+  std::vector<Entry> fonts_;
+};
 
 }  // namespace risview::ui

@@ -1,15 +1,20 @@
-// A general report page realised as real windows: the controls stand where the model puts
-// them, scrolling moves the sheet, and pictures of the sheet are saved for people to look at
-// (general-page-top.png and general-page-continuation.png in the suite's working folder).
+// A general report page realised as windows: its windowed controls stand where the model
+// puts them, its sheets draw the rest there, at 100% and zoomed; scrolling moves the sheet,
+// and pictures of the sheet are saved for people to look at (general-page-top.png,
+// general-page-continuation.png and general-page-zoom-150.png in the suite's working folder).
 #include <windows.h>
+// after windows.h
+#include <richedit.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <vector>
 
 #include "host/png.h"
 #include "support/report_fixture.h"
+#include "ui/component_query.h"
 #include "ui/page_win.h"
 
 namespace risview::ui {
@@ -55,6 +60,58 @@ void savePicture(HWND window, const char* file) {
   std::ofstream(file, std::ios::binary) << host::encodePng(r.right, r.bottom, rgb);
 }
 
+BOOL CALLBACK countChild(HWND, LPARAM count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+int childWindows(HWND window) {
+  int count = 0;
+  EnumChildWindows(window, &countChild, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+// A sheet drawn by the page's paint routine into a memory bitmap, white paper and all.
+class SheetBitmap {
+ public:
+  SheetBitmap(PageWindow& window, const Component& sheet, Scale scale)
+      : width_(scale(sheet.rect.width)), height_(scale(sheet.rect.height)) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    FontCache fonts;
+    SheetPictures pictures;
+    paintSheet(window.page().model(), sheet,
+               {dc, scale, {0, 0, width_, height_}, &fonts, &pictures, false});
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    pixels_.assign(p, p + static_cast<size_t>(width_) * height_);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+  }
+  // Pixels darker than mid-grey within r.
+  int inkIn(const Rect& r) const {
+    int ink = 0;
+    for (int y = std::max(r.top, 0); y < std::min(r.bottom(), height_); ++y) {
+      for (int x = std::max(r.left, 0); x < std::min(r.right(), width_); ++x) {
+        const uint32_t c = pixels_[static_cast<size_t>(y) * width_ + x];
+        if ((c & 0xFF) + (c >> 8 & 0xFF) + (c >> 16 & 0xFF) < 3 * 128) ++ink;
+      }
+    }
+    return ink;
+  }
+
+ private:
+  int width_, height_;
+  std::vector<uint32_t> pixels_;
+};
+
 // The control's rectangle in its parent's client area.
 Rect placeOf(HWND control) {
   RECT r;
@@ -99,6 +156,7 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
   {
     PageWindow window(std::move(page), host, "Page1");
     window.setBounds({0, 0, 1024, 740});
+    EXPECT_EQ(childWindows(window.hwnd()), 0) << "controls before the page came to the front";
     window.bringToFront();
     ShowWindow(host, SW_SHOW);
     pump();
@@ -106,14 +164,38 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
     wchar_t cls[64] = L"";
     GetClassNameW(window.hwnd(), cls, 64);
     EXPECT_EQ(win::narrow(cls), "TMyPrntPage");  // the page's own class, as site tools know it
-    for (const char* name : {"Paper", "L_Name", "Shape10", "RichEdit4", "Edit25", "Label1"}) {
+    // The scroll box, two sheets, the edits and rich-text boxes of the first sheet and those
+    // the continuation sheet copies; labels, lines and pictures are drawn by their sheets.
+    EXPECT_LE(childWindows(window.hwnd()) + 1, 15 + 5);
+    for (const char* name : {"Paper", "RichEdit4", "Edit25"}) {
       ASSERT_NE(window.control(name), nullptr) << name;
       EXPECT_EQ(placeOf(window.control(name)), model.at(name).rect) << name;
     }
-    EXPECT_FALSE(IsWindowVisible(window.control("Label3")));
-    wchar_t text[64] = L"";
-    GetWindowTextW(window.control("L_Name"), text, 64);
-    EXPECT_EQ(win::narrow(text), "赵磊");
+    for (const char* name : {"L_Name", "Shape10", "Label1", "Image1"}) {
+      EXPECT_EQ(window.control(name), nullptr) << name << " has a window";
+    }
+    // What the sheet draws is where the model says: ink inside each drawn component.
+    for (int percent : {100, 150}) {
+      const Scale scale = Scale::percent(percent);
+      const SheetBitmap sheet(window, model.at("Paper"), scale);
+      for (const char* name : {"L_Name", "Shape10", "Label1", "Image1"}) {
+        const Rect r = scale(model.at(name).rect);
+        EXPECT_GT(sheet.inkIn(r), 0) << name << " at " << percent << "%";
+      }
+      const Rect picture = scale(model.at("Image1").rect);
+      EXPECT_EQ(sheet.inkIn(picture), picture.width * picture.height) << "a black picture";
+      EXPECT_EQ(sheet.inkIn({picture.left, picture.bottom() + 1, picture.width, 2}), 0);
+    }
+    // The pages answer tools for what they draw.
+    ComponentQuery query;
+    query.name = "L_Name";
+    ASSERT_TRUE(SendMessageW(window.hwnd(), RegisterWindowMessageW(kComponentQueryMessage), 0,
+                             reinterpret_cast<LPARAM>(&query)));
+    EXPECT_EQ(std::string(query.text), "赵磊");
+    EXPECT_TRUE(query.visible);
+    MapWindowPoints(nullptr, window.control("Paper"), reinterpret_cast<POINT*>(&query.rect), 2);
+    EXPECT_EQ(query.rect.left, model.at("L_Name").rect.left);
+    EXPECT_EQ(query.rect.top, model.at("L_Name").rect.top);
     savePicture(host, "general-page-top.png");
 
     EXPECT_TRUE(IsWindowVisible(window.control("Paper1")));
@@ -137,6 +219,30 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
     }
     SendMessageW(paper, WM_LBUTTONUP, 0, MAKELPARAM(300, 310));
     EXPECT_EQ(window.scrollPosition(), 90);
+
+    // Zoomed, every windowed control stands at its scaled place with its font at the scaled
+    // height, the top-left point stays, and pictures are decoded again at their new size.
+    window.scrollTo(0);
+    pump();
+    const size_t decodes = window.pictureDecodes();
+    window.setZoom(150);
+    pump();
+    const Scale zoomed = Scale::percent(150);
+    for (const char* name : {"RichEdit4", "Edit25"}) {
+      EXPECT_EQ(placeOf(window.control(name)), zoomed(model.at(name).rect)) << name;
+    }
+    LOGFONTW lf{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window.control("Edit25"), WM_GETFONT, 0, 0)),
+               sizeof lf, &lf);
+    EXPECT_EQ(-lf.lfHeight, zoomed(model.at("Edit25").font.height));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    SendMessageW(window.control("RichEdit4"), EM_GETCHARFORMAT, SCF_DEFAULT,
+                 reinterpret_cast<LPARAM>(&format));
+    EXPECT_EQ(format.yHeight, zoomed(model.at("RichEdit4").font.height) * 15);  // twips
+    EXPECT_EQ(placeOf(window.control("Paper")), zoomed(model.at("Paper").rect));
+    EXPECT_GT(window.pictureDecodes(), decodes);
+    savePicture(host, "general-page-zoom-150.png");
   }
   DestroyWindow(host);
 }

@@ -320,6 +320,14 @@ class Driver::Steps {
 
   HWND control() { return control(arg(0)); }
 
+  // A component to be looked at: a window, or one a report page draws.
+  Component component() {
+    HWND w = window();
+    if (auto found = findComponent(w, arg(0), false)) return *found;
+    control(arg(0));  // fails naming what there is
+    throw Failure("no component " + quote(arg(0)));
+  }
+
   HWND listView() {
     HWND list = control();
     if (className(list) != WC_LISTVIEWA) throw Failure(arg(0) + " is a " + className(list));
@@ -581,6 +589,15 @@ class Driver::Steps {
       }
       controls.push_back(o.json());
     }
+    for (const Component& c : drawnComponents(w)) {
+      RECT r = c.screen;
+      MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+      JsonObject o;
+      o.add("name", c.name).add("class", c.className).add("text", c.text);
+      o.add("rect", rectJson({r.left, r.top, r.right - r.left, r.bottom - r.top}));
+      o.add("visible", c.visible).add("enabled", c.enabled);
+      controls.push_back(o.json());
+    }
     record_.add("controls", controls);
   }
 
@@ -604,7 +621,7 @@ class Driver::Steps {
 
   void expectText() {
     settle();
-    expectEqual("text of " + arg(0), arg(1), windowText(control()));
+    expectEqual("text of " + arg(0), arg(1), component().text);
   }
 
   void expectFlag(bool actual, const char* what) {
@@ -617,17 +634,19 @@ class Driver::Steps {
 
   void expectVisible() {
     settle();
-    expectFlag(IsWindowVisible(control()) != FALSE, "visible");
+    expectFlag(component().visible, "visible");
   }
 
   void expectEnabled() {
     settle();
-    expectFlag(IsWindowEnabled(control()) != FALSE, "enabled");
+    expectFlag(component().enabled, "enabled");
   }
 
   void expectRect() {
     settle();
-    Rect r = rectInClient(control(), window());
+    RECT screen = component().screen;
+    MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&screen), 2);
+    const Rect r{screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top};
     std::string actual = std::to_string(r.x) + " " + std::to_string(r.y) + " " +
                          std::to_string(r.width) + " " + std::to_string(r.height);
     std::string expected = arg(1) + " " + arg(2) + " " + arg(3) + " " + arg(4);

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <map>
 
+#include "ui/component_query.h"
+
 namespace risview::host {
 
 namespace {
@@ -158,16 +160,85 @@ std::vector<HWND> descendants(HWND window) {
   return found;
 }
 
-HWND findControl(HWND window, std::string_view name) {
-  // "Page3/Paper": the Paper inside the control named Page3.
+namespace {
+
+Component fromWindow(HWND hwnd) {
+  Component c;
+  c.window = hwnd;
+  c.name = componentName(hwnd);
+  c.className = className(hwnd);
+  c.text = windowText(hwnd);
+  GetWindowRect(hwnd, &c.screen);
+  c.visible = IsWindowVisible(hwnd) != FALSE;
+  c.enabled = IsWindowEnabled(hwnd) != FALSE;
+  return c;
+}
+
+// The report pages answer for the components they draw; the others are not asked.
+bool isReportPage(HWND hwnd) {
+  const std::string cls = className(hwnd);
+  return cls.size() > 8 && cls.compare(cls.size() - 8, 8, "PrntPage") == 0;
+}
+
+std::optional<Component> askPage(HWND page, risview::ui::ComponentQuery& q) {
+  static const UINT message = RegisterWindowMessageW(risview::ui::kComponentQueryMessage);
+  if (!ask(page, message, 0, reinterpret_cast<LPARAM>(&q))) return std::nullopt;
+  if (q.window) return fromWindow(q.window);
+  Component c;
+  c.name = q.answeredName ? q.answeredName : "";
+  c.className = q.className ? q.className : "";
+  c.text = q.text ? q.text : "";
+  c.screen = q.rect;
+  c.visible = q.visible != FALSE;
+  c.enabled = q.enabled != FALSE;
+  return c;
+}
+
+}  // namespace
+
+std::optional<Component> findComponent(HWND window, std::string_view name, bool needWindow) {
   if (size_t slash = name.find('/'); slash != std::string_view::npos) {
-    HWND outer = findControl(window, name.substr(0, slash));
-    return outer ? findControl(outer, name.substr(slash + 1)) : nullptr;
+    auto outer = findComponent(window, name.substr(0, slash), true);
+    if (!outer || !outer->window) return std::nullopt;
+    return findComponent(outer->window, name.substr(slash + 1), needWindow);
   }
-  for (HWND child : descendants(window)) {
-    if (componentName(child) == name) return child;
+  const std::vector<HWND> all = descendants(window);
+  for (HWND child : all) {
+    if (componentName(child) == name) return fromWindow(child);
   }
-  return nullptr;
+  const std::string wanted(name);
+  std::vector<HWND> pages;
+  if (isReportPage(window)) pages.push_back(window);
+  for (HWND child : all) {
+    if (isReportPage(child)) pages.push_back(child);
+  }
+  for (HWND page : pages) {
+    risview::ui::ComponentQuery q;
+    q.name = wanted.c_str();
+    q.needWindow = needWindow;
+    if (auto found = askPage(page, q)) return found;
+  }
+  return std::nullopt;
+}
+
+HWND findControl(HWND window, std::string_view name) {
+  auto found = findComponent(window, name, true);
+  return found ? found->window : nullptr;
+}
+
+std::vector<Component> drawnComponents(HWND window) {
+  std::vector<Component> drawn;
+  for (HWND page : descendants(window)) {
+    if (!isReportPage(page)) continue;
+    for (int i = 0;; ++i) {
+      risview::ui::ComponentQuery q;
+      q.index = i;
+      auto found = askPage(page, q);
+      if (!found) break;
+      if (!found->window) drawn.push_back(std::move(*found));
+    }
+  }
+  return drawn;
 }
 
 Rect rectInClient(HWND control, HWND window) {

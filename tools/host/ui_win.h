@@ -36,8 +36,22 @@ bool isMessageBox(HWND hwnd);
 
 // Descendants of a window, depth first.
 std::vector<HWND> descendants(HWND window);
-// The descendant carrying the component name, or nullptr.
+// A component of the library by its system name: a window, or a label, shape or picture
+// that a report page draws itself, as the page describes it (a registered message the pages
+// answer).
+struct Component {
+  HWND window = nullptr;  // null for a drawn one
+  std::string name, className, text;
+  RECT screen{};
+  bool visible = false, enabled = false;
+};
+// "Page3/Paper": the Paper inside the component named Page3. needWindow: a page that has not
+// made its windows yet makes them first (to be clicked, typed into, scrolled).
+std::optional<Component> findComponent(HWND window, std::string_view name, bool needWindow);
+// The descendant window carrying the component name, or nullptr.
 HWND findControl(HWND window, std::string_view name);
+// The components the report pages among the window's descendants draw themselves.
+std::vector<Component> drawnComponents(HWND window);
 
 // A rectangle relative to the client area of `window`.
 struct Rect {

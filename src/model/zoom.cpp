@@ -1,0 +1,55 @@
+#include "model/zoom.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace risview::ui {
+
+namespace {
+
+int divideRounded(int64_t value, int64_t divisor) {
+  if (divisor <= 0) return static_cast<int>(value);
+  const int64_t half = divisor / 2;
+  const int64_t q = value >= 0 ? (value + half) / divisor : -((-value + half) / divisor);
+  return static_cast<int>(std::clamp<int64_t>(q, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+int Scale::operator()(int design) const {
+  return divideRounded(int64_t{design} * num, den);
+}
+
+int Scale::toDesign(int device) const {
+  return num <= 0 ? device : divideRounded(int64_t{device} * den, num);
+}
+
+Rect Scale::operator()(const Rect& d) const {
+  const int left = (*this)(d.left), top = (*this)(d.top);
+  return {left, top, (*this)(d.right()) - left, (*this)(d.bottom()) - top};
+}
+
+int nextZoom(int current, int direction) {
+  if (direction > 0) {
+    for (int step : kZoomSteps) {
+      if (step > current) return step;
+    }
+    return kMaxZoom;
+  }
+  for (auto it = kZoomSteps.rbegin(); it != kZoomSteps.rend(); ++it) {
+    if (*it < current) return *it;
+  }
+  return kMinZoom;
+}
+
+int defaultZoom(int displayPercent) {
+  return std::clamp(displayPercent, kMinZoom, kMaxZoom);
+}
+
+int scrollKeepingPoint(int position, int anchor, Scale from, Scale to) {
+  const int64_t designPoint = int64_t{position + anchor} * from.den;  // times from.num
+  const int64_t device = from.num > 0 ? designPoint * to.num / (int64_t{to.den} * from.num) : 0;
+  return std::max(0, static_cast<int>(device) - anchor);
+}
+
+}  // namespace risview::ui

@@ -1,0 +1,155 @@
+#include "ui/sheet_paint_win.h"
+
+#include <algorithm>
+
+#include "ui/picture_win.h"
+
+namespace risview::ui {
+
+namespace {
+
+RECT toRect(const Rect& r) {
+  return {r.left, r.top, r.right(), r.bottom()};
+}
+
+bool intersects(const RECT& a, const RECT& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+void fill(HDC dc, const RECT& r, COLORREF color) {
+  // ExtTextOut with an opaque rectangle fills without a brush object.
+  const COLORREF previous = SetBkColor(dc, color);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+  SetBkColor(dc, previous);
+}
+
+void drawText(const SheetCanvas& canvas, const Component& c, const RECT& r, UINT format) {
+  const std::wstring text =
+      win::widen(c.kind == Kind::RichEdit ? richTextShown(c.caption) : c.caption);
+  if (text.empty()) return;
+  const HGDIOBJ previous = SelectObject(canvas.dc, canvas.fonts->get(c.font, canvas.scale));
+  SetTextColor(canvas.dc, c.font.color);
+  SetBkMode(canvas.dc, TRANSPARENT);
+  RECT box = r;
+  DrawTextW(canvas.dc, text.c_str(), static_cast<int>(text.size()), &box, format | DT_NOPREFIX);
+  SelectObject(canvas.dc, previous);
+}
+
+// A rectangle drawn with the shape's pen inside its bounds (the sheets' shapes are lines):
+// the design's rectangle, pen inside the frame, scaled as a whole.
+void drawShape(const SheetCanvas& canvas, const Component& c, const RECT& r) {
+  const int pen = c.penWidth;
+  const int inset = pen / 2;
+  int w = c.rect.width - pen + 1, h = c.rect.height - pen + 1;
+  if (pen == 0) --w, --h;
+  const Rect design{c.rect.left + inset, c.rect.top + inset, w, h};
+  const Rect shown = canvas.scale(design);
+  const int scaledPen = pen > 0 ? std::max(1, canvas.scale(pen)) : 0;
+  win::unique_pen hpen(win::counted(
+      CreatePen(pen > 0 ? PS_SOLID | PS_INSIDEFRAME : PS_NULL, scaledPen, RGB(0, 0, 0))));
+  const HGDIOBJ oldPen = SelectObject(canvas.dc, hpen.get());
+  const HGDIOBJ oldBrush = SelectObject(canvas.dc, GetStockObject(WHITE_BRUSH));
+  const int saved = SaveDC(canvas.dc);
+  IntersectClipRect(canvas.dc, r.left, r.top, r.right, r.bottom);
+  Rectangle(canvas.dc, shown.left, shown.top, shown.right(), shown.bottom());
+  RestoreDC(canvas.dc, saved);
+  SelectObject(canvas.dc, oldBrush);
+  SelectObject(canvas.dc, oldPen);
+}
+
+void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r) {
+  if (c.file.empty()) return;
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (c.stretch) {
+    if (const PictureImage* image = canvas.pictures->picture(c, width, height)) {
+      image->draw(canvas.dc, r, true);
+    }
+    return;
+  }
+  // At its natural size, cut off at its box: what the box shows of it is decoded at the
+  // design size and drawn scaled with the sheet.
+  const PictureImage* image = canvas.pictures->picture(c, c.rect.width, c.rect.height);
+  if (!image) return;
+  const RECT whole{r.left, r.top, r.left + canvas.scale(c.pictureWidth),
+                   r.top + canvas.scale(c.pictureHeight)};
+  const int saved = SaveDC(canvas.dc);
+  IntersectClipRect(canvas.dc, r.left, r.top, r.right, r.bottom);
+  image->draw(canvas.dc, whole, canvas.scale.identity() ? false : true);
+  RestoreDC(canvas.dc, saved);
+}
+
+}  // namespace
+
+SheetPictures::SheetPictures() = default;
+SheetPictures::~SheetPictures() = default;
+
+void SheetPictures::clear() {
+  entries_.clear();
+}
+
+const PictureImage* SheetPictures::picture(const Component& c, int width, int height) {
+  Entry& e = entries_[&c];
+  if (e.width != width || e.height != height) {
+    e.width = width, e.height = height;
+    e.image.reset();
+    ++decodes_;
+    try {
+      e.image =
+          PictureImage::load(win::widen(c.file), pictureTypeOf(c.file), width, height, c.stretch);
+    } catch (const std::exception&) {
+      // Left blank, as a picture that cannot be read is everywhere on the sheets.
+    }
+  }
+  return e.image.get();
+}
+
+COLORREF sheetColorOf(const PageModel& model, const Component& c) {
+  const Component* sheet = model.find(c.parent);
+  return sheet ? colorOf(sheet->color, GetSysColor(COLOR_WINDOW)) : GetSysColor(COLOR_WINDOW);
+}
+
+void paintSheet(const PageModel& model, const Component& sheet, const SheetCanvas& canvas) {
+  const COLORREF paper = colorOf(sheet.color, GetSysColor(COLOR_WINDOW));
+  fill(canvas.dc, canvas.clip, paper);
+  for (const Component* c : model.children(sheet.name)) {
+    if (!c->visible) continue;
+    const bool graphic = isGraphic(c->kind);
+    const bool text = c->kind == Kind::Edit || c->kind == Kind::RichEdit;
+    if (!graphic && !(text && canvas.withWindowedControls)) continue;
+    const RECT r = toRect(canvas.scale(c->rect));
+    if (r.right <= r.left || r.bottom <= r.top || !intersects(r, canvas.clip)) continue;
+    switch (c->kind) {
+      case Kind::Label:
+        if (!c->transparent) fill(canvas.dc, r, colorOf(c->color, paper));
+        // An auto-sized label is as large as its text at design size; a scaled font may
+        // come out a pixel wider, which is drawn rather than cut.
+        drawText(canvas, *c, r, DT_LEFT | DT_EXPANDTABS | (c->autoSize ? DT_NOCLIP : 0));
+        break;
+      case Kind::Shape:
+        drawShape(canvas, *c, r);
+        break;
+      case Kind::Image:
+        fill(canvas.dc, r, paper);
+        drawPicture(canvas, *c, r);
+        break;
+      case Kind::Edit: {
+        fill(canvas.dc, r, colorOf(c->color, paper));
+        RECT inner = r;
+        inner.left += canvas.scale(2);
+        drawText(canvas, *c, inner, DT_LEFT | DT_SINGLELINE);
+        break;
+      }
+      case Kind::RichEdit: {
+        fill(canvas.dc, r, GetSysColor(COLOR_WINDOW));
+        RECT inner = r;
+        inner.left += canvas.scale(1);
+        drawText(canvas, *c, inner, DT_LEFT | DT_WORDBREAK | DT_EDITCONTROL);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace risview::ui

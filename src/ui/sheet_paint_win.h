@@ -1,0 +1,60 @@
+// One routine draws a report sheet from its model: the screen's sheets, printed pages and
+// the suites' memory bitmaps all go through it. Labels, shapes and pictures are drawn here;
+// edits and rich-text boxes are windows on the screen and drawn from their text only where
+// there are no windows (printing).
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <unordered_map>
+
+#include "model/page_model.h"
+#include "model/zoom.h"
+#include "ui/window_win.h"
+
+namespace risview::ui {
+
+class PictureImage;
+
+// The pictures of a page, each decoded at the size it is drawn: drawing again at the same
+// size decodes nothing, another size (a zoom, a printer) decodes again. A picture that
+// cannot be decoded stays blank and is not tried again at that size.
+class SheetPictures {
+ public:
+  SheetPictures();
+  ~SheetPictures();
+  SheetPictures(const SheetPictures&) = delete;
+  SheetPictures& operator=(const SheetPictures&) = delete;
+
+  // Null for a component without a file or with a file that cannot be decoded.
+  const PictureImage* picture(const Component& c, int width, int height);
+  void clear();
+  size_t decodes() const { return decodes_; }
+
+ private:
+  struct Entry {
+    std::unique_ptr<PictureImage> image;
+    int width = 0, height = 0;
+  };
+  std::unordered_map<const Component*, Entry> entries_;
+  size_t decodes_ = 0;
+};
+
+struct SheetCanvas {
+  HDC dc = nullptr;  // its origin is the sheet's top-left corner
+  Scale scale;
+  RECT clip{};  // what needs drawing, in the DC's coordinates
+  FontCache* fonts = nullptr;
+  SheetPictures* pictures = nullptr;
+  bool withWindowedControls = false;  // edits and rich-text boxes too, from their text
+};
+
+// Fills the sheet with its colour and draws its components in creation order (the order in
+// which they lie on one another).
+void paintSheet(const PageModel& model, const Component& sheet, const SheetCanvas& canvas);
+
+// The colour a component stands on: its sheet's.
+COLORREF sheetColorOf(const PageModel& model, const Component& c);
+
+}  // namespace risview::ui
