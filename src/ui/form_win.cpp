@@ -70,13 +70,7 @@ FormWindow::~FormWindow() {
 }
 
 HFONT FormWindow::font(const Font& f) {
-  const Font& use = f.face.empty() ? desc_.font : f;
-  for (const auto& [known, handle] : fonts_) {
-    if (known == use) return handle.get();
-  }
-  LOGFONTW lf = logFont(use);
-  fonts_.emplace_back(use, win::unique_font(win::counted(CreateFontIndirectW(&lf))));
-  return fonts_.back().second.get();
+  return fonts_.get(f.face.empty() ? desc_.font : f);
 }
 
 void FormWindow::createControls() {

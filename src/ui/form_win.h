@@ -81,7 +81,7 @@ class FormWindow {
   HWND hwnd_ = nullptr;
   std::map<std::string, HWND> controls_;
   ComponentNames names_;
-  std::vector<std::pair<Font, win::unique_font>> fonts_;  // one handle per distinct font
+  FontCache fonts_;
   win::unique_brush background_;
   std::map<std::string, std::function<void()>> clicks_, dblClicks_;
   std::map<std::string, std::function<bool(wchar_t)>> keyPresses_;
