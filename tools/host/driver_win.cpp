@@ -257,6 +257,7 @@ class Driver::Steps {
         {"expect-launch", &Steps::expectLaunch},
         {"expect-no-launch", &Steps::expectNoLaunch},
         {"scroll", &Steps::scroll},
+        {"wheel", &Steps::wheel},
         {"count-windows", &Steps::countWindows},
         {"expect-same-windows", &Steps::expectSameWindows},
         {"expect-host-enabled", &Steps::expectHostEnabled},
@@ -810,6 +811,21 @@ class Driver::Steps {
     record_.add("status", status);
     if (auto code = c_.option("code")) {
       expectEqual("exit status of " + arg(0), std::to_string(parseLong(*code)), status);
+    }
+  }
+
+  // Notches of the wheel (positive away from the user) over the middle of a control, with
+  // the keys held that the third argument names ("ctrl", "shift" or none).
+  void wheel() {
+    HWND target = control();
+    const long notches = number(1);
+    const std::string keys = c_.args.size() > 2 ? arg(2) : "";
+    const WORD state = keys == "ctrl" ? MK_CONTROL : keys == "shift" ? MK_SHIFT : 0;
+    RECT r{};
+    GetWindowRect(target, &r);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    for (long i = 0; i < std::abs(notches); ++i) {
+      post(target, WM_MOUSEWHEEL, MAKEWPARAM(state, notches > 0 ? WHEEL_DELTA : -WHEEL_DELTA), at);
     }
   }
 

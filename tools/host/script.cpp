@@ -67,6 +67,7 @@ const std::vector<Grammar>& grammars() {
       {"expect-launch", "T", "", false, {"timeout"}},
       {"expect-no-launch", "", "", false, {}},
       {"scroll", "TN", "", false, {}},
+      {"wheel", "TN", "T", false, {}},
       {"count-windows", "", "", false, {}},
       {"expect-same-windows", "", "", false, {}},
       {"expect-host-enabled", "B", "", false, {}},
