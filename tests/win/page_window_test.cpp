@@ -1,7 +1,7 @@
 // A general report page realised as windows: its windowed controls stand where the model
 // puts them, its sheets draw the rest there, at 100% and zoomed; scrolling moves the sheet,
 // and pictures of the sheet are saved for people to look at (general-page-top.png,
-// general-page-continuation.png and general-page-zoom-150.png in the suite's working folder).
+// general-page-continuation.png and general-page-zoom-150.png in the suite's scratch folder).
 #include <windows.h>
 // after windows.h
 #include <richedit.h>
@@ -57,7 +57,8 @@ void savePicture(HWND window, const char* file) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(window, source);
-  std::ofstream(file, std::ios::binary) << host::encodePng(r.right, r.bottom, rgb);
+  std::ofstream(testing::scratchDirectory() + "\\" + file, std::ios::binary)
+      << host::encodePng(r.right, r.bottom, rgb);
 }
 
 BOOL CALLBACK countChild(HWND, LPARAM count) {
