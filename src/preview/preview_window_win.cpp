@@ -152,8 +152,7 @@ class TMyPrintPageControl {
     ui::PageWindow& window = *pages_.back();
     window.setBounds(form_.freeClientArea());
     window.setZoom(zoom_);
-    window.onZoomWheel = [this, &window](int direction, POINT at) {
-      ScreenToClient(window.control("ScrollBox1"), &at);
+    window.onZoomWheel = [this](int direction, POINT at) {
       zoomTo(ui::nextZoom(zoom_, direction), &at);
     };
     window.raise();
@@ -302,7 +301,7 @@ class TMyPrintPageControl {
   // The pages are children of the window; these objects own them and go first.
   std::vector<std::unique_ptr<ui::PageWindow>> pages_;
   std::vector<ui::PageWindow*> tabPages_;  // the page of each tab, in tab order
-  // Beyond 100% only where the host draws at the monitor's own resolution.
+  // What Ctrl+0 goes back to.
   int defaultZoom_ = ui::defaultZoom(100);
   int zoom_ = defaultZoom_;
 };

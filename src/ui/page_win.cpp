@@ -131,10 +131,6 @@ int GdiTextMetrics::lineCount(const Font& font, std::string_view text, int width
 
 // --- page window --------------------------------------------------------------------------
 
-struct PageWindow::Control {
-  const Component* component = nullptr;
-};
-
 PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name)
     : page_(std::move(page)), pictures_(std::make_unique<SheetPictures>()) {
   loadRichEdit();
@@ -158,7 +154,7 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
 PageWindow::~PageWindow() {
   if (hwnd_) {
     // Children first lose their way back to this object, then go with the window.
-    for (auto& [h, control] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+    for (const auto& [h, c] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     names_.clear();
     DestroyWindow(hwnd_);
@@ -173,9 +169,9 @@ HBRUSH PageWindow::brush(COLORREF color) {
       .first->second.get();
 }
 
-PageWindow::Control* PageWindow::controlOf(HWND h) {
+const Component* PageWindow::componentOf(HWND h) const {
   auto it = controls_.find(h);
-  return it == controls_.end() ? nullptr : it->second.get();
+  return it == controls_.end() ? nullptr : it->second;
 }
 
 HWND PageWindow::control(const std::string& name) const {
@@ -241,9 +237,7 @@ void PageWindow::createControls() {
           exStyle, cls, c->kind == Kind::Edit ? win::widen(c->caption).c_str() : L"", style, r.left,
           r.top, r.right - r.left, r.bottom - r.top, parent, nullptr, instance, nullptr);
       if (h == nullptr) continue;  // a control that cannot be made is left out, not the page
-      auto control = std::make_unique<Control>();
-      control->component = c;
-      controls_[h] = std::move(control);
+      controls_[h] = c;
       byName_[c->name] = h;
       SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       names_.name(h, c->name);
@@ -325,8 +319,8 @@ void PageWindow::setZoom(int percent, const POINT* anchor) {
 // again at their new size.
 void PageWindow::applyZoom() {
   SendMessageW(scrollBox_, WM_SETREDRAW, FALSE, 0);
-  for (auto& [h, control] : controls_) {
-    const Component& c = *control->component;
+  for (const auto& [h, component] : controls_) {
+    const Component& c = *component;
     if (c.kind == Kind::ScrollBox) continue;
     const RECT r = placeOf(c);
     SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
@@ -375,7 +369,7 @@ void PageWindow::scrollBy(int dx, int dy) {
 // than its range. A bar that comes or goes changes the room the other has, so this runs
 // until the box's client size holds still.
 void PageWindow::updateScrollBars() {
-  const Component* box = controlOf(scrollBox_) ? controlOf(scrollBox_)->component : nullptr;
+  const Component* box = componentOf(scrollBox_);
   if (!box) return;
   const int ranges[2] = {scale()(box->scrollRange.horizontal), scale()(box->scrollRange.vertical)};
   const int bars[2] = {SB_HORZ, SB_VERT};
@@ -442,12 +436,10 @@ void PageWindow::onScroll(int bar, WPARAM wParam) {
 }
 
 LRESULT PageWindow::colorControl(HDC dc, HWND h) {
-  Control* control = controlOf(h);
   COLORREF background = GetSysColor(COLOR_WINDOW);
-  if (control) {
-    const Component& c = *control->component;
-    SetTextColor(dc, c.font.color);
-    background = colorOf(c.color, sheetColorOf(page_->model(), c));
+  if (const Component* c = componentOf(h)) {
+    SetTextColor(dc, c->font.color);
+    background = colorOf(c->color, sheetColorOf(page_->model(), *c));
   }
   SetBkColor(dc, background);
   return reinterpret_cast<LRESULT>(brush(background));
@@ -502,8 +494,8 @@ bool PageWindow::answer(ComponentQuery& q) {
   // Where the component is drawn: its place in its parent, and the parent's in its own, up
   // to the page, as the windows would stand.
   bool visible = IsWindowVisible(hwnd_) != FALSE, enabled = true;
-  RECT placed = placeOf(*c);
-  OffsetRect(&placed, -placed.left, -placed.top);
+  const Rect size = scale()(c->rect);
+  RECT placed{0, 0, size.width, size.height};
   for (const Component* at = c; at; at = model.find(at->parent)) {
     const RECT r = placeOf(*at);
     OffsetRect(&placed, r.left, r.top);
@@ -545,8 +537,9 @@ LRESULT PageWindow::scrollBoxMessage(HWND h, UINT message, WPARAM wParam, LPARAM
         if (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) {
           // Ctrl zooms, about the point under the pointer.
           if (self->onZoomWheel) {
-            self->onZoomWheel(GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? 1 : -1,
-                              POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ScreenToClient(h, &at);
+            self->onZoomWheel(GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? 1 : -1, at);
           }
         } else if (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) {
           // Shift turns the wheel into a sideways one, as in most viewers: away is left.
@@ -571,9 +564,9 @@ LRESULT PageWindow::scrollBoxMessage(HWND h, UINT message, WPARAM wParam, LPARAM
 
 LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   PageWindow* self = owner(h);
-  Control* control = self ? self->controlOf(h) : nullptr;
-  if (control) {
-    const Component& sheet = *control->component;
+  const Component* component = self ? self->componentOf(h) : nullptr;
+  if (component) {
+    const Component& sheet = *component;
     const PageModel& model = self->page_->model();
     const Scale scale = self->scale();
     // The graphic component under a point of the sheet takes the mouse there, as it would

@@ -63,7 +63,6 @@ class PageWindow {
   // Creates the scroll box, the sheets and their edits and rich-text boxes, once.
   void realise();
   bool realised() const { return scrollBox_ != nullptr; }
-  size_t windowCount() const { return controls_.size() + 1; }
 
   // The scroll box's vertical position in device pixels, and setting it within its range.
   int scrollPosition() const;
@@ -71,22 +70,23 @@ class PageWindow {
 
   // The zoom in percent. The point `anchor` pixels into the scroll box's client area (its
   // top-left corner without one) stays where it is.
-  int zoom() const { return zoom_; }
   void setZoom(int percent, const POINT* anchor = nullptr);
-  // Ctrl and the wheel on the page: direction up (+1) or down, at a point of the screen.
-  std::function<void(int direction, POINT screen)> onZoomWheel;
+  // Ctrl and the wheel on the page: direction up (+1) or down, about a point of the scroll
+  // box's client area.
+  std::function<void(int direction, POINT anchor)> onZoomWheel;
 
   // How often a picture of the page has been decoded, for the suites.
   size_t pictureDecodes() const { return pictures_->decodes(); }
 
  private:
-  struct Control;
   // The window procedures' bodies, each registered under guardedWindowProc.
   static LRESULT pageMessage(HWND, UINT, WPARAM, LPARAM);
   static LRESULT scrollBoxMessage(HWND, UINT, WPARAM, LPARAM);
   static LRESULT sheetMessage(HWND, UINT, WPARAM, LPARAM);
   void createControls();
-  Control* controlOf(HWND h);
+  // The component of one of the page's windows, or null.
+  const Component* componentOf(HWND h) const;
+  HBRUSH brush(COLORREF color);
   Scale scale() const { return Scale::percent(zoom_); }
   // Where a windowed component stands in its parent window at the current zoom.
   RECT placeOf(const Component& c) const;
@@ -103,13 +103,12 @@ class PageWindow {
   std::unique_ptr<pages::TPrntPage> page_;
   HWND hwnd_ = nullptr;
   HWND scrollBox_ = nullptr;
-  std::map<HWND, std::unique_ptr<Control>> controls_;
+  std::map<HWND, const Component*> controls_;
   std::map<std::string, HWND> byName_;
   ComponentNames names_;
   FontCache fonts_;
   std::unique_ptr<SheetPictures> pictures_;
   std::map<COLORREF, win::unique_brush> brushes_;
-  HBRUSH brush(COLORREF color);
   HCURSOR sheetCursor_ = nullptr;  // owned: loaded from the sheet cursor file
   int scrollX_ = 0, scrollY_ = 0;
   int zoom_ = 100;

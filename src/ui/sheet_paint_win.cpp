@@ -12,10 +12,6 @@ RECT toRect(const Rect& r) {
   return {r.left, r.top, r.right(), r.bottom()};
 }
 
-bool intersects(const RECT& a, const RECT& b) {
-  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
 void fill(HDC dc, const RECT& r, COLORREF color) {
   // ExtTextOut with an opaque rectangle fills without a brush object.
   const COLORREF previous = SetBkColor(dc, color);
@@ -24,8 +20,7 @@ void fill(HDC dc, const RECT& r, COLORREF color) {
 }
 
 void drawText(const SheetCanvas& canvas, const Component& c, const RECT& r, UINT format) {
-  const std::wstring text =
-      win::widen(c.kind == Kind::RichEdit ? richTextShown(c.caption) : c.caption);
+  const std::wstring text = win::widen(c.caption);
   if (text.empty()) return;
   const HGDIOBJ previous = SelectObject(canvas.dc, canvas.fonts->get(c.font, canvas.scale));
   SetTextColor(canvas.dc, c.font.color);
@@ -74,7 +69,7 @@ void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r) {
                    r.top + canvas.scale(c.pictureHeight)};
   const int saved = SaveDC(canvas.dc);
   IntersectClipRect(canvas.dc, r.left, r.top, r.right, r.bottom);
-  image->draw(canvas.dc, whole, canvas.scale.identity() ? false : true);
+  image->draw(canvas.dc, whole, true);
   RestoreDC(canvas.dc, saved);
 }
 
@@ -82,10 +77,6 @@ void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r) {
 
 SheetPictures::SheetPictures() = default;
 SheetPictures::~SheetPictures() = default;
-
-void SheetPictures::clear() {
-  entries_.clear();
-}
 
 const PictureImage* SheetPictures::picture(const Component& c, int width, int height) {
   Entry& e = entries_[&c];
@@ -112,12 +103,10 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
   const COLORREF paper = colorOf(sheet.color, GetSysColor(COLOR_WINDOW));
   fill(canvas.dc, canvas.clip, paper);
   for (const Component* c : model.children(sheet.name)) {
-    if (!c->visible) continue;
-    const bool graphic = isGraphic(c->kind);
-    const bool text = c->kind == Kind::Edit || c->kind == Kind::RichEdit;
-    if (!graphic && !(text && canvas.withWindowedControls)) continue;
+    if (!c->visible || !isGraphic(c->kind)) continue;
     const RECT r = toRect(canvas.scale(c->rect));
-    if (r.right <= r.left || r.bottom <= r.top || !intersects(r, canvas.clip)) continue;
+    RECT shown;
+    if (!IntersectRect(&shown, &r, &canvas.clip)) continue;
     switch (c->kind) {
       case Kind::Label:
         if (!c->transparent) fill(canvas.dc, r, colorOf(c->color, paper));
@@ -132,20 +121,6 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
         fill(canvas.dc, r, paper);
         drawPicture(canvas, *c, r);
         break;
-      case Kind::Edit: {
-        fill(canvas.dc, r, colorOf(c->color, paper));
-        RECT inner = r;
-        inner.left += canvas.scale(2);
-        drawText(canvas, *c, inner, DT_LEFT | DT_SINGLELINE);
-        break;
-      }
-      case Kind::RichEdit: {
-        fill(canvas.dc, r, GetSysColor(COLOR_WINDOW));
-        RECT inner = r;
-        inner.left += canvas.scale(1);
-        drawText(canvas, *c, inner, DT_LEFT | DT_WORDBREAK | DT_EDITCONTROL);
-        break;
-      }
       default:
         break;
     }

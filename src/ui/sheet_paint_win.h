@@ -1,7 +1,6 @@
-// One routine draws a report sheet from its model: the screen's sheets, printed pages and
-// the suites' memory bitmaps all go through it. Labels, shapes and pictures are drawn here;
-// edits and rich-text boxes are windows on the screen and drawn from their text only where
-// there are no windows (printing).
+// One routine draws a report sheet from its model, for the screen's sheets and the suites'
+// memory bitmaps alike: its labels, shapes and pictures, at any scale. Edits and rich-text
+// boxes are windows of their own and draw themselves.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +28,6 @@ class SheetPictures {
 
   // Null for a component without a file or with a file that cannot be decoded.
   const PictureImage* picture(const Component& c, int width, int height);
-  void clear();
   size_t decodes() const { return decodes_; }
 
  private:
@@ -47,7 +45,6 @@ struct SheetCanvas {
   RECT clip{};  // what needs drawing, in the DC's coordinates
   FontCache* fonts = nullptr;
   SheetPictures* pictures = nullptr;
-  bool withWindowedControls = false;  // edits and rich-text boxes too, from their text
 };
 
 // Fills the sheet with its colour and draws its components in creation order (the order in

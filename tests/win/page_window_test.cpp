@@ -87,7 +87,7 @@ class SheetBitmap {
     FontCache fonts;
     SheetPictures pictures;
     paintSheet(window.page().model(), sheet,
-               {dc, scale, {0, 0, width_, height_}, &fonts, &pictures, false});
+               {dc, scale, {0, 0, width_, height_}, &fonts, &pictures});
     GdiFlush();
     const auto* p = static_cast<const uint32_t*>(bits);
     pixels_.assign(p, p + static_cast<size_t>(width_) * height_);
