@@ -27,8 +27,12 @@ if(WIN32)
   file(GLOB win_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
   if(win_test_sources)
     add_executable(win_tests ${win_test_sources})
-    target_link_libraries(win_tests PRIVATE risview_testing risview_host_script GTest::gtest_main)
-    add_test(NAME win_tests COMMAND win_tests)
+    target_link_libraries(win_tests PRIVATE risview_testing risview_host_script winspool
+                                            GTest::gtest_main)
+    # Printing runs on its own, where its paper is rendered and looked at.
+    add_test(NAME win_tests COMMAND win_tests --gtest_filter=-Printing.*)
+    add_test(NAME print_report COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-print-report
+      $<TARGET_FILE:win_tests>)
   endif()
   add_test(NAME core_tests COMMAND core_tests)
   set_tests_properties(core_tests PROPERTIES TIMEOUT 300)

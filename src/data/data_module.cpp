@@ -30,9 +30,18 @@ Options readOptions(const Environment& env, const std::string& directory) {
       {"DICOMWEBURL", "PASSWORD", &Options::webPassword},
       {"RISDATASET", "Driver", &Options::risDriver},
       {"DICOMDATASET", "Driver", &Options::dicomDriver},
+      {"PREVIEW", "Print", &Options::previewPrint},
   };
   for (const auto& k : keys) o.*k.value = ini.read(k.section, k.key);
   return o;
+}
+
+bool switchedOn(std::string_view value) {
+  size_t i = value.empty() || (value[0] != '-' && value[0] != '+') ? 0 : 1;
+  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+    if (value[i] != '0') return true;
+  }
+  return false;
 }
 
 TdmRIS::TdmRIS(const Services& services) : services_(services) {
@@ -49,6 +58,7 @@ void TdmRIS::DataModuleCreate() {
   FWebURL = o.webUrl;
   FWebUser = o.webUser;
   FWebPassword = o.webPassword;
+  PreviewPrint = switchedOn(o.previewPrint);
   const std::string ris =
       buildOleDbConnectionString(o.risServer, o.risDatabase, o.risUser, o.risPassword);
   const std::string dicom =

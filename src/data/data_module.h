@@ -3,18 +3,25 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "data/database.h"
 #include "platform/services.h"
 
 namespace risview::data {
 
-// The option file's eleven values, plus the optional ODBC driver name per database.
+// The option file's eleven values, plus the optional ODBC driver name per database and
+// the optional [PREVIEW] Print key that offers printing in the report preview.
 struct Options {
   std::string risServer, risDatabase, risUser, risPassword, risDriver;
   std::string dicomServer, dicomDatabase, dicomUser, dicomPassword, dicomDriver;
   std::string webUrl, webUser, webPassword;
+  std::string previewPrint;
 };
+
+// A key switched on as the profile functions read a number: the value's leading whole
+// number (an optional sign, then digits; nothing else counts) is not zero.
+bool switchedOn(std::string_view value);
 
 // The option file in the given directory: directory + "\RisOption.ini". A missing file
 // gives empty values.
@@ -35,6 +42,8 @@ class TdmRIS {
   Query qryDicom{conDICOM};
 
   std::string FWebURL, FWebUser, FWebPassword;
+  // [PREVIEW] Print: the preview offers its two print buttons.
+  bool PreviewPrint = false;
 
  private:
   void DataModuleCreate();

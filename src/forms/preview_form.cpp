@@ -15,48 +15,64 @@ ComponentDesc toolButton(const char* name, int image, const char* hint, bool vis
           .imageIndex = image};
 }
 
+// The preview window: a tool bar over the page tabs; the pages fill the rest. Of the tool
+// buttons only the one that closes the window is shown unless printing is offered.
+FormDesc makePreviewForm() {
+  return {.name = "MyPrintPageControl",
+          .className = "TMyPrintPageControl",
+          .caption = "诊断报告打印...",
+          .clientWidth = 1024,
+          .clientHeight = 714,
+          .font = {"MS Sans Serif", 11, false, 0},
+          .sizeable = true,
+          .position = Position::Bounds,
+          .bounds = {-4, -4, 1032, 748},
+          .components = {
+              {.name = "Panel1", .kind = Kind::Panel, .align = Align::Top, .rect = {0, 0, 0, 41}},
+              // Auto-sized to its one visible 39-pixel button.
+              {.name = "ToolBar1",
+               .kind = Kind::ToolBar,
+               .parent = "Panel1",
+               .align = Align::Left,
+               .rect = {0, 0, 39, 0}},
+              toolButton("ToolButton8", 0, "打印当前报告页..."),
+              toolButton("ToolButton1", 7, "打印全部报告页..."),
+              toolButton("ToolButton2", 1, "打印机设置..."),
+              toolButton("ToolButton4", 3, "一分格图"),
+              toolButton("ToolButton3", 2, "二分格图"),
+              toolButton("ToolButton5", 4, "四分格图"),
+              toolButton("ToolButton9", 8, ""),
+              toolButton("ToolButton6", 5, "图文切换"),
+              toolButton("ToolButton7", 6, "", true),
+              {.name = "ProgressBar1",
+               .kind = Kind::ProgressBar,
+               .parent = "Panel1",
+               .align = Align::Client},
+              {.name = "PrntTabControl",
+               .kind = Kind::TabControl,
+               .align = Align::Top,
+               .rect = {0, 0, 0, 27}},
+          }};
+}
+
 }  // namespace
 
-// The preview window: a tool bar over the page tabs; the pages fill the rest. Of the tool
-// buttons only the one that closes the window is shown; printing is not offered.
-const FormDesc& previewForm() {
-  static const FormDesc form = {
-      .name = "MyPrintPageControl",
-      .className = "TMyPrintPageControl",
-      .caption = "诊断报告打印...",
-      .clientWidth = 1024,
-      .clientHeight = 714,
-      .font = {"MS Sans Serif", 11, false, 0},
-      .sizeable = true,
-      .position = Position::Bounds,
-      .bounds = {-4, -4, 1032, 748},
-      .components = {
-          {.name = "Panel1", .kind = Kind::Panel, .align = Align::Top, .rect = {0, 0, 0, 41}},
-          // Auto-sized to its one visible 39-pixel button.
-          {.name = "ToolBar1",
-           .kind = Kind::ToolBar,
-           .parent = "Panel1",
-           .align = Align::Left,
-           .rect = {0, 0, 39, 0}},
-          toolButton("ToolButton8", 0, "打印当前报告页..."),
-          toolButton("ToolButton1", 7, "打印全部报告页..."),
-          toolButton("ToolButton2", 1, "打印机设置..."),
-          toolButton("ToolButton4", 3, "一分格图"),
-          toolButton("ToolButton3", 2, "二分格图"),
-          toolButton("ToolButton5", 4, "四分格图"),
-          toolButton("ToolButton9", 8, ""),
-          toolButton("ToolButton6", 5, "图文切换"),
-          toolButton("ToolButton7", 6, "", true),
-          {.name = "ProgressBar1",
-           .kind = Kind::ProgressBar,
-           .parent = "Panel1",
-           .align = Align::Client},
-          {.name = "PrntTabControl",
-           .kind = Kind::TabControl,
-           .align = Align::Top,
-           .rect = {0, 0, 0, 27}},
-      }};
-  return form;
+const FormDesc& previewForm(bool printing) {
+  static const FormDesc plain = makePreviewForm();
+  static const FormDesc withPrinting = [] {
+    FormDesc form = makePreviewForm();
+    int shown = 0;
+    for (auto& c : form.components) {
+      if (c.name == "ToolButton8" || c.name == "ToolButton1") c.visible = true;
+      if (c.kind == Kind::ToolButton && c.visible) ++shown;
+    }
+    // The tool bar sizes itself to its shown buttons.
+    for (auto& c : form.components) {
+      if (c.name == "ToolBar1") c.rect.width = 39 * shown;
+    }
+    return form;
+  }();
+  return printing ? withPrinting : plain;
 }
 
 }  // namespace risview::forms

@@ -126,6 +126,16 @@ std::vector<const Component*> PageModel::children(std::string_view parent) const
   return result;
 }
 
+std::vector<const Component*> PageModel::sheets() const {
+  std::vector<const Component*> result;
+  for (const auto& c : components_) {
+    if (c.kind != Kind::Panel || !c.visible) continue;
+    const Component* parent = find(c.parent);
+    if (parent && parent->kind == Kind::ScrollBox && parent->visible) result.push_back(&c);
+  }
+  return result;
+}
+
 const Component* PageModel::graphicAt(std::string_view sheet, int x, int y) const {
   for (auto it = components_.rbegin(); it != components_.rend(); ++it) {
     const Component& c = *it;

@@ -79,6 +79,9 @@ class PageModel {
   // Every component in creation order (the form's first).
   const std::deque<Component>& components() const { return components_; }
   std::vector<const Component*> children(std::string_view parent) const;
+  // The shown sheets in the order they are read: the panels of the scroll boxes (the first
+  // sheet, then its continuation sheets).
+  std::vector<const Component*> sheets() const;
   // The graphic component drawn topmost at a point of a sheet (design pixels of the sheet):
   // a visible, enabled one, which takes the mouse there instead of the sheet.
   const Component* graphicAt(std::string_view sheet, int x, int y) const;

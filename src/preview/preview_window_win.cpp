@@ -10,6 +10,7 @@
 #include "preview/report_loading.h"
 #include "ui/form_win.h"
 #include "ui/page_win.h"
+#include "ui/print_win.h"
 
 namespace risview::preview {
 
@@ -105,7 +106,7 @@ class TMyPrintPageControl {
   TMyPrintPageControl(const Services& services, data::TdmRIS& dm, std::string requisitionId,
                       HWND owner)
       : services_(services),
-        form_(forms::previewForm(), services, owner),
+        form_(forms::previewForm(dm.PreviewPrint), services, owner),
         images_(toolImages()),
         RequisitionID(std::move(requisitionId)) {
     form_.setToolImages("ToolBar1", images_.get());
@@ -114,6 +115,10 @@ class TMyPrintPageControl {
     form_.onChange("PrntTabControl", [this] { PrntTabControlChange(); });
     form_.onClick("ToolButton7", [this] { ToolButton7Click(); });
     form_.onClick("ToolButton2", [this] { ToolButton2Click(); });
+    if (dm.PreviewPrint) {
+      form_.onClick("ToolButton8", [this] { print(false); });
+      form_.onClick("ToolButton1", [this] { print(true); });
+    }
     form_.onKeyDown(
         [this](WPARAM key, bool ctrl, bool shift) { return keyDown(key, ctrl, shift); });
     form_.wheelFollowsPointer();
@@ -286,6 +291,25 @@ class TMyPrintPageControl {
     const int next = selected < 0 ? (step > 0 ? 0 : count - 1) : (selected + step + count) % count;
     SendMessageW(tabs, TCM_SETCURSEL, next, 0);
     PrntTabControlChange();
+  }
+
+  // The page in front, or every page in tab order: the print dialog, then each of their
+  // sheets on a sheet of paper.
+  void print(bool everyPage) {
+    std::vector<const ui::PageModel*> models;
+    if (everyPage) {
+      for (auto& page : pages_) models.push_back(&page->page().model());
+    } else if (ui::PageWindow* front = pageInFront()) {
+      models.push_back(&front->page().model());
+    }
+    if (models.empty()) return;
+    win::unique_dc printer = ui::choosePrinter(form_.hwnd());
+    if (!printer) return;
+    struct WaitCursor {
+      HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+      ~WaitCursor() { SetCursor(previous); }
+    } waiting;
+    ui::printSheets(printer.get(), "诊断报告 " + RequisitionID, models);
   }
 
   void ToolButton2Click() {

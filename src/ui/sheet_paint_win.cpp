@@ -19,8 +19,8 @@ void fill(HDC dc, const RECT& r, COLORREF color) {
   SetBkColor(dc, previous);
 }
 
-void drawText(const SheetCanvas& canvas, const Component& c, const RECT& r, UINT format) {
-  const std::wstring text = win::widen(c.caption);
+void drawText(const SheetCanvas& canvas, const Component& c, const RECT& r, UINT format,
+              const std::wstring& text) {
   if (text.empty()) return;
   const HGDIOBJ previous = SelectObject(canvas.dc, canvas.fonts->get(c.font, canvas.scale));
   SetTextColor(canvas.dc, c.font.color);
@@ -103,7 +103,8 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
   const COLORREF paper = colorOf(sheet.color, GetSysColor(COLOR_WINDOW));
   fill(canvas.dc, canvas.clip, paper);
   for (const Component* c : model.children(sheet.name)) {
-    if (!c->visible || !isGraphic(c->kind)) continue;
+    const bool edit = c->kind == Kind::Edit || c->kind == Kind::RichEdit;
+    if (!c->visible || !(isGraphic(c->kind) || (edit && canvas.withEdits))) continue;
     const RECT r = toRect(canvas.scale(c->rect));
     RECT shown;
     if (!IntersectRect(&shown, &r, &canvas.clip)) continue;
@@ -112,7 +113,19 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
         if (!c->transparent) fill(canvas.dc, r, colorOf(c->color, paper));
         // An auto-sized label is as large as its text at design size; a scaled font may
         // come out a pixel wider, which is drawn rather than cut.
-        drawText(canvas, *c, r, DT_LEFT | DT_EXPANDTABS | (c->autoSize ? DT_NOCLIP : 0));
+        drawText(canvas, *c, r, DT_LEFT | DT_EXPANDTABS | (c->autoSize ? DT_NOCLIP : 0),
+                 win::widen(c->caption));
+        break;
+      case Kind::Edit:
+        // One line from the left, cut off at the box, on the edit's colour.
+        fill(canvas.dc, r, colorOf(c->color, paper));
+        drawText(canvas, *c, r, DT_LEFT | DT_SINGLELINE, win::widen(c->caption));
+        break;
+      case Kind::RichEdit:
+        // Wrapped at words as the box wraps it, what fits; the box's own background.
+        fill(canvas.dc, r, GetSysColor(COLOR_WINDOW));
+        drawText(canvas, *c, r, DT_LEFT | DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS,
+                 win::widen(richTextShown(c->caption)));
         break;
       case Kind::Shape:
         drawShape(canvas, *c, r);

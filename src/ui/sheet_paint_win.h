@@ -1,6 +1,7 @@
-// One routine draws a report sheet from its model, for the screen's sheets and the suites'
-// memory bitmaps alike: its labels, shapes and pictures, at any scale. Edits and rich-text
-// boxes are windows of their own and draw themselves.
+// One routine draws a report sheet from its model, for the screen's sheets, the printer and
+// the suites' memory bitmaps alike: its labels, shapes and pictures, at any scale. On the
+// screen edits and rich-text boxes are windows of their own and draw themselves; on paper
+// the routine draws them too, from their text.
 #pragma once
 
 #include <windows.h>
@@ -45,6 +46,8 @@ struct SheetCanvas {
   RECT clip{};  // what needs drawing, in the DC's coordinates
   FontCache* fonts = nullptr;
   SheetPictures* pictures = nullptr;
+  // Edits and rich-text boxes are drawn as well, where no window draws them (a printer).
+  bool withEdits = false;
 };
 
 // Fills the sheet with its colour and draws its components in creation order (the order in

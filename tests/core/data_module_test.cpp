@@ -68,14 +68,28 @@ TEST(DataModule, KeysInOtherLetterCaseAndGbkValuesAreRead) {
   text.replace(text.find("SERVER="), 6, "server");
   text += section("DICOMDATASET", archive);
   text += "[DicomWebUrl]\r\nweburl=http://pacs/viewer?uids=\r\nUser=放射科\r\nPassword=\"p w\"\r\n";
+  text += "[preview]\r\nprint = 1\r\n";
   fake.env.files[kOptionPath] = utf8ToCp936(text);
   TdmRIS dm(fake.services());
+  EXPECT_TRUE(dm.PreviewPrint);
   EXPECT_TRUE(fake.boxes.shown.empty());
   EXPECT_TRUE(dm.con.connected());
   EXPECT_TRUE(dm.conDICOM.connected());
   EXPECT_EQ(dm.FWebURL, "http://pacs/viewer?uids=");
   EXPECT_EQ(dm.FWebUser, "放射科");
   EXPECT_EQ(dm.FWebPassword, "p w");
+}
+
+// Printing is offered only for a key whose number is not zero; without the key, as before.
+TEST(DataModule, PrintKeyCountsAsANumber) {
+  const struct {
+    const char* value;
+    bool on;
+  } cases[] = {{"1", true},  {"2", true},   {"-1", true}, {"01", true},   {"1 page", true},
+               {"0", false}, {"00", false}, {"", false},  {"yes", false}, {"+0", false}};
+  for (const auto& c : cases) EXPECT_EQ(switchedOn(c.value), c.on) << c.value;
+  FakeServices fake;
+  EXPECT_FALSE(TdmRIS(fake.services()).PreviewPrint);
 }
 
 TEST(DataModule, ThePasswordNeverReachesTheDebuggerOutput) {

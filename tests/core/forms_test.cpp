@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "forms/preview_form.h"
 #include "forms/show_detail_form.h"
 #include "model/form.h"
 
@@ -16,6 +17,26 @@ TEST(ShowDetailForm, PanelAlongTheBottomListFillsTheRest) {
   int total = 0;
   for (const auto& c : form.component("lvShowDetail").columns) total += c.width;
   EXPECT_EQ(total, 200 + 160 + 240 + 1);
+}
+
+// Offering printing shows the two print buttons and widens the tool bar by them; nothing
+// else of the window changes.
+TEST(PreviewForm, PrintingShowsTwoMoreButtonsBeforeTheCloseButton) {
+  for (bool printing : {false, true}) {
+    const FormDesc& form = forms::previewForm(printing);
+    std::vector<std::string> shown;
+    for (const auto& c : form.components) {
+      if (c.kind == Kind::ToolButton && c.visible) shown.push_back(c.name);
+    }
+    auto rects = layout(form);
+    const int width = printing ? 3 * 39 : 39;
+    EXPECT_EQ(shown, printing
+                         ? (std::vector<std::string>{"ToolButton8", "ToolButton1", "ToolButton7"})
+                         : std::vector<std::string>{"ToolButton7"});
+    EXPECT_EQ(rects["ToolBar1"], (Rect{0, 0, width, 41}));
+    EXPECT_EQ(rects["ProgressBar1"], (Rect{width, 0, 1024 - width, 41}));
+    EXPECT_EQ(rects["PrntTabControl"], (Rect{0, 41, 1024, 27}));
+  }
 }
 
 TEST(Layout, AlignedComponentsShareWhatIsLeftInOrder) {

@@ -212,6 +212,10 @@ TEST_F(GeneralPageImages, CellsFillTheFirstSheetThenSixPerContinuationSheet) {
   EXPECT_EQ(at(*page, "Paper1").rect, (Rect{94, 1147, 794, 1123}));
   EXPECT_EQ(at(*page, "Paper2").rect, (Rect{94, 2290, 794, 1123}));
   EXPECT_EQ(images(*page)[9]->rect, (Rect{370, 622, 220, 220}));
+  // What is printed, in reading order.
+  std::vector<std::string> sheets;
+  for (const ui::Component* sheet : page->model().sheets()) sheets.push_back(sheet->name);
+  EXPECT_EQ(sheets, (std::vector<std::string>{"Paper", "Paper1", "Paper2"}));
 }
 
 TEST_F(GeneralPageImages, ContinuationSheetRepeatsHeaderAndFoot) {

@@ -14,42 +14,11 @@
 #include <string>
 #include <thread>
 
-#include "print_dialog.h"
+#include "test_printer.h"
 
 namespace {
 
 const wchar_t kPrinter[] = L"risview test printer";
-const wchar_t kDriver[] = L"Wine PostScript Driver";
-
-// Adds the printer once per prefix; its description is the file scripts/wine-printer put
-// into the driver folder.
-bool ensurePrinter() {
-  HANDLE existing = nullptr;
-  if (OpenPrinterW(const_cast<wchar_t*>(kPrinter), &existing, nullptr)) {
-    ClosePrinter(existing);
-    return true;
-  }
-  std::wstring driver = kDriver, dll = L"wineps.drv", ppd = L"generic.ppd";
-  DRIVER_INFO_3W info{};
-  info.cVersion = 3;
-  info.pName = driver.data();
-  info.pDriverPath = dll.data();
-  info.pDataFile = ppd.data();
-  info.pConfigFile = dll.data();
-  if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES))
-    return false;
-  std::wstring name = kPrinter, port = L"FILE:", processor = L"winprint", datatype = L"RAW";
-  PRINTER_INFO_2W printer{};
-  printer.pPrinterName = name.data();
-  printer.pPortName = port.data();
-  printer.pDriverName = driver.data();
-  printer.pPrintProcessor = processor.data();
-  printer.pDatatype = datatype.data();
-  HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
-  if (!added) return false;
-  ClosePrinter(added);
-  return SetDefaultPrinterW(kPrinter) != 0;
-}
 
 // The printer as the print dialog returns it; the dialog refuses to open without an owner.
 HDC dcFromPrintDialog() {
@@ -83,7 +52,7 @@ HDC dcFromPrintDialog() {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 2;
-  if (!ensurePrinter()) {
+  if (!risview::testing::useTestPrinter(kPrinter, L"FILE:")) {
     std::fprintf(stderr, "print_probe: no printer (%lu)\n", GetLastError());
     return 1;
   }
