@@ -42,6 +42,22 @@ int nextZoom(int current, int direction) {
   return kMinZoom;
 }
 
+FormDesc scaled(const FormDesc& form, Scale scale) {
+  FormDesc out = form;
+  if (scale.identity()) return out;
+  out.clientWidth = scale(form.clientWidth);
+  out.clientHeight = scale(form.clientHeight);
+  out.bounds.width = scale(form.bounds.width);
+  out.bounds.height = scale(form.bounds.height);
+  out.font.height = scale(form.font.height);
+  for (auto& c : out.components) {
+    c.rect = scale(c.rect);
+    c.font.height = scale(c.font.height);
+    for (auto& column : c.columns) column.width = scale(column.width);
+  }
+  return out;
+}
+
 int defaultZoom(int displayPercent) {
   return std::clamp(displayPercent, kMinZoom, kMaxZoom);
 }

@@ -29,6 +29,11 @@ inline constexpr std::array<int, 12> kZoomSteps{50,  67,  75,  90,  100, 110,
                                                 125, 150, 175, 200, 250, 300};
 inline constexpr int kMinZoom = 50, kMaxZoom = 300;
 
+// A window's form at a display scale: client size, window size (its position stays),
+// component rectangles (by their edges), font heights and list column widths. Forms are
+// designed at 96 dpi; a DPI-aware host on a denser monitor shows them at its scale.
+FormDesc scaled(const FormDesc& form, Scale scale);
+
 // The next step up (direction > 0) or down from a zoom that need not be a step itself;
 // the ends hold.
 int nextZoom(int current, int direction);

@@ -122,6 +122,9 @@ struct Services {
   // Only the report list's open action uses it: the library sets it, tools that never open
   // a request may leave it out.
   ViewerPlatform* viewer = nullptr;
+  // How large our windows are drawn, in percent of their 96-dpi design: 100 in a host the
+  // system scales for its monitor (one that is not DPI aware), else the monitor's DPI / 96.
+  int displayPercent = 100;
 };
 
 // The title every message box carries: the module's file name without its directory,

@@ -122,6 +122,11 @@ class Win32ViewerPlatform : public ViewerPlatform {
 // The module this code is linked into (the DLL, or the test executable).
 HMODULE thisModule();
 
+// The display scale our windows take (Services::displayPercent): 100 unless the calling
+// thread is DPI aware, then the system's DPI in percent of 96. The library never changes
+// the host's awareness; the functions of newer systems are looked up, not imported.
+int displayPercent();
+
 // The process-wide set of Win32 services, titled after this module.
 struct Platform {
   Win32MessageBoxes boxes;
@@ -131,7 +136,7 @@ struct Platform {
   Win32Environment env;
   Win32ViewerPlatform viewer;
   Services services(std::string title) {
-    return {boxes, debug, clock, locale, env, std::move(title), &viewer};
+    return {boxes, debug, clock, locale, env, std::move(title), &viewer, displayPercent()};
   }
 };
 

@@ -114,6 +114,45 @@ HMODULE thisModule() {
   return module;
 }
 
+namespace {
+
+// A function of the system's that older versions lack, or null.
+template <typename Function>
+Function systemFunction(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+int displayPercent() {
+  const HMODULE user = GetModuleHandleW(L"user32.dll");
+  if (!user) return 100;
+  // Windows 10 1607: the thread's own awareness (a host may set it per thread); before it,
+  // Vista's process-wide flag.
+  using ThreadContext = HANDLE(WINAPI*)();
+  using AwarenessOf = int(WINAPI*)(HANDLE);
+  using ProcessAware = BOOL(WINAPI*)();
+  using SystemDpi = UINT(WINAPI*)();
+  const auto threadContext = systemFunction<ThreadContext>(user, "GetThreadDpiAwarenessContext");
+  const auto awarenessOf =
+      systemFunction<AwarenessOf>(user, "GetAwarenessFromDpiAwarenessContext");
+  bool aware = false;
+  if (threadContext && awarenessOf) {
+    aware = awarenessOf(threadContext()) > 0;  // -1 invalid, 0 unaware
+  } else if (const auto processAware = systemFunction<ProcessAware>(user, "IsProcessDPIAware")) {
+    aware = processAware() != FALSE;
+  }
+  if (!aware) return 100;
+  UINT dpi = 0;
+  if (const auto systemDpi = systemFunction<SystemDpi>(user, "GetDpiForSystem")) {
+    dpi = systemDpi();
+  } else if (HDC screen = GetDC(nullptr)) {
+    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi > 0 ? MulDiv(static_cast<int>(dpi), 100, 96) : 100;
+}
+
 std::string moduleTitle() {
   wchar_t buffer[MAX_PATH * 4];
   DWORD n = GetModuleFileNameW(thisModule(), buffer, static_cast<DWORD>(std::size(buffer)));

@@ -325,8 +325,8 @@ class TMyPrintPageControl {
   // The pages are children of the window; these objects own them and go first.
   std::vector<std::unique_ptr<ui::PageWindow>> pages_;
   std::vector<ui::PageWindow*> tabPages_;  // the page of each tab, in tab order
-  // What Ctrl+0 goes back to.
-  int defaultZoom_ = ui::defaultZoom(100);
+  // What the pages start at and Ctrl+0 goes back to: the display's scale.
+  int defaultZoom_ = ui::defaultZoom(services_.displayPercent);
   int zoom_ = defaultZoom_;
 };
 

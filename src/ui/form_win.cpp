@@ -6,6 +6,7 @@
 #include <exception>
 #include <optional>
 
+#include "model/zoom.h"
 #include "ui/window_win.h"
 
 namespace risview::ui {
@@ -25,7 +26,9 @@ wchar_t mnemonic(const std::wstring& caption) {
 }  // namespace
 
 FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owner)
-    : desc_(desc), services_(services) {
+    : desc_(scaled(desc, Scale::percent(services.displayPercent))),
+      scale_(Scale::percent(services.displayPercent)),
+      services_(services) {
   static const bool commonControls = [] {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
                                              ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -33,30 +36,30 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
   }();
   (void)commonControls;
   HINSTANCE instance = win::thisModule();
-  std::wstring className = win::widen(desc.className);
+  std::wstring className = win::widen(desc_.className);
   // The window procedures are replaced per window once it is created.
   registerWindowClass(className.c_str(), DefWindowProcW);
   registerWindowClass(kPanelClass, DefWindowProcW);
 
   DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  style |= desc.sizeable ? WS_THICKFRAME : DS_MODALFRAME;
-  DWORD exStyle = desc.sizeable ? 0 : WS_EX_DLGMODALFRAME;
-  RECT frame{0, 0, desc.clientWidth, desc.clientHeight};
+  style |= desc_.sizeable ? WS_THICKFRAME : DS_MODALFRAME;
+  DWORD exStyle = desc_.sizeable ? 0 : WS_EX_DLGMODALFRAME;
+  RECT frame{0, 0, desc_.clientWidth, desc_.clientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  Rect placed = placeWindow(desc, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                            (frame.right - frame.left) - desc.clientWidth,
-                            (frame.bottom - frame.top) - desc.clientHeight);
+  Rect placed = placeWindow(desc_, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                            (frame.right - frame.left) - desc_.clientWidth,
+                            (frame.bottom - frame.top) - desc_.clientHeight);
   background_.reset(
-      win::counted(CreateSolidBrush(colorOf(desc.color, GetSysColor(COLOR_BTNFACE)))));
-  hwnd_ = CreateWindowExW(exStyle, className.c_str(), win::widen(desc.caption).c_str(), style,
+      win::counted(CreateSolidBrush(colorOf(desc_.color, GetSysColor(COLOR_BTNFACE)))));
+  hwnd_ = CreateWindowExW(exStyle, className.c_str(), win::widen(desc_.caption).c_str(), style,
                           placed.left, placed.top, placed.width, placed.height, owner, nullptr,
                           instance, nullptr);
   if (hwnd_ == nullptr)
-    throw std::runtime_error("The window " + desc.name + " could not be created");
+    throw std::runtime_error("The window " + desc_.name + " could not be created");
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(hwnd_, GWLP_WNDPROC,
                     reinterpret_cast<LONG_PTR>(&guardedWindowProc<&FormWindow::windowMessage>));
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font(desc.font)), FALSE);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font(desc_.font)), FALSE);
   createControls();
   relayout();  // the window's real client size, which a sizeable frame may change
 }
@@ -148,7 +151,7 @@ void FormWindow::createControls() {
     } else if (c.kind == Kind::ToolBar) {
       SendMessageW(h, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
       SendMessageW(h, TB_SETBITMAPSIZE, 0, MAKELPARAM(32, 32));
-      SendMessageW(h, TB_SETBUTTONSIZE, 0, MAKELPARAM(39, 38));
+      SendMessageW(h, TB_SETBUTTONSIZE, 0, MAKELPARAM(scale_(39), scale_(38)));
     } else if (c.kind == Kind::ProgressBar) {
       SendMessageW(h, PBM_SETRANGE32, 0, 100);
     }
@@ -172,7 +175,7 @@ void FormWindow::createToolButton(const ComponentDesc& c) {
 void FormWindow::setToolImages(const std::string& toolBar, HIMAGELIST images) {
   if (HWND bar = control(toolBar)) {
     SendMessageW(bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
-    SendMessageW(bar, TB_SETBUTTONSIZE, 0, MAKELPARAM(39, 38));
+    SendMessageW(bar, TB_SETBUTTONSIZE, 0, MAKELPARAM(scale_(39), scale_(38)));
   }
 }
 

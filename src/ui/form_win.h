@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/form.h"
+#include "model/zoom.h"
 #include "platform/services.h"
 #include "platform/win32.h"
 #include "ui/window_win.h"
@@ -22,7 +23,8 @@ namespace risview::ui {
 class FormWindow {
  public:
   // owner: the window this one stays above; none for a window of its own. A modal run
-  // disables every other window of the thread, the owner among them.
+  // disables every other window of the thread, the owner among them. The window and its
+  // controls are drawn at the display scale of the services.
   FormWindow(const FormDesc& desc, const Services& services, HWND owner = nullptr);
   ~FormWindow();
   FormWindow(const FormWindow&) = delete;
@@ -76,7 +78,9 @@ class FormWindow {
   bool preTranslate(const MSG& msg);
   std::string nameOf(HWND control) const;
 
-  const FormDesc& desc_;
+  // The form at the display's scale, which every size below is in.
+  const FormDesc desc_;
+  const Scale scale_;
   Services services_;
   HWND hwnd_ = nullptr;
   std::map<std::string, HWND> controls_;

@@ -2,6 +2,7 @@
 // steps, and the scroll position that keeps the point under the pointer.
 #include <gtest/gtest.h>
 
+#include "forms/show_detail_form.h"
 #include "model/page_model.h"
 #include "model/zoom.h"
 
@@ -31,6 +32,22 @@ TEST(Zoom, EdgesScaleSoThatTouchingComponentsStillTouch) {
     EXPECT_EQ(a.right(), b.left) << percent;
     EXPECT_EQ(s.toDesign(s(400)), 400) << percent;
   }
+}
+
+// The report list on a 144-dpi monitor: every size half as large again, so its aligned and
+// anchored controls lay out as the design does.
+TEST(Zoom, AFormAtADisplayScale) {
+  const FormDesc form = scaled(forms::showDetailForm(), Scale::percent(150));
+  EXPECT_EQ(form.clientWidth, 908);
+  EXPECT_EQ(form.clientHeight, 386);
+  EXPECT_EQ(form.font.height, 21);  // 14 pixels
+  auto rects = layout(form);
+  EXPECT_EQ(rects["Panel1"], (Rect{0, 324, 908, 62}));
+  EXPECT_EQ(rects["lvShowDetail"], (Rect{0, 0, 908, 324}));
+  EXPECT_EQ(rects["btnOpen"], (Rect{654, 12, 113, 38}));
+  int total = 0;
+  for (const auto& c : form.component("lvShowDetail").columns) total += c.width;
+  EXPECT_EQ(total, 300 + 240 + 360 + 2);
 }
 
 TEST(Zoom, StepsHoldAtTheEndsAndFindTheNextFromAnyZoom) {

@@ -297,5 +297,42 @@ TEST(PreviewWindow, KeysScrollThePageInFrontSwitchTabsAndClose) {
   EXPECT_EQ(wheelOverSheetMoved, wheelLines() * 20);
 }
 
+// What a DPI-aware host on a 144-dpi monitor sees: the frame, its tool bar and the sheet
+// in front at 150%.
+struct Scaled {
+  RECT client{}, paper{};
+  int buttonWidth = 0;
+} scaledSeen;
+
+void CALLBACK measureAndClose(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND preview = FindWindowW(L"TMyPrintPageControl", nullptr);
+  if (!preview || !IsWindowVisible(preview)) return;
+  KillTimer(nullptr, id);
+  GetClientRect(preview, &scaledSeen.client);
+  HWND bar = FindWindowExW(FindWindowExW(preview, nullptr, L"TPanel", nullptr), nullptr,
+                           TOOLBARCLASSNAMEW, nullptr);
+  scaledSeen.buttonWidth = LOWORD(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0));
+  HWND sheet = childOfClass(childOfClass(GetTopWindow(preview), L"TScrollBox"), L"TPrntSheet");
+  GetWindowRect(sheet, &scaledSeen.paper);
+  PostMessageW(preview, WM_CLOSE, 0, 0);
+}
+
+TEST(PreviewWindow, ADpiAwareHostGetsTheFrameAndTheSheetsAtTheDisplayScale) {
+  if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
+  ReportFixture fx;
+  fx.request();
+  fx.services.env.files["C:\\work\\RisOption.ini"] =
+      "[RISDATASET]\nSERVER=x\nDataBaseName=" + fx.db.database() + "\nDriver=SQLite3\n";
+  Services services = fx.view;
+  services.displayPercent = 150;
+  data::TdmRIS dm(services);
+  SetTimer(nullptr, 0, 20, &measureAndClose);
+  ShowReportPreview(services, dm, "R1", nullptr);
+  EXPECT_EQ(scaledSeen.buttonWidth, 59);
+  EXPECT_EQ(scaledSeen.paper.right - scaledSeen.paper.left, 1191);  // 794 at 150%
+  EXPECT_EQ(scaledSeen.paper.bottom - scaledSeen.paper.top, 1685);
+  EXPECT_GT(scaledSeen.client.right, 1024);  // the 1032-pixel frame at 150%, as the screen allows
+}
+
 }  // namespace
 }  // namespace risview::preview

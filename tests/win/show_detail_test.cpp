@@ -119,5 +119,29 @@ TEST_F(ShowDetailTest, ControlsCarryTheirComponentNames) {
   EXPECT_EQ(client.bottom, 257);
 }
 
+// In a DPI-aware host on a 144-dpi monitor the list is half as large again: its client
+// area, its controls (as the portable layout puts them), its font and its columns.
+TEST_F(ShowDetailTest, ADpiAwareHostGetsTheListAtTheDisplayScale) {
+  Services services = fake.services();
+  services.displayPercent = 150;
+  TfrmShowDetail dlg(services);
+  RECT client;
+  GetClientRect(dlg.form().hwnd(), &client);
+  EXPECT_EQ(client.right, 908);
+  EXPECT_EQ(client.bottom, 386);
+  HWND open = dlg.form().control("btnOpen");
+  RECT r;
+  GetWindowRect(open, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(open), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.left, 654);
+  EXPECT_EQ(r.right - r.left, 113);
+  EXPECT_EQ(r.bottom - r.top, 38);
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(open, WM_GETFONT, 0, 0)), sizeof font, &font);
+  EXPECT_EQ(-font.lfHeight, 21);
+  HWND list = dlg.form().control("lvShowDetail");
+  EXPECT_EQ(ListView_GetColumnWidth(list, 0), 300);
+}
+
 }  // namespace
 }  // namespace risview::list

@@ -221,6 +221,7 @@ class Driver::Steps {
         {"backend", &Steps::nothing},
         {"silent-server", &Steps::nothing},
         {"lock-table", &Steps::nothing},
+        {"display-dpi", &Steps::nothing},
         {"on-signal", &Steps::nothing},
         {"call", &Steps::call},
         {"timeout", &Steps::timeout},

@@ -1,10 +1,11 @@
 // risview-host: loads the library the way a hospital program does and calls ShowTarnel,
 // optionally with a scenario driver playing a script against the windows it shows.
 //
-//   risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null]
+//   risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]
 //                [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]
 //
-// The numbers are converted to code page 936, as a hospital program holds them; a null
+// --dpi-aware marks the process DPI aware before the library is loaded, as a host built for
+// high-DPI monitors is. The numbers are converted to code page 936, as a hospital program holds them; a null
 // flag passes a null pointer whatever the position holds. --helpers names the folder of
 // the programs a script starts (default: beside this program).
 //
@@ -34,7 +35,7 @@ using risview::host::toWide;
 using ShowTarnelFn = unsigned char(__stdcall*)(const char* clinicId, const char* hospitalId);
 
 constexpr const char* kUsage =
-    "usage: risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null]\n"
+    "usage: risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]\n"
     "                    [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]\n"
     "Calls ShowTarnel(CLINIC, HOSPITAL) of the library (default: risview.dll beside this\n"
     "program) N times; with a script, a driver thread plays it against the windows.\n"
@@ -93,6 +94,7 @@ struct Options {
   std::optional<std::wstring> script, transcript;
   int calls = 1;
   bool callsGiven = false;
+  bool dpiAware = false;
   CallArgs args{std::string(), std::string()};
 };
 
@@ -126,6 +128,8 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
       clinicNull = true;
     } else if (a == L"--hospital-null") {
       hospitalNull = true;
+    } else if (a == L"--dpi-aware") {
+      o.dpiAware = true;
     } else if (a.rfind(L"--", 0) == 0) {
       return usageError("unknown option " + toUtf8(a));
     } else {
@@ -184,6 +188,7 @@ int main() {
   Options options;
   if (auto status = parseCommandLine(argc, argv, options)) return *status;
   LocalFree(argv);
+  if (options.dpiAware) SetProcessDPIAware();
 
   std::vector<CallArgs> calls(static_cast<size_t>(options.calls), options.args);
   std::optional<risview::host::Script> script;

@@ -31,6 +31,7 @@ const std::vector<Grammar>& grammars() {
       {"backend", "T", "", false, {}},
       {"silent-server", "T", "", false, {}},
       {"lock-table", "T", "", false, {}},
+      {"display-dpi", "I", "", false, {}},
       {"on-signal", "TT", "T", false, {}},
       {"call", "CC", "", false, {}},
       {"timeout", "I", "", false, {}},
