@@ -134,8 +134,7 @@ int displayPercent() {
   using ProcessAware = BOOL(WINAPI*)();
   using SystemDpi = UINT(WINAPI*)();
   const auto threadContext = systemFunction<ThreadContext>(user, "GetThreadDpiAwarenessContext");
-  const auto awarenessOf =
-      systemFunction<AwarenessOf>(user, "GetAwarenessFromDpiAwarenessContext");
+  const auto awarenessOf = systemFunction<AwarenessOf>(user, "GetAwarenessFromDpiAwarenessContext");
   bool aware = false;
   if (threadContext && awarenessOf) {
     aware = awarenessOf(threadContext()) > 0;  // -1 invalid, 0 unaware

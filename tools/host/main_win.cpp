@@ -5,9 +5,9 @@
 //                [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]
 //
 // --dpi-aware marks the process DPI aware before the library is loaded, as a host built for
-// high-DPI monitors is. The numbers are converted to code page 936, as a hospital program holds them; a null
-// flag passes a null pointer whatever the position holds. --helpers names the folder of
-// the programs a script starts (default: beside this program).
+// high-DPI monitors is. The numbers are converted to code page 936, as a hospital program holds
+// them; a null flag passes a null pointer whatever the position holds. --helpers names the folder
+// of the programs a script starts (default: beside this program).
 //
 // Exit status: 0 when every call returned (and the scenario passed), 1 when the scenario
 // failed, 2 when the library, its export or the script could not be used.
