@@ -257,7 +257,7 @@ class TMyPrintPageControl {
     if (arrow && GetFocus() == form_.control("PrntTabControl")) return false;
     ui::PageWindow* page = pageInFront();
     if (!page) return false;
-    HWND box = FindWindowExW(page->hwnd(), nullptr, L"TScrollBox", nullptr);
+    HWND box = FindWindowExW(page->hwnd(), nullptr, ui::kScrollBoxClass, nullptr);
     if (!box) return false;
     SendMessageW(box, bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL, code, 0);
     return true;

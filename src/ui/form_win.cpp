@@ -85,44 +85,15 @@ void FormWindow::createControls() {
       createToolButton(c);
       continue;
     }
+    // Forms hold windowed controls only: nothing of theirs is drawn by a sheet.
+    const Realisation how = realisationOf(c, kPanelClass);
+    if (!how.windowClass) continue;
     HWND parent = c.parent.empty() ? hwnd_ : control(c.parent);
     const Rect& r = rects[c.name];
-    std::wstring caption = win::widen(c.caption);
-    DWORD style = WS_CHILD | (c.visible ? WS_VISIBLE : 0);
-    DWORD exStyle = 0;
-    const wchar_t* cls = L"STATIC";
-    switch (c.kind) {
-      case Kind::Panel:
-        cls = kPanelClass;
-        style |= WS_CLIPCHILDREN;
-        exStyle |= WS_EX_CONTROLPARENT;
-        break;
-      case Kind::Button:
-        cls = L"BUTTON";
-        style |= BS_PUSHBUTTON | WS_TABSTOP | (c.flat ? BS_FLAT : 0);
-        break;
-      case Kind::ListView:
-        cls = WC_LISTVIEWW;
-        style |= LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP | LVS_SHOWSELALWAYS;
-        exStyle |= WS_EX_CLIENTEDGE;
-        break;
-      case Kind::TabControl:
-        cls = WC_TABCONTROLW;
-        style |= WS_TABSTOP | WS_CLIPSIBLINGS;
-        break;
-      case Kind::ToolBar:
-        cls = TOOLBARCLASSNAMEW;
-        style |= CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS;
-        break;
-      case Kind::ProgressBar:
-        cls = PROGRESS_CLASSW;
-        break;
-      default:
-        break;
-    }
-    HWND h = CreateWindowExW(exStyle, cls, caption.c_str(), style, r.left, r.top, r.width, r.height,
-                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance,
-                             nullptr);
+    HWND h =
+        CreateWindowExW(how.exStyle, how.windowClass, win::widen(c.caption).c_str(), how.style,
+                        r.left, r.top, r.width, r.height, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
     if (h == nullptr) throw std::runtime_error("The control " + c.name + " could not be created");
     controls_[c.name] = h;
     names_.name(h, c.name);

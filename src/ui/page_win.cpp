@@ -16,7 +16,6 @@ namespace risview::ui {
 
 namespace {
 
-constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
 constexpr wchar_t kSheetClass[] = L"TPrntSheet";
 constexpr int kLineStep = 20;
 
@@ -61,27 +60,6 @@ void colorRichEdit(HWND h, const Component& c) {
 UINT queryMessage() {
   static const UINT message = RegisterWindowMessageW(kComponentQueryMessage);
   return message;
-}
-
-const char* vclClassOf(Kind kind) {
-  switch (kind) {
-    case Kind::Label:
-      return "TLabel";
-    case Kind::Shape:
-      return "TShape";
-    case Kind::Image:
-      return "TImage";
-    case Kind::Edit:
-      return "TEdit";
-    case Kind::RichEdit:
-      return "TRichEdit";
-    case Kind::Panel:
-      return "TPanel";
-    case Kind::ScrollBox:
-      return "TScrollBox";
-    default:
-      return "TControl";
-  }
 }
 
 }  // namespace
@@ -203,39 +181,13 @@ void PageWindow::createControls() {
   for (size_t next = 0; next < pending.size(); ++next) {
     const auto [parentName, parent] = pending[next];
     for (const Component* c : model.children(parentName)) {
-      DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c->visible ? WS_VISIBLE : 0) |
-                    (c->enabled ? 0 : WS_DISABLED);
-      DWORD exStyle = 0;
-      const wchar_t* cls = nullptr;
-      switch (c->kind) {
-        case Kind::ScrollBox:
-          cls = kScrollBoxClass;
-          style |= WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL;
-          exStyle |= WS_EX_CONTROLPARENT;
-          break;
-        case Kind::Panel:
-          cls = kSheetClass;
-          style |= WS_CLIPCHILDREN;
-          exStyle |= WS_EX_CONTROLPARENT;
-          break;
-        case Kind::Edit:
-          cls = L"EDIT";
-          style |= ES_AUTOHSCROLL | (c->readOnly ? ES_READONLY : 0);
-          break;
-        case Kind::RichEdit:
-          cls = RICHEDIT_CLASSW;
-          // The bar shows only when the text does not fit: a findings text is never cut
-          // off without a sign that there is more.
-          style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | (c->readOnly ? ES_READONLY : 0);
-          break;
-        default:
-          break;
-      }
-      if (!cls) continue;
+      const Realisation how = realisationOf(*c, kSheetClass);
+      if (!how.windowClass) continue;  // drawn by its sheet
       const RECT r = placeOf(*c);
-      HWND h = CreateWindowExW(
-          exStyle, cls, c->kind == Kind::Edit ? win::widen(c->caption).c_str() : L"", style, r.left,
-          r.top, r.right - r.left, r.bottom - r.top, parent, nullptr, instance, nullptr);
+      HWND h = CreateWindowExW(how.exStyle, how.windowClass,
+                               c->kind == Kind::Edit ? win::widen(c->caption).c_str() : L"",
+                               how.style | WS_CLIPSIBLINGS, r.left, r.top, r.right - r.left,
+                               r.bottom - r.top, parent, nullptr, instance, nullptr);
       if (h == nullptr) continue;  // a control that cannot be made is left out, not the page
       controls_[h] = c;
       byName_[c->name] = h;
@@ -482,7 +434,7 @@ bool PageWindow::answer(ComponentQuery& q) {
   if (!c) return false;
   if (q.needWindow) realise();
   q.answeredName = c->name.c_str();
-  q.className = vclClassOf(c->kind);
+  q.className = realisationOf(*c, kSheetClass).toolkitClass;
   q.text = c->caption.c_str();
   q.window = control(c->name);
   if (q.window) {

@@ -1,11 +1,56 @@
 #include "ui/window_win.h"
 
+#include <richedit.h>
+
 #include <algorithm>
 #include <mutex>
 #include <set>
 #include <string>
 
 namespace risview::ui {
+
+Realisation realisationOf(const ComponentDesc& c, const wchar_t* panelClass) {
+  const DWORD base = WS_CHILD | (c.visible ? WS_VISIBLE : 0) | (c.enabled ? 0 : WS_DISABLED);
+  const DWORD readOnly = c.readOnly ? ES_READONLY : 0;
+  switch (c.kind) {
+    case Kind::Panel:
+      return {"TPanel", panelClass, base | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
+    case Kind::ScrollBox:
+      return {"TScrollBox", kScrollBoxClass, base | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL,
+              WS_EX_CONTROLPARENT};
+    case Kind::Button:
+      return {"TButton", L"BUTTON",
+              base | BS_PUSHBUTTON | WS_TABSTOP | (c.flat ? static_cast<DWORD>(BS_FLAT) : 0)};
+    case Kind::ListView:
+      return {"TListView", WC_LISTVIEWW,
+              base | LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP | LVS_SHOWSELALWAYS,
+              WS_EX_CLIENTEDGE};
+    case Kind::TabControl:
+      return {"TTabControl", WC_TABCONTROLW, base | WS_TABSTOP | WS_CLIPSIBLINGS};
+    case Kind::ToolBar:
+      return {"TToolBar", TOOLBARCLASSNAMEW,
+              base | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER | TBSTYLE_FLAT |
+                  TBSTYLE_TOOLTIPS};
+    case Kind::ProgressBar:
+      return {"TProgressBar", PROGRESS_CLASSW, base};
+    case Kind::Edit:
+      return {"TEdit", L"EDIT", base | ES_AUTOHSCROLL | readOnly};
+    case Kind::RichEdit:
+      // The bar shows only when the text does not fit: a findings text is never cut off
+      // without a sign that there is more.
+      return {"TRichEdit", RICHEDIT_CLASSW,
+              base | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | readOnly};
+    case Kind::Label:
+      return {"TLabel"};
+    case Kind::Shape:
+      return {"TShape"};
+    case Kind::Image:
+      return {"TImage"};
+    case Kind::ToolButton:
+      return {"TToolButton"};
+  }
+  return {};
+}
 
 namespace {
 

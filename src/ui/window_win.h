@@ -18,6 +18,18 @@
 
 namespace risview::ui {
 
+// How a component of each kind is realised, for forms and pages alike: the class its
+// designer's toolkit gives it (what tools are told), and the window class and styles of its
+// window; no window class for the kinds a sheet draws or a tool bar holds. A panel's window
+// class is its window's choice (a form's panels, a page's sheets).
+inline constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
+struct Realisation {
+  const char* toolkitClass = "TControl";
+  const wchar_t* windowClass = nullptr;
+  DWORD style = 0, exStyle = 0;
+};
+Realisation realisationOf(const ComponentDesc& c, const wchar_t* panelClass);
+
 // Registers a window class of this module once; later calls find it registered.
 void registerWindowClass(const wchar_t* name, WNDPROC proc);
 // Loads the rich edit library the first time a page needs it.
