@@ -233,8 +233,8 @@ void PageWindow::setBounds(const RECT& r) {
 }
 
 void PageWindow::raise() {
-  ShowWindow(hwnd_, SW_SHOW);
-  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void PageWindow::bringToFront() {

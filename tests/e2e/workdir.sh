@@ -1,9 +1,9 @@
 # Sourced by the scenario runner and the demo: builds the two SQLite databases and the
 # option file of one run in a folder, the way a site would set them up.
 #   prepare_workdir FOLDER FIXTURE [SECTION...] [SECTION:KEY=VALUE...]
-# FIXTURE names tests/e2e/fixtures/FIXTURE.sql (radiology rows) and, when present,
-# FIXTURE.archive.sql (image archive rows) and FIXTURE.sh (run in the folder to make the
-# files the rows name). SECTIONs of RisOption.ini: ris (RISDATASET),
+# FIXTURE names tests/e2e/fixtures/FIXTURE.sql (radiology rows; RISVIEW_FIXTURES may name
+# another folder) and, when present, FIXTURE.archive.sql (image archive rows) and FIXTURE.sh
+# (run in the folder to make the files the rows name). SECTIONs of RisOption.ini: ris (RISDATASET),
 # dicom (DICOMDATASET), web (DICOMWEBURL); none, or no section at all, writes no file.
 # SECTION:KEY=VALUE gives a key of a written section another value (DICOMWEBURL:PASSWORD=).
 # The file is written in code page 936 with CRLF line ends, as Windows editors save it.
@@ -46,7 +46,7 @@ e2e_pg_database() {
 prepare_workdir() {
   local dir=$1 fixture=$2
   shift 2
-  local fixtures=$RISVIEW_ROOT/tests/e2e/fixtures
+  local fixtures=${RISVIEW_FIXTURES:-$RISVIEW_ROOT/tests/e2e/fixtures}
   rm -f "$dir/ris.db" "$dir/archive.db" "$dir/RisOption.ini" "$dir/browser.log"
   local ris_rows= archive_rows=
   if [ -n "$fixture" ]; then
