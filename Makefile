@@ -1,6 +1,6 @@
 # One command each: `make test` installs what is missing, builds every target and runs
 # every suite; `make demo` shows the windows on a demo database.
-.PHONY: test build setup demo bench fuzz format clean
+.PHONY: test build setup demo bench fuzz format clean dist
 
 test:
 	@scripts/test
@@ -21,8 +21,12 @@ fuzz: setup
 demo:
 	@scripts/demo
 
+# The release package for sites: dist/risview-<version>.zip.
+dist: build
+	@scripts/dist
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build demo-out
+	rm -rf build demo-out dist

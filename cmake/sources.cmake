@@ -31,7 +31,7 @@ else()
 endif()
 
 add_library(risview_core STATIC ${core_sources})
-target_include_directories(risview_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(risview_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(risview_core PUBLIC ${odbc_library} JPEG::JPEG)
 
 if(WIN32)

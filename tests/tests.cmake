@@ -7,10 +7,13 @@ find_package(GTest REQUIRED)
 set(schema_header ${CMAKE_BINARY_DIR}/generated/schema_sql.h)
 file(READ ${CMAKE_SOURCE_DIR}/db/ris.sql ris_sql)
 file(READ ${CMAKE_SOURCE_DIR}/db/archive.sql archive_sql)
+# And the release package's sample option file, which must read as it says.
+file(READ ${CMAKE_SOURCE_DIR}/docs/RisOption.sample.ini sample_options)
 file(CONFIGURE OUTPUT ${schema_header} CONTENT
-"#pragma once\ninline constexpr const char* kRisSchemaSql = R\"sql(${ris_sql})sql\";\ninline constexpr const char* kArchiveSchemaSql = R\"sql(${archive_sql})sql\";\n")
+"#pragma once\ninline constexpr const char* kRisSchemaSql = R\"sql(${ris_sql})sql\";\ninline constexpr const char* kArchiveSchemaSql = R\"sql(${archive_sql})sql\";\ninline constexpr const char* kSampleOptions = R\"ini(${sample_options})ini\";\n")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/db/ris.sql ${CMAKE_SOURCE_DIR}/db/archive.sql)
+  ${CMAKE_SOURCE_DIR}/db/ris.sql ${CMAKE_SOURCE_DIR}/db/archive.sql
+  ${CMAKE_SOURCE_DIR}/docs/RisOption.sample.ini)
 
 file(GLOB core_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/core/*.cpp)
 add_library(risview_testing STATIC ${CMAKE_SOURCE_DIR}/tests/support/fixture.cpp
@@ -64,6 +67,12 @@ endif()
 if(WIN32 AND TARGET risview)
   add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-exports
     $<TARGET_FILE:risview> ${CMAKE_OBJDUMP})
+endif()
+
+# The Windows dump tool agrees with the native one, byte for byte.
+if(WIN32 AND TARGET risview-dump)
+  add_test(NAME risview_dump_windows COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-dump-windows
+    $<TARGET_FILE:risview-dump>)
 endif()
 
 # The dump tool run as a person runs it, on the reports fixture.

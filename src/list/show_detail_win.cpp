@@ -11,12 +11,13 @@
 #include "list/open_action.h"
 #include "list/report_list.h"
 #include "preview/preview_win.h"
+#include "risview_version.h"
 
 namespace risview::list {
 
 namespace {
 
-constexpr char kVersion[] = "V2.070823.01";
+constexpr char kVersion[] = RISVIEW_VERSION_TEXT;
 
 std::string itemText(HWND lv, int row, int column) {
   std::wstring text(256, L'\0');

@@ -127,6 +127,13 @@ struct Services {
   int displayPercent = 100;
 };
 
+// "HH:mm", the short time of a Chinese Windows, whatever the machine's settings: for tools
+// whose output must be the same everywhere. An impossible time throws ConversionError.
+class FixedLocale : public Locale {
+ public:
+  std::string shortTime(int hour, int minute, int second) const override;
+};
+
 // The title every message box carries: the module's file name without its directory,
 // cut before its first ".", every character after the first in lower case (ABCView.DLL
 // gives Abcview).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
+#include "schema_sql.h"
 #include "support/doubles.h"
 #include "support/fixture.h"
 
@@ -90,6 +91,19 @@ TEST(DataModule, PrintKeyCountsAsANumber) {
   for (const auto& c : cases) EXPECT_EQ(switchedOn(c.value), c.on) << c.value;
   FakeServices fake;
   EXPECT_FALSE(TdmRIS(fake.services()).PreviewPrint);
+}
+
+// The release package's sample reads as its comments say: every value, printing off.
+TEST(DataModule, TheSampleOptionFileReadsAsItSays) {
+  FakeServices fake;
+  fake.env.files["C:\\site\\RisOption.ini"] = kSampleOptions;
+  const Options o = readOptions(fake.env, "C:\\site");
+  EXPECT_EQ(o.risServer, "dbserver");
+  EXPECT_EQ(o.risDatabase, "RIS");
+  EXPECT_EQ(o.risDriver, "");
+  EXPECT_EQ(o.dicomPassword, "secret");
+  EXPECT_EQ(o.webUrl, "http://pacs/viewer/index.html?studyUID=");
+  EXPECT_FALSE(switchedOn(o.previewPrint));
 }
 
 TEST(DataModule, ThePasswordNeverReachesTheDebuggerOutput) {

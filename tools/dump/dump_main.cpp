@@ -1,6 +1,11 @@
 // risview-dump: loads the report of one request exactly as the preview window does and
 // prints its pages as JSON, for tests, for checking a site's layout without a screen, and
 // for reviewers.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -9,9 +14,9 @@
 
 #include "data/data_module.h"
 #include "dump/page_json.h"
+#include "dump/tool_platform.h"
 #include "model/page_model.h"
 #include "platform/picture.h"
-#include "platform/posix_services.h"
 #include "preview/report_loading.h"
 
 namespace {
@@ -67,13 +72,17 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The same bytes as on any other machine: no carriage returns added to the line ends.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   // The ODBC driver manager hands texts to narrow drivers in the locale's character set.
   if (!std::setlocale(LC_ALL, "C.UTF-8")) std::setlocale(LC_ALL, "");
 
   std::string requisition;
   bool haveRequisition = false;
-  risview::posix::PosixEnvironment env;
-  risview::posix::SystemClock clock;
+  risview::dump::ToolEnvironment env;
+  risview::dump::ToolClock clock;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -101,7 +110,7 @@ int main(int argc, char** argv) {
 
   StderrBoxes boxes;
   SilentDebug debug;
-  risview::posix::FixedLocale locale;
+  risview::FixedLocale locale;
   risview::Services services{boxes, debug, clock, locale, env, "Risview"};
   risview::data::TdmRIS dm(services);
   risview::ui::FixedTextMetrics metrics;
