@@ -59,6 +59,7 @@ else()
   target_link_libraries(risview_dump PUBLIC nlohmann_json::nlohmann_json)
   set(dump_platform ${CMAKE_SOURCE_DIR}/tools/dump/tool_platform_posix.cpp)
 endif()
-add_executable(risview-dump ${CMAKE_SOURCE_DIR}/tools/dump/dump_main.cpp ${dump_platform})
+add_executable(risview-dump ${CMAKE_SOURCE_DIR}/tools/dump/dump_main.cpp
+  ${CMAKE_SOURCE_DIR}/tools/dump/tool_platform.cpp ${dump_platform})
 target_link_libraries(risview-dump PRIVATE risview_dump)
 set_target_properties(risview-dump PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)

@@ -11,6 +11,10 @@
 
 namespace risview::dump {
 
+// The machine's own services (tool_platform_posix.cpp or tool_platform_win.cpp).
+std::unique_ptr<Environment> systemEnvironment();
+std::unique_ptr<Clock> systemClock();
+
 class ToolEnvironment : public Environment {
  public:
   ToolEnvironment();

@@ -3,20 +3,12 @@
 
 namespace risview::dump {
 
-ToolEnvironment::ToolEnvironment() : system_(std::make_unique<posix::PosixEnvironment>()) {}
-ToolEnvironment::~ToolEnvironment() = default;
+std::unique_ptr<Environment> systemEnvironment() {
+  return std::make_unique<posix::PosixEnvironment>();
+}
 
-ToolClock::ToolClock() : system_(std::make_unique<posix::SystemClock>()) {}
-ToolClock::~ToolClock() = default;
-
-LocalDateTime ToolClock::now() const {
-  LocalDateTime now = system_->now();
-  if (fixedDate) {
-    now.year = fixedDate->year;
-    now.month = fixedDate->month;
-    now.day = fixedDate->day;
-  }
-  return now;
+std::unique_ptr<Clock> systemClock() {
+  return std::make_unique<posix::SystemClock>();
 }
 
 }  // namespace risview::dump
