@@ -303,13 +303,13 @@ class TMyPrintPageControl {
       models.push_back(&front->page().model());
     }
     if (models.empty()) return;
-    win::unique_dc printer = ui::choosePrinter(form_.hwnd());
-    if (!printer) return;
+    ui::PrinterChoice choice = ui::choosePrinter(form_.hwnd());
+    if (!choice.printer) return;
     struct WaitCursor {
       HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
       ~WaitCursor() { SetCursor(previous); }
     } waiting;
-    ui::printSheets(printer.get(), "诊断报告 " + RequisitionID, models);
+    ui::printSheets(choice.printer.get(), "诊断报告 " + RequisitionID, models, choice.copies);
   }
 
   void ToolButton2Click() {

@@ -5,6 +5,7 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "ui/sheet_paint_win.h"
@@ -24,7 +25,7 @@ struct GlobalBlock {
 
 }  // namespace
 
-win::unique_dc choosePrinter(HWND owner) {
+PrinterChoice choosePrinter(HWND owner) {
   PRINTDLGEXW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
@@ -37,11 +38,12 @@ win::unique_dc choosePrinter(HWND owner) {
   GlobalBlock mode{dialog.hDevMode}, names{dialog.hDevNames};
   win::unique_dc printer(dialog.hDC ? win::counted(dialog.hDC) : nullptr);
   if (shown != S_OK) throw std::runtime_error("无法打开打印对话框。");
-  if (dialog.dwResultAction != PD_RESULT_PRINT) return nullptr;
-  return printer;
+  if (dialog.dwResultAction != PD_RESULT_PRINT) return {};
+  return {std::move(printer), std::max<int>(1, dialog.nCopies)};
 }
 
-int printSheets(HDC printer, const std::string& title, const std::vector<const PageModel*>& pages) {
+int printSheets(HDC printer, const std::string& title, const std::vector<const PageModel*>& pages,
+                int copies) {
   const int dpiX = GetDeviceCaps(printer, LOGPIXELSX), dpiY = GetDeviceCaps(printer, LOGPIXELSY);
   if (dpiX <= 0 || dpiY <= 0) throw std::runtime_error("打印机未提供分辨率，无法打印。");
   const Scale scale{dpiY, 96};
@@ -60,22 +62,25 @@ int printSheets(HDC printer, const std::string& title, const std::vector<const P
   FontCache fonts;
   SheetPictures pictures;
   int printed = 0;
+  const auto printSheet = [&](const PageModel& page, const Component& sheet) {
+    if (StartPage(printer) <= 0) throw std::runtime_error("打印机未接受报告页，打印未完成。");
+    if (dpiX != dpiY) {
+      SetMapMode(printer, MM_ANISOTROPIC);
+      SetWindowExtEx(printer, dpiY, dpiY, nullptr);
+      SetViewportExtEx(printer, dpiX, dpiY, nullptr);
+    }
+    SetViewportOrgEx(printer, -offset.x, -offset.y, nullptr);
+    const Rect area = scale(Rect{0, 0, sheet.rect.width, sheet.rect.height});
+    SheetCanvas canvas{printer, scale, {0, 0, area.width, area.height}, &fonts, &pictures};
+    canvas.withEdits = true;
+    paintSheet(page, sheet, canvas);
+    if (EndPage(printer) <= 0) throw std::runtime_error("打印机未接受报告页，打印未完成。");
+    ++printed;
+  };
   try {
-    for (const PageModel* page : pages) {
-      for (const Component* sheet : page->sheets()) {
-        if (StartPage(printer) <= 0) throw std::runtime_error("打印机未接受报告页，打印未完成。");
-        if (dpiX != dpiY) {
-          SetMapMode(printer, MM_ANISOTROPIC);
-          SetWindowExtEx(printer, dpiY, dpiY, nullptr);
-          SetViewportExtEx(printer, dpiX, dpiY, nullptr);
-        }
-        SetViewportOrgEx(printer, -offset.x, -offset.y, nullptr);
-        const Rect area = scale(Rect{0, 0, sheet->rect.width, sheet->rect.height});
-        SheetCanvas canvas{printer, scale, {0, 0, area.width, area.height}, &fonts, &pictures};
-        canvas.withEdits = true;
-        paintSheet(*page, *sheet, canvas);
-        if (EndPage(printer) <= 0) throw std::runtime_error("打印机未接受报告页，打印未完成。");
-        ++printed;
+    for (int copy = 0; copy < copies; ++copy) {
+      for (const PageModel* page : pages) {
+        for (const Component* sheet : page->sheets()) printSheet(*page, *sheet);
       }
     }
   } catch (...) {

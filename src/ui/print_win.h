@@ -13,14 +13,23 @@
 
 namespace risview::ui {
 
-// The printer chosen in the system print dialog over owner (which the dialog needs), or
-// null when the user cancelled it. Throws when the dialog cannot be shown.
-win::unique_dc choosePrinter(HWND owner);
+// What the system print dialog gave: the printer, and the copies this program must make
+// itself (1 when the printer's driver makes them).
+struct PrinterChoice {
+  win::unique_dc printer;  // null when the user cancelled the dialog
+  int copies = 1;
+};
+
+// Shows the system print dialog over owner (which the dialog needs). Throws when it cannot
+// be shown.
+PrinterChoice choosePrinter(HWND owner);
 
 // Prints, as one document called title, every shown sheet of each page in order (the first
 // sheet, then the continuation sheets), each on a sheet of paper of its own with its top-left
 // corner at the paper's and its design pixels at 96 to the inch. Returns how many sheets
-// went to the printer; throws when the printer refuses the document or a sheet.
-int printSheets(HDC printer, const std::string& title, const std::vector<const PageModel*>& pages);
+// went to the printer; throws when the printer refuses the document or a sheet. With more
+// than one copy the whole set is printed again after itself (collated).
+int printSheets(HDC printer, const std::string& title, const std::vector<const PageModel*>& pages,
+                int copies = 1);
 
 }  // namespace risview::ui

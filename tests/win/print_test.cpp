@@ -22,6 +22,8 @@
 #include "print/test_printer.h"
 #include "support/report_fixture.h"
 #include "ui/component_query.h"
+#include "ui/page_win.h"
+#include "ui/print_win.h"
 #include "ui/window_win.h"
 
 namespace risview::preview {
@@ -175,6 +177,28 @@ TEST(Printing, ThePageInFrontPrintsSheetBySheet) {
     layout << p.check << ' ' << p.sheet << ' ' << scaled(p.rect.left) << ' ' << scaled(p.rect.top)
            << ' ' << scaled(p.rect.right) << ' ' << scaled(p.rect.bottom) << "  " << p.name << '\n';
   }
+}
+
+// Copies the driver does not make are made here: the whole set again after itself.
+TEST(Printing, CopiesRepeatTheWholeSet) {
+  if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
+  const std::string out = testing::scratchDirectory() + "/copies.ps";
+  std::remove(out.c_str());
+  ASSERT_TRUE(risview::testing::useTestPrinter(kPrinter, win::widen(out))) << GetLastError();
+  ReportFixture fx;
+  fx.request();
+  const std::string path = testing::scratchDirectory() + "\\copies.bmp";
+  const std::string bytes = testing::bmpBytes(40, 30);
+  std::ofstream(path, std::ios::binary) << bytes;
+  for (int i = 0; i < 5; ++i) fx.image(i, path, 0, 0);  // a continuation sheet
+  fx.file(path, bytes);
+  ui::GdiTextMetrics metrics;
+  auto page = fx.page(1, &metrics);
+  win::unique_dc printer(win::counted(CreateDCW(L"WINSPOOL", kPrinter, nullptr, nullptr)));
+  ASSERT_NE(printer, nullptr);
+  EXPECT_EQ(ui::printSheets(printer.get(), "copies", {&page->model()}, 2), 4);
+  printer.reset();
+  EXPECT_EQ(occurrences(readAll(out), "%%Page: "), 4u);
 }
 
 }  // namespace
