@@ -18,11 +18,13 @@
 
 namespace risview::ui {
 
+// The window class of a page's scroll box, as tools look it up.
+inline constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
+
 // How a component of each kind is realised, for forms and pages alike: the class its
 // designer's toolkit gives it (what tools are told), and the window class and styles of its
 // window; no window class for the kinds a sheet draws or a tool bar holds. A panel's window
 // class is its window's choice (a form's panels, a page's sheets).
-inline constexpr wchar_t kScrollBoxClass[] = L"TScrollBox";
 struct Realisation {
   const char* toolkitClass = "TControl";
   const wchar_t* windowClass = nullptr;

@@ -123,12 +123,19 @@ size_t occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
+// Points the test printer at a new file of the scratch folder and returns its path, or an
+// empty text when the printer cannot be set up. Under Wine a port that is a host path is a
+// file every document goes into.
+std::string printerInto(const char* file) {
+  const std::string out = testing::scratchDirectory() + "/" + file;
+  std::remove(out.c_str());
+  return risview::testing::useTestPrinter(kPrinter, win::widen(out)) ? out : std::string();
+}
+
 TEST(Printing, ThePageInFrontPrintsSheetBySheet) {
   if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
-  const std::string out = testing::scratchDirectory() + "/printed.ps";
-  std::remove(out.c_str());
-  // Under Wine a port that is a host path is a file every document goes into.
-  ASSERT_TRUE(risview::testing::useTestPrinter(kPrinter, win::widen(out))) << GetLastError();
+  const std::string out = printerInto("printed.ps");
+  ASSERT_FALSE(out.empty()) << GetLastError();
 
   ReportFixture fx;
   fx.request({{"PTN_NAME", "赵磊"},
@@ -182,9 +189,8 @@ TEST(Printing, ThePageInFrontPrintsSheetBySheet) {
 // Copies the driver does not make are made here: the whole set again after itself.
 TEST(Printing, CopiesRepeatTheWholeSet) {
   if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
-  const std::string out = testing::scratchDirectory() + "/copies.ps";
-  std::remove(out.c_str());
-  ASSERT_TRUE(risview::testing::useTestPrinter(kPrinter, win::widen(out))) << GetLastError();
+  const std::string out = printerInto("copies.ps");
+  ASSERT_FALSE(out.empty()) << GetLastError();
   ReportFixture fx;
   fx.request();
   const std::string path = testing::scratchDirectory() + "\\copies.bmp";
