@@ -153,7 +153,8 @@ class TMyPrintPageControl {
 
   ui::PageWindow& embed(std::unique_ptr<pages::TPrntPage> page) {
     const std::string name = "Page" + std::to_string(pages_.size() + 1);
-    pages_.push_back(std::make_unique<ui::PageWindow>(std::move(page), form_.hwnd(), name));
+    pages_.push_back(
+        std::make_unique<ui::PageWindow>(std::move(page), form_.hwnd(), name, decoding_));
     ui::PageWindow& window = *pages_.back();
     window.setBounds(form_.freeClientArea());
     window.setZoom(zoom_);
@@ -325,6 +326,9 @@ class TMyPrintPageControl {
   // The pages are children of the window; these objects own them and go first.
   std::vector<std::unique_ptr<ui::PageWindow>> pages_;
   std::vector<ui::PageWindow*> tabPages_;  // the page of each tab, in tab order
+  // Declared after the pages so that it goes first: its threads are stopped and joined
+  // before any page's pictures are released.
+  ui::PictureDecoding decoding_;
   // What the pages start at and Ctrl+0 goes back to: the display's scale.
   int defaultZoom_ = ui::defaultZoom(services_.displayPercent);
   int zoom_ = defaultZoom_;

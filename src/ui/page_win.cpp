@@ -109,8 +109,9 @@ int GdiTextMetrics::lineCount(const Font& font, std::string_view text, int width
 
 // --- page window --------------------------------------------------------------------------
 
-PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name)
-    : page_(std::move(page)), pictures_(std::make_unique<SheetPictures>()) {
+PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name,
+                       PictureDecoding& decoding)
+    : page_(std::move(page)) {
   loadRichEdit();
   // Every procedure of the page runs its body under the one guard.
   // The page window's class is the page's own ("TMyPrntPage", ...), as site tools know it.
@@ -127,6 +128,7 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
   if (hwnd_ == nullptr) throw std::runtime_error("The report page window could not be created");
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   names_.name(hwnd_, name);
+  pictures_ = std::make_unique<DecodedPictures>(decoding, page_->model(), hwnd_);
 }
 
 PageWindow::~PageWindow() {
@@ -421,6 +423,7 @@ void PageWindow::paintSheet(HWND h, const Component& sheet) {
     }
   }
   EndPaint(h, &ps);
+  pictures_->decodeAhead(sheet, scale());
 }
 
 bool PageWindow::answer(ComponentQuery& q) {
@@ -434,6 +437,8 @@ bool PageWindow::answer(ComponentQuery& q) {
   if (!c) return false;
   if (q.needWindow) realise();
   q.answeredName = c->name.c_str();
+  q.pictureDrawn = pictures_->drawn(*c);
+  q.picturesWaiting = pictures_->waiting();
   q.className = realisationOf(*c, kSheetClass).toolkitClass;
   q.text = c->caption.c_str();
   q.window = control(c->name);
@@ -466,6 +471,17 @@ LRESULT PageWindow::pageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPar
   PageWindow* self = owner(h);
   if (self && message == queryMessage() && lParam) {
     return self->answer(*reinterpret_cast<ComponentQuery*>(lParam)) ? TRUE : FALSE;
+  }
+  if (self && message == kPictureReadyMessage) {
+    // Only the picture's box is painted again, if its sheet has a window yet.
+    if (const Component* c = self->pictures_->readyComponent(lParam)) {
+      if (HWND sheet = self->control(c->parent)) {
+        const Rect box = self->scale()(c->rect);
+        const RECT r{box.left, box.top, box.right(), box.bottom()};
+        InvalidateRect(sheet, &r, FALSE);
+      }
+    }
+    return 0;
   }
   if (self && message == WM_SIZE && self->scrollBox_) {
     MoveWindow(self->scrollBox_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);

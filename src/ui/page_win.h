@@ -15,6 +15,7 @@
 
 #include "pages/prnt_page.h"
 #include "platform/win32.h"
+#include "ui/picture_decoding_win.h"
 #include "ui/sheet_paint_win.h"
 #include "ui/window_win.h"
 
@@ -41,8 +42,9 @@ class PageWindow {
  public:
   // Creates the page window as a hidden child of parent, named for tools that look
   // controls up by name; its controls wait until the page first comes to the front. The
-  // page window owns the page.
-  PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name);
+  // page window owns the page; its pictures are decoded by `decoding`, which outlives it.
+  PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name,
+             PictureDecoding& decoding);
   ~PageWindow();
   PageWindow(const PageWindow&) = delete;
   PageWindow& operator=(const PageWindow&) = delete;
@@ -75,8 +77,10 @@ class PageWindow {
   // box's client area.
   std::function<void(int direction, POINT anchor)> onZoomWheel;
 
-  // How often a picture of the page has been decoded, for the suites.
+  // How often a picture of the page was asked for at a new size, and how many are still
+  // being decoded, for the suites.
   size_t pictureDecodes() const { return pictures_->decodes(); }
+  int picturesWaiting() const { return pictures_->waiting(); }
 
  private:
   // The window procedures' bodies, each registered under guardedWindowProc.
@@ -107,7 +111,7 @@ class PageWindow {
   std::map<std::string, HWND> byName_;
   ComponentNames names_;
   FontCache fonts_;
-  std::unique_ptr<SheetPictures> pictures_;
+  std::unique_ptr<DecodedPictures> pictures_;
   std::map<COLORREF, win::unique_brush> brushes_;
   HCURSOR sheetCursor_ = nullptr;  // owned: loaded from the sheet cursor file
   int scrollX_ = 0, scrollY_ = 0;

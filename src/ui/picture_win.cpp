@@ -112,6 +112,7 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
     void* bits = nullptr;
     image->bitmap_ = createSection(decoder.width(), decoder.height(), &bits);
     if (!image->bitmap_) refuse(path, "no memory for the picture's pixels");
+    image->bits_ = static_cast<const std::uint8_t*>(bits);
     decoder.decodeInto(static_cast<std::uint8_t*>(bits), std::ptrdiff_t{decoder.width()} * 4);
     image->bitmapSize_ = {decoder.width(), decoder.height()};
     image->covered_ = {image->info_.width, stretch ? image->info_.height : decoder.height()};
@@ -126,6 +127,10 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
       const SIZE held{std::min(info.width, boxWidth), std::min(info.height, boxHeight)};
       image->bitmap_ = bitmapFromFile(*bytes, info, held, stretch);
       if (!image->bitmap_) refuse(path, "the bitmap cannot be loaded");
+      DIBSECTION section{};
+      if (GetObjectW(image->bitmap_.get(), sizeof section, &section) == sizeof section) {
+        image->bits_ = static_cast<const std::uint8_t*>(section.dsBm.bmBits);
+      }
       image->bitmapSize_ = held;
       image->covered_ = stretch ? SIZE{info.width, info.height} : held;
       break;
@@ -163,6 +168,16 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
   return image;
 }
 
+bool PictureImage::reduceInto(std::uint8_t* target, int width, int height,
+                              std::ptrdiff_t stride) const {
+  const bool whole = covered_.cx == info_.width && covered_.cy == info_.height;
+  if (!bits_ || !whole || width > bitmapSize_.cx || height > bitmapSize_.cy) return false;
+  GdiFlush();  // what the platform drew into the section is in its pixels
+  reducePixels(bits_, bitmapSize_.cx, bitmapSize_.cy, std::ptrdiff_t{bitmapSize_.cx} * 4, target,
+               width, height, stride);
+  return true;
+}
+
 void PictureImage::draw(HDC dc, const RECT& dest, bool stretch) const {
   if (dest.right <= dest.left || dest.bottom <= dest.top) return;
   // Where the whole picture lands; clipping cuts off what falls outside dest.
@@ -194,6 +209,39 @@ void PictureImage::draw(HDC dc, const RECT& dest, bool stretch) const {
     SelectObject(source.get(), previous);
   }
   RestoreDC(dc, saved);
+}
+
+RenderedPicture renderPicture(const PictureRequest& request) {
+  const int width = std::max(request.width, 1), height = std::max(request.height, 1);
+  // A picture at its natural size is decoded as far as its box shows it at 100%, as on
+  // paper, and scaled with the sheet below.
+  const std::unique_ptr<PictureImage> image =
+      request.stretch ? PictureImage::load(request.path, request.type, width, height, true)
+                      : PictureImage::load(request.path, request.type, request.designWidth,
+                                           request.designHeight, false);
+  RenderedPicture rendered;
+  void* bits = nullptr;
+  rendered.bitmap = createSection(width, height, &bits);
+  if (!rendered.bitmap) refuse(request.path, "no memory for the picture's pixels");
+  rendered.size = {width, height};
+  if (request.stretch && image->reduceInto(static_cast<std::uint8_t*>(bits), width, height,
+                                           std::ptrdiff_t{width} * 4)) {
+    return rendered;
+  }
+  // Enlarged, an icon or a metafile: the platform draws it on the sheet's colour.
+  win::unique_dc dc(win::counted(CreateCompatibleDC(nullptr)));
+  if (!dc) refuse(request.path, "no device context to draw the picture in");
+  const HGDIOBJ previous = SelectObject(dc.get(), rendered.bitmap.get());
+  const RECT box{0, 0, width, height};
+  const COLORREF background = SetBkColor(dc.get(), request.paper);
+  ExtTextOutW(dc.get(), 0, 0, ETO_OPAQUE, &box, nullptr, 0, nullptr);
+  SetBkColor(dc.get(), background);
+  image->draw(dc.get(),
+              request.stretch ? box : RECT{0, 0, request.naturalWidth, request.naturalHeight},
+              true);
+  GdiFlush();
+  SelectObject(dc.get(), previous);
+  return rendered;
 }
 
 }  // namespace risview::ui

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -39,11 +41,17 @@ class PictureImage {
   // for icons and metafiles.
   SIZE decodedSize() const { return bitmapSize_; }
 
+  // Writes the whole picture reduced to width x height (no larger than the pixels held
+  // either way) as 32-bit pixels, top row first, by averaging as halftone stretching does:
+  // false, writing nothing, for an icon, a metafile or a picture held in part.
+  bool reduceInto(std::uint8_t* target, int width, int height, std::ptrdiff_t stride) const;
+
   PictureImage(Key, const PictureInfo& info) : info_(info) {}
 
  private:
   PictureInfo info_;
   win::unique_bitmap bitmap_;
+  const std::uint8_t* bits_ = nullptr;  // the bitmap's pixels, 4 bytes each, top row first
   SIZE bitmapSize_{};
   // The part of the picture the bitmap holds, in natural pixels from the top-left corner:
   // all of it, unless it was decoded for natural size and only as far as its box.
@@ -51,5 +59,28 @@ class PictureImage {
   win::unique_icon icon_;
   win::unique_enhmetafile metafile_;
 };
+
+// A picture made ready for one box of a sheet, at the size the box is drawn: the sheet's
+// paint only copies it.
+struct PictureRequest {
+  std::wstring path;
+  PictureType type = PictureType::Bitmap;
+  bool stretch = true;                    // fills the box; else at its natural size, cut off at it
+  int width = 0, height = 0;              // the box as drawn
+  int designWidth = 0, designHeight = 0;  // the box at 100%
+  int naturalWidth = 0, naturalHeight = 0;  // the picture as drawn at natural size
+  COLORREF paper = RGB(255, 255, 255);      // what shows around a picture smaller than its box
+};
+
+struct RenderedPicture {
+  win::unique_bitmap bitmap;  // width x height of the request, a DIB section
+  SIZE size{};
+};
+
+// Reads, decodes and fits the picture into a bitmap of the box's drawn size, as the sheet
+// would draw it: a stretched JPEG or bitmap decoded at the smallest scale that covers the
+// box and averaged down to it. Uses no window and no DC but its own, so any thread may run
+// it. Throws PictureError.
+RenderedPicture renderPicture(const PictureRequest& request);
 
 }  // namespace risview::ui

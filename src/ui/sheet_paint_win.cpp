@@ -52,18 +52,24 @@ void drawShape(const SheetCanvas& canvas, const Component& c, const RECT& r) {
   SelectObject(canvas.dc, oldPen);
 }
 
-void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r) {
+}  // namespace
+
+SheetPictures::SheetPictures() = default;
+SheetPictures::~SheetPictures() = default;
+
+void SheetPictures::drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r,
+                                COLORREF) {
   if (c.file.empty()) return;
   const int width = r.right - r.left, height = r.bottom - r.top;
   if (c.stretch) {
-    if (const PictureImage* image = canvas.pictures->picture(c, width, height)) {
+    if (const PictureImage* image = picture(c, width, height)) {
       image->draw(canvas.dc, r, true);
     }
     return;
   }
   // At its natural size, cut off at its box: what the box shows of it is decoded at the
   // design size and drawn scaled with the sheet.
-  const PictureImage* image = canvas.pictures->picture(c, c.rect.width, c.rect.height);
+  const PictureImage* image = picture(c, c.rect.width, c.rect.height);
   if (!image) return;
   const RECT whole{r.left, r.top, r.left + canvas.scale(c.pictureWidth),
                    r.top + canvas.scale(c.pictureHeight)};
@@ -72,11 +78,6 @@ void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r) {
   image->draw(canvas.dc, whole, true);
   RestoreDC(canvas.dc, saved);
 }
-
-}  // namespace
-
-SheetPictures::SheetPictures() = default;
-SheetPictures::~SheetPictures() = default;
 
 const PictureImage* SheetPictures::picture(const Component& c, int width, int height) {
   Entry& e = entries_[&c];
@@ -132,7 +133,7 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
         break;
       case Kind::Image:
         fill(canvas.dc, r, paper);
-        drawPicture(canvas, *c, r);
+        if (!c->file.empty()) canvas.pictures->drawPicture(canvas, *c, r, paper);
         break;
       default:
         break;

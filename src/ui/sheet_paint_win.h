@@ -16,17 +16,31 @@
 namespace risview::ui {
 
 class PictureImage;
+struct SheetCanvas;
 
-// The pictures of a page, each decoded at the size it is drawn: drawing again at the same
-// size decodes nothing, another size (a zoom, a printer) decodes again. A picture that
-// cannot be decoded stays blank and is not tried again at that size.
-class SheetPictures {
+// Where a sheet's pictures come from: decoded on the spot (paper, the suites' bitmaps) or
+// by the decoding threads (the screen).
+class PictureSource {
+ public:
+  virtual ~PictureSource() = default;
+  // Draws the picture of c into its box r (device coordinates, already filled with the
+  // sheet's colour `paper`), or what stands for it until it is ready.
+  virtual void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r,
+                           COLORREF paper) = 0;
+};
+
+// The pictures of a page, each decoded at the size it is drawn, while it is drawn: drawing
+// again at the same size decodes nothing, another size (a zoom, a printer) decodes again. A
+// picture that cannot be decoded stays blank and is not tried again at that size.
+class SheetPictures : public PictureSource {
  public:
   SheetPictures();
-  ~SheetPictures();
+  ~SheetPictures() override;
   SheetPictures(const SheetPictures&) = delete;
   SheetPictures& operator=(const SheetPictures&) = delete;
 
+  void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r,
+                   COLORREF paper) override;
   // Null for a component without a file or with a file that cannot be decoded.
   const PictureImage* picture(const Component& c, int width, int height);
   size_t decodes() const { return decodes_; }
@@ -45,7 +59,7 @@ struct SheetCanvas {
   Scale scale;
   RECT clip{};  // what needs drawing, in the DC's coordinates
   FontCache* fonts = nullptr;
-  SheetPictures* pictures = nullptr;
+  PictureSource* pictures = nullptr;
   // Edits and rich-text boxes are drawn as well, where no window draws them (a printer).
   bool withEdits = false;
 };

@@ -104,7 +104,8 @@ TEST(HostSafety, AnErrorInAPageWindowNeverReachesTheHost) {
   ReportFixture fx;
   HWND host = topLevel(L"page host");
   {
-    PageWindow window(std::make_unique<ThrowingPage>(fx.context), host, "Page1");
+    PictureDecoding decoding;
+    PageWindow window(std::make_unique<ThrowingPage>(fx.context), host, "Page1", decoding);
     window.setBounds({0, 0, 800, 600});
     window.bringToFront();
     // Escaping, the error would end this process here.
@@ -123,7 +124,8 @@ TEST(HostSafety, LostCaptureEndsDragScrolling) {
   ASSERT_TRUE(page->PageBuilt);
   HWND host = topLevel(L"page host");
   {
-    PageWindow window(std::move(page), host, "Page1");
+    PictureDecoding decoding;
+    PageWindow window(std::move(page), host, "Page1", decoding);
     window.setBounds({0, 0, 800, 400});
     window.bringToFront();
     HWND paper = window.control("Paper");
@@ -150,7 +152,8 @@ TEST(HostSafety, ReportTextThatDoesNotFitShowsAScrollBar) {
   ASSERT_TRUE(page->PageBuilt);
   HWND host = topLevel(L"page host");
   {
-    PageWindow window(std::move(page), host, "Page1");
+    PictureDecoding decoding;
+    PageWindow window(std::move(page), host, "Page1", decoding);
     window.setBounds({0, 0, 1024, 740});
     window.bringToFront();
     ShowWindow(host, SW_SHOW);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/png.h"
+#include "support/picture_files.h"
 #include "support/report_fixture.h"
 #include "ui/component_query.h"
 #include "ui/page_win.h"
@@ -155,7 +156,8 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
                               1060, 800, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(host, nullptr);
   {
-    PageWindow window(std::move(page), host, "Page1");
+    PictureDecoding decoding;
+    PageWindow window(std::move(page), host, "Page1", decoding);
     window.setBounds({0, 0, 1024, 740});
     EXPECT_EQ(childWindows(window.hwnd()), 0) << "controls before the page came to the front";
     window.bringToFront();
@@ -244,6 +246,79 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
     EXPECT_EQ(placeOf(window.control("Paper")), zoomed(model.at("Paper").rect));
     EXPECT_GT(window.pictureDecodes(), decodes);
     savePicture(host, "general-page-zoom-150.png");
+  }
+  DestroyWindow(host);
+}
+
+// Pictures come from the decoding threads: the sheet shows each once it is ready, decodes
+// the continuation sheet's ahead while the first is read, and repaints decode nothing.
+TEST(PageWindow, PicturesArriveFromTheDecodingThreads) {
+  if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
+  ReportFixture fx;
+  fx.action("1", "周明", "2024-03-11", "165000");
+  fx.request({{"EditOrder", "1"}, {"ImageFinding", "双肺纹理清晰。"}});
+  for (int i = 0; i < 5; ++i) {
+    const std::string path = testing::scratchDirectory() + "\\dark" + std::to_string(i) + ".jpg";
+    const std::string bytes =
+        testing::encodeJpeg(1600, 1200, JCS_GRAYSCALE, 90, [](int, int, JSAMPLE* p) { *p = 0; });
+    std::ofstream(path, std::ios::binary) << bytes;
+    fx.image(i, path, 0, 0, {{"EditOrder", "1"}});
+    fx.file(path, bytes);
+  }
+  GdiTextMetrics metrics;
+  auto page = fx.page(1, &metrics);
+  ASSERT_TRUE(page->PageBuilt);
+  const PageModel& model = page->model();
+  HWND host = CreateWindowExW(0, L"STATIC", L"page", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                              1060, 800, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(host, nullptr);
+  {
+    PictureDecoding decoding;
+    PageWindow window(std::move(page), host, "Page1", decoding);
+    window.setBounds({0, 0, 1024, 740});
+    window.bringToFront();
+    ShowWindow(host, SW_SHOW);
+    auto query = [&](const char* name) {
+      ComponentQuery q;
+      q.name = name;
+      SendMessageW(window.hwnd(), RegisterWindowMessageW(kComponentQueryMessage), 0,
+                   reinterpret_cast<LPARAM>(&q));
+      return q;
+    };
+    auto settle = [&] {
+      const ULONGLONG end = GetTickCount64() + 20000;
+      do {
+        pump();
+        UpdateWindow(window.control("Paper"));
+      } while ((window.picturesWaiting() > 0 || decoding.pool().unfinished() > 0) &&
+               GetTickCount64() < end && (Sleep(5), true));
+      pump();
+    };
+    settle();
+    EXPECT_EQ(window.picturesWaiting(), 0);
+    for (const char* name : {"Image1", "Image2", "Image3", "Image4"}) {
+      EXPECT_TRUE(query(name).pictureDrawn) << name;
+    }
+    // Drawn on the screen: the black picture fills its box, no placeholder left.
+    HDC dc = GetDC(window.control("Paper"));
+    const Rect box = model.at("Image1").rect;
+    int dark = 0;
+    for (int y = box.top; y < box.bottom(); y += 7) {
+      for (int x = box.left; x < box.right(); x += 7) dark += GetPixel(dc, x, y) == RGB(0, 0, 0);
+    }
+    ReleaseDC(window.control("Paper"), dc);
+    EXPECT_EQ(dark, ((box.width + 6) / 7) * ((box.height + 6) / 7));
+
+    // The continuation sheet's picture was decoded ahead: it is drawn by the first paint
+    // that shows it, and painting again decodes nothing.
+    EXPECT_FALSE(query("Image5").pictureDrawn);
+    const size_t decodes = window.pictureDecodes();
+    window.scrollTo(1100);
+    UpdateWindow(window.control("Paper1"));
+    EXPECT_TRUE(query("Image5").pictureDrawn);
+    RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_EQ(window.pictureDecodes(), decodes);
+    decoding.stop();
   }
   DestroyWindow(host);
 }

@@ -33,11 +33,23 @@ UINT settleMessage() {
   return message;
 }
 std::atomic<long> settledUpTo{0};
+// When the calling thread took the last settle marker, in microseconds of the performance
+// counter.
+std::atomic<long long> settledAtUs{0};
+
+long long nowUs() {
+  LARGE_INTEGER count, frequency;
+  QueryPerformanceCounter(&count);
+  QueryPerformanceFrequency(&frequency);
+  return count.QuadPart / frequency.QuadPart * 1000000 +
+         count.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
 
 LRESULT CALLBACK getMessageHook(int code, WPARAM removed, LPARAM lParam) {
   if (code == HC_ACTION && removed == PM_REMOVE) {
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
     if (msg->hwnd == nullptr && msg->message == settleMessage()) {
+      settledAtUs = nowUs();
       settledUpTo = static_cast<long>(msg->wParam);
     }
   }
@@ -245,6 +257,7 @@ class Driver::Steps {
         {"expect-visible", &Steps::expectVisible},
         {"expect-enabled", &Steps::expectEnabled},
         {"expect-rect", &Steps::expectRect},
+        {"expect-drawn", &Steps::expectDrawn},
         {"expect-rows", &Steps::expectRows},
         {"expect-row", &Steps::expectRow},
         {"expect-column", &Steps::expectColumn},
@@ -259,6 +272,7 @@ class Driver::Steps {
         {"expect-no-launch", &Steps::expectNoLaunch},
         {"scroll", &Steps::scroll},
         {"wheel", &Steps::wheel},
+        {"scroll-timed", &Steps::scrollTimed},
         {"count-windows", &Steps::countWindows},
         {"expect-same-windows", &Steps::expectSameWindows},
         {"expect-host-enabled", &Steps::expectHostEnabled},
@@ -611,9 +625,29 @@ class Driver::Steps {
     record_.add("file", file).add("width", picture.width).add("height", picture.height);
   }
 
+  // Pictures still being decoded are waited for, so that what is saved is what the user
+  // sees once the sheet is complete.
   void screenshot() {
     settle();
-    saveScreenshot(window(), arg(0));
+    const HWND w = window();
+    waitFor([&] { return picturesWaiting(w) == 0; }, "pictures decoded");
+    saveScreenshot(w, arg(0));
+  }
+
+  // Each named picture is drawn from its decoded pixels, now or within the time limit.
+  void expectDrawn() {
+    settle();
+    const ULONGLONG t0 = GetTickCount64();
+    for (size_t i = 0; i < c_.args.size(); ++i) {
+      waitFor(
+          [&] {
+            auto found = findComponent(window(), arg(i), false);
+            if (!found) throw Failure("no component " + arg(i));
+            return found->pictureDrawn;
+          },
+          arg(i) + " drawn");
+    }
+    record_.add("drawing", static_cast<long long>(GetTickCount64() - t0));
   }
 
   void expectCaption() {
@@ -839,6 +873,24 @@ class Driver::Steps {
     }
   }
 
+  // Lines down a scroll box one at a time, as a user holding the arrow does, each step
+  // timed from posting it to the calling thread taking the next message (it has scrolled
+  // and painted what the step before uncovered): the longest such round trip is the
+  // longest the user waits for an answer.
+  void scrollTimed() {
+    HWND box = control();
+    const long lines = number(1);
+    long long longest = 0, total = 0;
+    for (long i = 0; i < lines; ++i) {
+      const long long t0 = nowUs();
+      post(box, WM_VSCROLL, SB_LINEDOWN, 0);
+      settle();
+      const long long took = settledAtUs - t0;
+      longest = std::max(longest, took), total += took;
+    }
+    record_.add("longest", longest / 1000.0).add("total", total / 1000.0);
+  }
+
   // Every window of the host's process, top-level and child, counted by enumeration.
   static int windowCount() {
     int count = 0;
@@ -924,6 +976,7 @@ class Driver::Steps {
         // The commit charge: what Windows reports as private bytes (Wine leaves PrivateUsage 0).
         .add("privateBytes",
              static_cast<long long>(std::max(memory.PrivateUsage, memory.PagefileUsage)))
+        .add("peakWorkingSet", static_cast<long long>(memory.PeakWorkingSetSize))
         .add("calls", d_.calls_.startedCount());
     if (!c_.args.empty()) record_.add("label", arg(0));
   }

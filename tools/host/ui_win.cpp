@@ -191,6 +191,7 @@ std::optional<Component> askPage(HWND page, risview::ui::ComponentQuery& q) {
   c.screen = q.rect;
   c.visible = q.visible != FALSE;
   c.enabled = q.enabled != FALSE;
+  c.pictureDrawn = q.pictureDrawn != FALSE;
   return c;
 }
 
@@ -239,6 +240,18 @@ std::vector<Component> drawnComponents(HWND window) {
     }
   }
   return drawn;
+}
+
+int picturesWaiting(HWND window) {
+  std::vector<HWND> pages = descendants(window);
+  pages.push_back(window);
+  int waiting = 0;
+  for (HWND page : pages) {
+    if (!isReportPage(page)) continue;
+    risview::ui::ComponentQuery q;
+    if (askPage(page, q)) waiting += q.picturesWaiting;
+  }
+  return waiting;
 }
 
 Rect rectInClient(HWND control, HWND window) {

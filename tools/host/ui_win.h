@@ -44,6 +44,7 @@ struct Component {
   std::string name, className, text;
   RECT screen{};
   bool visible = false, enabled = false;
+  bool pictureDrawn = false;  // a picture drawn on the screen from its decoded pixels
 };
 // "Page3/Paper": the Paper inside the component named Page3. needWindow: a page that has not
 // made its windows yet makes them first (to be clicked, typed into, scrolled).
@@ -52,6 +53,8 @@ std::optional<Component> findComponent(HWND window, std::string_view name, bool 
 HWND findControl(HWND window, std::string_view name);
 // The components the report pages among the window's descendants draw themselves.
 std::vector<Component> drawnComponents(HWND window);
+// Pictures of the report pages in the window (or the window itself) still being decoded.
+int picturesWaiting(HWND window);
 
 // A rectangle relative to the client area of `window`.
 struct Rect {

@@ -1,0 +1,72 @@
+#include "platform/task_pool.h"
+
+#include <algorithm>
+
+namespace risview {
+
+TaskPool::TaskPool(unsigned threads, Task threadStart)
+    : threadCount_(std::max(threads, 1u)), threadStart_(std::move(threadStart)) {}
+
+TaskPool::~TaskPool() {
+  stop();
+}
+
+unsigned TaskPool::threadsFor(unsigned most) {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, std::max(most, 1u));
+}
+
+void TaskPool::submit(int priority, Task task) {
+  {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    waiting_.emplace(std::pair{priority, submitted_++}, std::move(task));
+    // A thread more only while the tasks outnumber the threads that would take them.
+    if (threads_.size() < threadCount_ && waiting_.size() + running_ > threads_.size()) {
+      threads_.emplace_back([this] { run(); });
+    }
+  }
+  wake_.notify_one();
+}
+
+void TaskPool::stop() {
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    waiting_.clear();
+    threads.swap(threads_);
+  }
+  wake_.notify_all();
+  for (std::thread& t : threads) t.join();
+}
+
+size_t TaskPool::unfinished() const {
+  std::lock_guard lock(mutex_);
+  return waiting_.size() + running_;
+}
+
+void TaskPool::run() {
+  try {
+    if (threadStart_) threadStart_();
+  } catch (...) {
+  }
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+    if (stopping_) return;
+    Task task = std::move(waiting_.begin()->second);
+    waiting_.erase(waiting_.begin());
+    ++running_;
+    lock.unlock();
+    try {
+      task();
+    } catch (...) {
+    }
+    // Whatever the task held goes before the count says it ended.
+    task = nullptr;
+    lock.lock();
+    --running_;
+  }
+}
+
+}  // namespace risview

@@ -1,0 +1,60 @@
+// A few threads of its own that run submitted tasks, the most urgent first: what keeps slow
+// work (decoding pictures) off the thread that answers the user. Its threads start with the
+// first task, so a pool that is never used costs nothing.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace risview {
+
+class TaskPool {
+ public:
+  using Task = std::function<void()>;
+
+  // threads: how many tasks run at once (at least one). threadStart runs first on each
+  // thread (the platform's thread priority, say).
+  explicit TaskPool(unsigned threads, Task threadStart = {});
+  // Stops: see stop().
+  ~TaskPool();
+  TaskPool(const TaskPool&) = delete;
+  TaskPool& operator=(const TaskPool&) = delete;
+
+  // Tasks of a lower priority run first, equal ones in the order submitted. What a task
+  // throws is dropped: one bad task never ends a thread or the process. Ignored once the
+  // pool has stopped.
+  void submit(int priority, Task task);
+
+  // Drops the tasks that have not started, waits for the running ones to end and joins the
+  // threads; nothing of the pool runs afterwards. Not from one of the pool's own tasks.
+  void stop();
+
+  // Tasks submitted and not yet ended, running or waiting.
+  size_t unfinished() const;
+
+  // Workers for decoding on this machine: one a core, at most `most`, at least one.
+  static unsigned threadsFor(unsigned most);
+
+ private:
+  void run();
+
+  const unsigned threadCount_;
+  const Task threadStart_;
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  // By priority, then by submission.
+  std::map<std::pair<int, uint64_t>, Task> waiting_;
+  uint64_t submitted_ = 0;
+  size_t running_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace risview

@@ -1,0 +1,93 @@
+// Report pictures decoded off the thread that answers the user: a sheet paints what is
+// ready and a light placeholder for the rest; the decoding threads read, decode and fit
+// each picture to its drawn size and tell the page, which repaints only that box. While the
+// user reads a sheet, the rest of its pictures and the next sheet's are decoded ahead.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <unordered_map>
+
+#include "model/page_model.h"
+#include "model/zoom.h"
+#include "platform/task_pool.h"
+#include "ui/picture_win.h"
+#include "ui/sheet_paint_win.h"
+
+namespace risview::ui {
+
+// Posted to the window a DecodedPictures tells when a picture is ready: lParam is the
+// component (a key only; it may be gone).
+inline constexpr UINT kPictureReadyMessage = WM_APP + 0x52;
+
+// The decoding threads of one preview window, below the user's thread in priority. The
+// window stops them before its pages and their pictures go; a call never returns while one
+// of its pictures is being decoded.
+class PictureDecoding {
+ public:
+  PictureDecoding();
+  ~PictureDecoding();
+  PictureDecoding(const PictureDecoding&) = delete;
+  PictureDecoding& operator=(const PictureDecoding&) = delete;
+
+  TaskPool& pool() { return pool_; }
+  // Drops what has not started and waits for what runs.
+  void stop() { pool_.stop(); }
+
+ private:
+  TaskPool pool_;
+};
+
+// The pictures of one page, each held ready at the size its box is drawn: a repaint only
+// copies it; another size (a zoom) is decoded again, the old pixels standing in meanwhile.
+// A picture that cannot be decoded stays blank, as everywhere on the sheets.
+class DecodedPictures : public PictureSource {
+ public:
+  DecodedPictures(PictureDecoding& decoding, const PageModel& model, HWND notify);
+  // Drops the page's work that has not started; what runs ends on its own.
+  ~DecodedPictures() override;
+  DecodedPictures(const DecodedPictures&) = delete;
+  DecodedPictures& operator=(const DecodedPictures&) = delete;
+
+  void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r,
+                   COLORREF paper) override;
+  // After a sheet has painted: the rest of its pictures and the next sheet's, behind
+  // whatever the screen waits for.
+  void decodeAhead(const Component& sheet, const Scale& scale);
+
+  // The component whose picture kPictureReadyMessage names, if it is one of this page's.
+  const Component* readyComponent(LPARAM lParam) const;
+  // Drawn on the screen from its decoded pixels at its current size.
+  bool drawn(const Component& c) const;
+  // Pictures asked for and neither ready nor failed yet.
+  int waiting() const;
+  // How often a picture was asked for at a new size.
+  size_t decodes() const { return decodes_; }
+
+ private:
+  enum State : int { kWaiting, kDecoding, kReady, kFailed, kDropped };
+  struct Slot {
+    std::atomic<int> state{kWaiting};
+    RenderedPicture picture;  // the worker's until the state says ready, then read-only
+  };
+  struct Entry {
+    int width = 0, height = 0;
+    std::shared_ptr<Slot> slot;
+    std::shared_ptr<Slot> previous;  // ready at another size, shown until slot is
+    int priority = -1;               // the most urgent it was submitted at; -1 not yet
+    bool drawn = false;
+  };
+  // The entry for c at the drawn size, submitted at least at `priority`.
+  Entry& request(const Component& c, int width, int height, COLORREF paper, const Scale& scale,
+                 int priority);
+
+  PictureDecoding& decoding_;
+  const PageModel& model_;
+  HWND notify_;
+  std::unordered_map<const Component*, Entry> entries_;
+  size_t decodes_ = 0;
+};
+
+}  // namespace risview::ui

@@ -1,0 +1,67 @@
+// The pool behind picture decoding: urgent tasks first, a throwing task harmless, and
+// stopping leaves nothing running.
+#include "platform/task_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <stdexcept>
+#include <vector>
+
+namespace risview {
+namespace {
+
+TEST(TaskPool, RunsTheMostUrgentFirstAndSurvivesAThrowingTask) {
+  TaskPool pool(1);
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::promise<void> started;
+  // The one thread is held, so that everything below waits and is ordered.
+  pool.submit(0, [&] {
+    started.set_value();
+    released.wait();
+  });
+  started.get_future().wait();
+  std::mutex m;
+  std::vector<int> order;
+  auto note = [&](int v) {
+    return [&, v] {
+      std::lock_guard lock(m);
+      order.push_back(v);
+    };
+  };
+  pool.submit(1, note(3));
+  pool.submit(0, [] { throw std::runtime_error("a picture that cannot be read"); });
+  pool.submit(0, note(1));
+  pool.submit(1, note(4));
+  pool.submit(0, note(2));
+  EXPECT_EQ(pool.unfinished(), 6u);
+  release.set_value();
+  while (pool.unfinished() > 0) std::this_thread::yield();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST(TaskPool, StopDropsWaitingTasksAndWaitsForRunningOnes) {
+  std::atomic<int> ran{0}, ended{0};
+  TaskPool pool(2);
+  std::promise<void> bothStarted[2];
+  for (auto& p : bothStarted) {
+    pool.submit(0, [&ran, &ended, &p] {
+      ++ran;
+      p.set_value();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      ++ended;
+    });
+  }
+  for (auto& p : bothStarted) p.get_future().wait();
+  for (int i = 0; i < 10; ++i) pool.submit(0, [&] { ++ran; });
+  pool.stop();
+  EXPECT_EQ(ended.load(), 2);  // the running ones ended before stop returned
+  EXPECT_EQ(ran.load(), 2);    // the waiting ones never started
+  pool.submit(0, [&] { ++ran; });
+  EXPECT_EQ(pool.unfinished(), 0u);
+}
+
+}  // namespace
+}  // namespace risview
