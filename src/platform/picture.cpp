@@ -569,6 +569,16 @@ int JpegDecoder::width() const {
 int JpegDecoder::height() const {
   return state_->rows;
 }
+int64_t JpegDecoder::workingBytes() const {
+  const jpeg_decompress_struct& cinfo = state_->jpeg.cinfo();
+  if (!cinfo.progressive_mode) return int64_t{cinfo.output_width} * 4 * 16;
+  int64_t bytes = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    const jpeg_component_info& c = cinfo.comp_info[i];
+    bytes += int64_t{c.width_in_blocks} * c.height_in_blocks * DCTSIZE2 * sizeof(JCOEF);
+  }
+  return bytes;
+}
 
 void JpegDecoder::decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride) {
   if (state_->decoded) refuse("JPEG decoded twice");

@@ -119,6 +119,9 @@ class JpegDecoder {
   // What decodeInto writes: the top `height` rows of the picture at the decode scale.
   int width() const;
   int height() const;
+  // What the decoder holds besides the pixels it writes: a progressive file's coefficients
+  // for the whole picture at any scale; a few rows for the others.
+  int64_t workingBytes() const;
 
   // Writes height() rows of width() pixels, each 4 bytes (blue, green, red, 255), top row
   // first, rows `stride` bytes apart. Throws PictureError; call it once.

@@ -22,8 +22,9 @@ struct ComponentQuery {
   HWND window = nullptr;            // the component's own window, if it has one
   RECT rect{};                      // on the screen
   BOOL visible = FALSE, enabled = FALSE;
-  // A picture drawn on the screen from its decoded pixels at its current size; and how many
-  // of the page's pictures are still being decoded.
+  // A picture component showing a file; drawn on the screen from its decoded pixels at its
+  // current size; and how many of the page's pictures are still being decoded.
+  BOOL hasPicture = FALSE;
   BOOL pictureDrawn = FALSE;
   int picturesWaiting = 0;
 };

@@ -437,6 +437,7 @@ bool PageWindow::answer(ComponentQuery& q) {
   if (!c) return false;
   if (q.needWindow) realise();
   q.answeredName = c->name.c_str();
+  q.hasPicture = c->kind == Kind::Image && !c->file.empty();
   q.pictureDrawn = pictures_->drawn(*c);
   q.picturesWaiting = pictures_->waiting();
   q.className = realisationOf(*c, kSheetClass).toolkitClass;

@@ -81,6 +81,8 @@ DecodedPictures::Entry& DecodedPictures::request(const Component& c, int width, 
   job.designWidth = c.rect.width, job.designHeight = c.rect.height;
   job.naturalWidth = scale(c.pictureWidth), job.naturalHeight = scale(c.pictureHeight);
   job.paper = paper;
+  job.naturalPixels = int64_t{c.pictureWidth} * c.pictureHeight;
+  job.large = &decoding_.largeDecodes();
   try {
     job.type = pictureTypeOf(c.file);
   } catch (const std::exception&) {

@@ -33,10 +33,12 @@ class PictureDecoding {
   PictureDecoding& operator=(const PictureDecoding&) = delete;
 
   TaskPool& pool() { return pool_; }
+  std::mutex& largeDecodes() { return large_; }
   // Drops what has not started and waits for what runs.
   void stop() { pool_.stop(); }
 
  private:
+  std::mutex large_;  // before the pool: its threads use it until they are joined
   TaskPool pool_;
 };
 

@@ -100,7 +100,8 @@ win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& i
 }  // namespace
 
 std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, PictureType type,
-                                                 int boxWidth, int boxHeight, bool stretch) {
+                                                 int boxWidth, int boxHeight, bool stretch,
+                                                 std::mutex* large) {
   // Read once: everything below is made from these bytes, as they were checked.
   const std::optional<std::string> bytes = win::Win32Environment().readFile(win::narrow(path));
   if (!bytes) refuse(path, "cannot read the picture file");
@@ -108,6 +109,8 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
 
   if (type == PictureType::Jpeg) {
     JpegDecoder decoder(*bytes, boxWidth, boxHeight, stretch);
+    std::unique_lock<std::mutex> alone;
+    if (large && decoder.workingBytes() > kLargeDecodeBytes) alone = std::unique_lock(*large);
     auto image = std::make_unique<PictureImage>(Key{}, decoder.info());
     void* bits = nullptr;
     image->bitmap_ = createSection(decoder.width(), decoder.height(), &bits);
@@ -213,12 +216,19 @@ void PictureImage::draw(HDC dc, const RECT& dest, bool stretch) const {
 
 RenderedPicture renderPicture(const PictureRequest& request) {
   const int width = std::max(request.width, 1), height = std::max(request.height, 1);
+  // A bitmap passes through its natural size: read and held alone when that is large.
+  std::unique_lock<std::mutex> alone;
+  if (request.large && request.type == PictureType::Bitmap &&
+      request.naturalPixels * 4 > kLargeDecodeBytes) {
+    alone = std::unique_lock(*request.large);
+  }
   // A picture at its natural size is decoded as far as its box shows it at 100%, as on
   // paper, and scaled with the sheet below.
   const std::unique_ptr<PictureImage> image =
-      request.stretch ? PictureImage::load(request.path, request.type, width, height, true)
-                      : PictureImage::load(request.path, request.type, request.designWidth,
-                                           request.designHeight, false);
+      request.stretch
+          ? PictureImage::load(request.path, request.type, width, height, true, request.large)
+          : PictureImage::load(request.path, request.type, request.designWidth,
+                               request.designHeight, false, request.large);
   RenderedPicture rendered;
   void* bits = nullptr;
   rendered.bitmap = createSection(width, height, &bits);

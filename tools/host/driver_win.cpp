@@ -258,6 +258,7 @@ class Driver::Steps {
         {"expect-enabled", &Steps::expectEnabled},
         {"expect-rect", &Steps::expectRect},
         {"expect-drawn", &Steps::expectDrawn},
+        {"expect-pictures-drawn", &Steps::expectPicturesDrawn},
         {"expect-rows", &Steps::expectRows},
         {"expect-row", &Steps::expectRow},
         {"expect-column", &Steps::expectColumn},
@@ -889,6 +890,54 @@ class Driver::Steps {
       longest = std::max(longest, took), total += took;
     }
     record_.add("longest", longest / 1000.0).add("total", total / 1000.0);
+  }
+
+  // Pages down a report page's scroll box to its end, as a reader does, each time waiting
+  // until every picture in view is drawn; at the end every picture of the page must have
+  // been drawn. The transcript has how many, the steps, the wait for the first view and the
+  // longest wait at one step.
+  void expectPicturesDrawn() {
+    HWND box = control();
+    HWND page = GetParent(box);
+    settle();
+    const ULONGLONG t0 = GetTickCount64();
+    long long longest = 0, firstView = -1;
+    int steps = 0;
+    for (;;) {
+      RECT view{};
+      GetWindowRect(box, &view);
+      const long long s0 = nowUs();
+      waitFor(
+          [&] {
+            for (const Component& c : pageComponents(page)) {
+              RECT shown;
+              if (c.visible && c.hasPicture && IntersectRect(&shown, &c.screen, &view) &&
+                  !c.pictureDrawn) {
+                return false;
+              }
+            }
+            return true;
+          },
+          "pictures in view drawn");
+      longest = std::max(longest, nowUs() - s0);
+      if (firstView < 0) firstView = nowUs() - s0;
+      const int before = GetScrollPos(box, SB_VERT);
+      post(box, WM_VSCROLL, SB_PAGEDOWN, 0);
+      settle();
+      if (GetScrollPos(box, SB_VERT) == before) break;
+      ++steps;
+    }
+    int pictures = 0;
+    for (const Component& c : pageComponents(page)) {
+      if (!c.visible || !c.hasPicture) continue;
+      if (!c.pictureDrawn) throw Failure(c.name + " was never drawn");
+      ++pictures;
+    }
+    record_.add("pictures", pictures)
+        .add("steps", steps)
+        .add("drawing", static_cast<long long>(GetTickCount64() - t0))
+        .add("firstView", firstView / 1000.0)
+        .add("longestWait", longest / 1000.0);
   }
 
   // Every window of the host's process, top-level and child, counted by enumeration.

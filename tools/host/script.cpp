@@ -56,6 +56,7 @@ const std::vector<Grammar>& grammars() {
       {"expect-enabled", "T", "B", false, {}},
       {"expect-rect", "TNNII", "", false, {}},
       {"expect-drawn", "T", "", true, {"timeout"}},
+      {"expect-pictures-drawn", "T", "", false, {"timeout"}},
       {"expect-rows", "TI", "", false, {}},
       {"expect-row", "TI", "T", true, {}},
       {"expect-column", "TIT", "I", false, {}},

@@ -191,6 +191,7 @@ std::optional<Component> askPage(HWND page, risview::ui::ComponentQuery& q) {
   c.screen = q.rect;
   c.visible = q.visible != FALSE;
   c.enabled = q.enabled != FALSE;
+  c.hasPicture = q.hasPicture != FALSE;
   c.pictureDrawn = q.pictureDrawn != FALSE;
   return c;
 }
@@ -227,17 +228,25 @@ HWND findControl(HWND window, std::string_view name) {
   return found ? found->window : nullptr;
 }
 
+std::vector<Component> pageComponents(HWND page) {
+  std::vector<Component> drawn;
+  for (int i = 0;; ++i) {
+    risview::ui::ComponentQuery q;
+    q.index = i;
+    auto found = askPage(page, q);
+    if (!found) break;
+    if (!found->window) drawn.push_back(std::move(*found));
+  }
+  return drawn;
+}
+
 std::vector<Component> drawnComponents(HWND window) {
   std::vector<Component> drawn;
   for (HWND page : descendants(window)) {
     if (!isReportPage(page)) continue;
-    for (int i = 0;; ++i) {
-      risview::ui::ComponentQuery q;
-      q.index = i;
-      auto found = askPage(page, q);
-      if (!found) break;
-      if (!found->window) drawn.push_back(std::move(*found));
-    }
+    std::vector<Component> more = pageComponents(page);
+    drawn.insert(drawn.end(), std::make_move_iterator(more.begin()),
+                 std::make_move_iterator(more.end()));
   }
   return drawn;
 }

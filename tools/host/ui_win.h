@@ -44,7 +44,8 @@ struct Component {
   std::string name, className, text;
   RECT screen{};
   bool visible = false, enabled = false;
-  bool pictureDrawn = false;  // a picture drawn on the screen from its decoded pixels
+  bool hasPicture = false;    // a picture component showing a file
+  bool pictureDrawn = false;  // ... drawn on the screen from its decoded pixels
 };
 // "Page3/Paper": the Paper inside the component named Page3. needWindow: a page that has not
 // made its windows yet makes them first (to be clicked, typed into, scrolled).
@@ -53,6 +54,8 @@ std::optional<Component> findComponent(HWND window, std::string_view name, bool 
 HWND findControl(HWND window, std::string_view name);
 // The components the report pages among the window's descendants draw themselves.
 std::vector<Component> drawnComponents(HWND window);
+// The components a report page window draws itself.
+std::vector<Component> pageComponents(HWND page);
 // Pictures of the report pages in the window (or the window itself) still being decoded.
 int picturesWaiting(HWND window);
 
