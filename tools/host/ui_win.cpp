@@ -240,6 +240,12 @@ std::vector<Component> pageComponents(HWND page) {
   return drawn;
 }
 
+std::optional<Component> pageComponent(HWND page, const std::string& name) {
+  risview::ui::ComponentQuery q;
+  q.name = name.c_str();
+  return askPage(page, q);
+}
+
 std::vector<Component> drawnComponents(HWND window) {
   std::vector<Component> drawn;
   for (HWND page : descendants(window)) {

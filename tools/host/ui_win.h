@@ -54,8 +54,9 @@ std::optional<Component> findComponent(HWND window, std::string_view name, bool 
 HWND findControl(HWND window, std::string_view name);
 // The components the report pages among the window's descendants draw themselves.
 std::vector<Component> drawnComponents(HWND window);
-// The components a report page window draws itself.
+// The components a report page window draws itself; one of them by name.
 std::vector<Component> pageComponents(HWND page);
+std::optional<Component> pageComponent(HWND page, const std::string& name);
 // Pictures of the report pages in the window (or the window itself) still being decoded.
 int picturesWaiting(HWND window);
 
