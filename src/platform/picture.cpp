@@ -476,6 +476,13 @@ std::vector<Span> spans(uint32_t sources, uint32_t targets) {
 void reducePixels(const uint8_t* source, int sourceWidth, int sourceHeight,
                   std::ptrdiff_t sourceStride, uint8_t* target, int width, int height,
                   std::ptrdiff_t targetStride) {
+  reducePixels([&](int row) { return source + std::ptrdiff_t{row} * sourceStride; }, sourceWidth,
+               sourceHeight, target, width, height, targetStride);
+}
+
+void reducePixels(const std::function<const uint8_t*(int row)>& rowAt, int sourceWidth,
+                  int sourceHeight, uint8_t* target, int width, int height,
+                  std::ptrdiff_t targetStride) {
   const auto sw = static_cast<uint32_t>(sourceWidth), sh = static_cast<uint32_t>(sourceHeight);
   const auto w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
   const std::vector<Span> columns = spans(sw, w), rows = spans(sh, h);
@@ -486,7 +493,7 @@ void reducePixels(const uint8_t* source, int sourceWidth, int sourceHeight,
     const Span& r = rows[y];
     for (uint32_t k = r.first; k <= r.last; ++k) {
       const uint32_t weight = k == r.first ? r.firstWeight : k == r.last ? r.lastWeight : h;
-      const uint8_t* row = source + static_cast<std::ptrdiff_t>(k) * sourceStride;
+      const uint8_t* row = rowAt(static_cast<int>(k));
       if (k == r.first) {
         for (size_t i = 0; i < rowSums.size(); ++i) rowSums[i] = row[i] * weight;
       } else {

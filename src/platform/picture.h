@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -73,6 +74,12 @@ std::vector<std::uint8_t> expandRunLength(std::string_view bytes, std::uint8_t s
 // stretching does it. Rows lie `stride` bytes apart.
 void reducePixels(const std::uint8_t* source, int sourceWidth, int sourceHeight,
                   std::ptrdiff_t sourceStride, std::uint8_t* target, int width, int height,
+                  std::ptrdiff_t targetStride);
+// The same from rows handed out one at a time, so that a large picture need never be held
+// whole: rowAt(k) gives source row k (top row 0), valid until the next call. Rows are asked
+// for in order, each once or, where two target rows share it, twice in a row.
+void reducePixels(const std::function<const std::uint8_t*(int row)>& rowAt, int sourceWidth,
+                  int sourceHeight, std::uint8_t* target, int width, int height,
                   std::ptrdiff_t targetStride);
 
 // Where an icon file's first image (the one shown) lies, as an offset into its bytes and a

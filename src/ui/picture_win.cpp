@@ -42,10 +42,22 @@ win::unique_bitmap createSection(int width, int height, void** bits) {
 // of its versions draw a top-down file black.) Reducing goes through the natural size
 // once, in a section freed right after; the platform's halftone stretching is not relied
 // on, since not every implementation of it averages.
+// The header and its colour table of an uncompressed bitmap, copied to where the platform
+// may read it aligned.
+std::vector<DWORD> plainHeader(std::string_view bytes, const BitmapParts& parts) {
+  std::vector<DWORD> header((parts.headerSize + sizeof(DWORD) - 1) / sizeof(DWORD));
+  std::memcpy(header.data(), bytes.data() + parts.header, parts.headerSize);
+  // A count beyond the table that was checked would have the platform read past it.
+  if (parts.headerSize >= sizeof(BITMAPINFOHEADER)) {
+    reinterpret_cast<BITMAPINFOHEADER*>(header.data())->biClrUsed =
+        static_cast<DWORD>(parts.colours);
+  }
+  return header;
+}
+
 win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& info, SIZE held,
                                   bool stretch) {
   const BitmapParts parts = bitmapParts(bytes);
-  // The header and its colour table, copied to where the platform may read it aligned.
   std::vector<DWORD> header;
   const void* pixels = bytes.data() + parts.pixels;
   std::vector<std::uint8_t> expanded;
@@ -65,13 +77,7 @@ win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& i
     expanded = expandRunLength(bytes, static_cast<std::uint8_t>(parts.colours % 256));
     pixels = expanded.data();
   } else {
-    header.resize((parts.headerSize + sizeof(DWORD) - 1) / sizeof(DWORD));
-    std::memcpy(header.data(), bytes.data() + parts.header, parts.headerSize);
-    // A count beyond the table that was checked would have the platform read past it.
-    if (parts.headerSize >= sizeof(BITMAPINFOHEADER)) {
-      reinterpret_cast<BITMAPINFOHEADER*>(header.data())->biClrUsed =
-          static_cast<DWORD>(parts.colours);
-    }
+    header = plainHeader(bytes, parts);
   }
   const bool reduce = stretch && (held.cx != info.width || held.cy != info.height);
   // Drawn at natural size, cut off where the section ends.
@@ -95,6 +101,52 @@ win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& i
                std::ptrdiff_t{info.width} * 4, static_cast<std::uint8_t*>(reducedBits), held.cx,
                held.cy, std::ptrdiff_t{held.cx} * 4);
   return reduced;
+}
+
+// An uncompressed bitmap reduced to width x height (no larger either way) a band of rows at
+// a time: the platform turns each band into 32-bit pixels and the band is averaged into the
+// target, so the picture is never held at its natural size. The rows come from storage as
+// the file holds them, bottom row first unless its height is negative. false when the
+// platform refuses a band.
+bool reduceBitmapInBands(std::string_view bytes, const BitmapParts& parts, const PictureInfo& info,
+                         std::uint8_t* target, int width, int height, std::ptrdiff_t stride) {
+  std::vector<DWORD> header = plainHeader(bytes, parts);
+  const bool core = parts.headerSize < sizeof(BITMAPINFOHEADER);
+  auto* full = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
+  auto* small = reinterpret_cast<BITMAPCOREHEADER*>(header.data());
+  const bool topDown = !core && full->biHeight < 0;
+  const size_t rowBytes = (size_t{static_cast<unsigned>(info.width)} * parts.bits + 31) / 32 * 4;
+  // About a megabyte of pixels a band.
+  const int bandRows = std::clamp((1 << 20) / (info.width * 4), 1, info.height);
+  void* bandBits = nullptr;
+  win::unique_bitmap band = createSection(info.width, bandRows, &bandBits);
+  win::unique_dc dc(win::counted(CreateCompatibleDC(nullptr)));
+  if (!band || !dc) return false;
+  const HGDIOBJ previous = SelectObject(dc.get(), band.get());
+  int first = 0, rows = 0;  // the picture's rows (top row 0) the band holds
+  bool refused = false;
+  auto rowAt = [&](int k) -> const std::uint8_t* {
+    if (k >= first + rows) {
+      first = k, rows = std::min(bandRows, info.height - k);
+      // Stored rows of this band: from the file's end of it when the file is bottom-up.
+      const int stored = topDown ? first : info.height - first - rows;
+      if (core) {
+        small->bcHeight = static_cast<WORD>(rows);
+      } else {
+        full->biHeight = topDown ? -rows : rows;
+        full->biSizeImage = 0;
+      }
+      const char* pixels = bytes.data() + parts.pixels + size_t(stored) * rowBytes;
+      refused = refused || StretchDIBits(dc.get(), 0, 0, info.width, rows, 0, 0, info.width, rows,
+                                         pixels, reinterpret_cast<const BITMAPINFO*>(header.data()),
+                                         DIB_RGB_COLORS, SRCCOPY) <= 0;
+      GdiFlush();
+    }
+    return static_cast<const std::uint8_t*>(bandBits) + std::ptrdiff_t{k - first} * info.width * 4;
+  };
+  reducePixels(rowAt, info.width, info.height, target, width, height, stride);
+  SelectObject(dc.get(), previous);
+  return !refused;
 }
 
 }  // namespace
@@ -216,7 +268,28 @@ void PictureImage::draw(HDC dc, const RECT& dest, bool stretch) const {
 
 RenderedPicture renderPicture(const PictureRequest& request) {
   const int width = std::max(request.width, 1), height = std::max(request.height, 1);
-  // A bitmap passes through its natural size: read and held alone when that is large.
+  RenderedPicture rendered;
+  void* bits = nullptr;
+  rendered.bitmap = createSection(width, height, &bits);
+  if (!rendered.bitmap) refuse(request.path, "no memory for the picture's pixels");
+  rendered.size = {width, height};
+  auto* pixels = static_cast<std::uint8_t*>(bits);
+  const std::ptrdiff_t stride = std::ptrdiff_t{width} * 4;
+  if (request.type == PictureType::Bitmap && request.stretch) {
+    // Reduced band by band from the file's rows; read once, as it was checked.
+    const std::optional<std::string> bytes =
+        win::Win32Environment().readFile(win::narrow(request.path));
+    if (!bytes) refuse(request.path, "cannot read the picture file");
+    const PictureInfo info = readPictureInfo(PictureType::Bitmap, *bytes);
+    const BitmapParts parts = bitmapParts(*bytes);
+    if (!parts.runLength && width <= info.width && height <= info.height) {
+      if (!reduceBitmapInBands(*bytes, parts, info, pixels, width, height, stride)) {
+        refuse(request.path, "the bitmap cannot be loaded");
+      }
+      return rendered;
+    }
+  }
+  // Any other bitmap passes through its natural size: held alone when that is large.
   std::unique_lock<std::mutex> alone;
   if (request.large && request.type == PictureType::Bitmap &&
       request.naturalPixels * 4 > kLargeDecodeBytes) {
@@ -229,15 +302,7 @@ RenderedPicture renderPicture(const PictureRequest& request) {
           ? PictureImage::load(request.path, request.type, width, height, true, request.large)
           : PictureImage::load(request.path, request.type, request.designWidth,
                                request.designHeight, false, request.large);
-  RenderedPicture rendered;
-  void* bits = nullptr;
-  rendered.bitmap = createSection(width, height, &bits);
-  if (!rendered.bitmap) refuse(request.path, "no memory for the picture's pixels");
-  rendered.size = {width, height};
-  if (request.stretch && image->reduceInto(static_cast<std::uint8_t*>(bits), width, height,
-                                           std::ptrdiff_t{width} * 4)) {
-    return rendered;
-  }
+  if (request.stretch && image->reduceInto(pixels, width, height, stride)) return rendered;
   // Enlarged, an icon or a metafile: the platform draws it on the sheet's colour.
   win::unique_dc dc(win::counted(CreateCompatibleDC(nullptr)));
   if (!dc) refuse(request.path, "no device context to draw the picture in");

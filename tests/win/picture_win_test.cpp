@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <algorithm>
+
 #include <jpeglib.h>
 
 #include <fstream>
@@ -285,6 +287,49 @@ TEST(PictureImage, BitmapIsHeldAtTheSizeItIsDrawn) {
   const COLORREF mixed = canvas.at(16, 8);  // in the red half
   EXPECT_GT(GetRValue(mixed), 60) << std::hex << mixed;
   EXPECT_GT(GetBValue(mixed), 60) << std::hex << mixed;
+}
+
+// A bitmap of noise, 8 bits a pixel with a table of 256 colours or 24 or 32 bits.
+std::string noisyBmp(int width, int height, int bits, bool topDown) {
+  std::string table;
+  for (unsigned i = 0; bits == 8 && i < 256; ++i) table += u32(i * 2654435761u >> 8);
+  std::string pixels;
+  for (int y = 0; y < height; ++y) {
+    std::string row;
+    for (int x = 0; x < width * bits / 8; ++x)
+      row += char((x * 7919u + y * 104729u) * 2654435761u >> 24);
+    pixels += row + std::string((4 - row.size() % 4) % 4, '\0');
+  }
+  const std::string info = u32(40) + u32(width) + u32(topDown ? -height : height) + u16(1) +
+                           u16(bits) + u32(0) + u32(0) + u32(0) + u32(0) + u32(table.size() / 4) +
+                           u32(0);
+  const size_t offset = 14 + info.size() + table.size();
+  return "BM" + u32(offset + pixels.size()) + u32(0) + u32(offset) + info + table + pixels;
+}
+
+// A stretched bitmap fitted to its box band by band, never whole, comes out pixel for pixel
+// as the whole picture reduced at once, whatever the row order and depth.
+TEST(PictureImage, BitmapReducedBandByBandEqualsTheWholePictureReduced) {
+  const struct {
+    int bits;
+    bool topDown;
+  } cases[] = {{24, false}, {24, true}, {32, false}, {8, false}};
+  for (const auto& c : cases) {
+    TempFile file(L"bmp", noisyBmp(700, 1100, c.bits, c.topDown));  // three bands
+    PictureRequest request;
+    request.path = file.path();
+    request.type = PictureType::Bitmap;
+    request.width = 97, request.height = 61;
+    const RenderedPicture rendered = renderPicture(request);
+    DIBSECTION section{};
+    ASSERT_EQ(GetObjectW(rendered.bitmap.get(), sizeof section, &section), int(sizeof section));
+    GdiFlush();
+    const auto* banded = static_cast<const uint8_t*>(section.dsBm.bmBits);
+    std::vector<uint8_t> whole(97 * 61 * 4);
+    auto image = PictureImage::load(file.path(), PictureType::Bitmap, 700, 1100);
+    ASSERT_TRUE(image->reduceInto(whole.data(), 97, 61, 97 * 4));
+    EXPECT_TRUE(std::equal(whole.begin(), whole.end(), banded)) << c.bits << " " << c.topDown;
+  }
 }
 
 // Damaged JPEG bodies load and draw what they hold, or are refused; hostile headers are
