@@ -69,4 +69,35 @@ void TaskPool::run() {
   }
 }
 
+SharedGate::Pass::Pass(SharedGate* gate) : gate_(gate) {
+  if (!gate_) return;
+  std::unique_lock lock(gate_->mutex_);
+  gate_->changed_.wait(lock, [this] { return !gate_->alone_ && gate_->waitingAlone_ == 0; });
+  ++gate_->sharing_;
+}
+
+void SharedGate::Pass::goAlone() {
+  if (!gate_ || alone_) return;
+  std::unique_lock lock(gate_->mutex_);
+  --gate_->sharing_;
+  ++gate_->waitingAlone_;
+  gate_->changed_.notify_all();
+  gate_->changed_.wait(lock, [this] { return !gate_->alone_ && gate_->sharing_ == 0; });
+  --gate_->waitingAlone_;
+  gate_->alone_ = alone_ = true;
+}
+
+SharedGate::Pass::~Pass() {
+  if (!gate_) return;
+  {
+    std::lock_guard lock(gate_->mutex_);
+    if (alone_) {
+      gate_->alone_ = false;
+    } else {
+      --gate_->sharing_;
+    }
+  }
+  gate_->changed_.notify_all();
+}
+
 }  // namespace risview

@@ -57,4 +57,36 @@ class TaskPool {
   std::vector<std::thread> threads_;
 };
 
+// Tasks that run side by side, except one that must run alone (it needs much memory at
+// once): it waits for those running to end, and none starts while it waits or runs.
+class SharedGate {
+ public:
+  // Held by one task: side by side on construction, alone after goAlone().
+  class Pass {
+   public:
+    explicit Pass(SharedGate* gate);  // null: no gate, nothing waits
+    ~Pass();
+    Pass(const Pass&) = delete;
+    Pass& operator=(const Pass&) = delete;
+    void goAlone();
+
+   private:
+    SharedGate* gate_;
+    bool alone_ = false;
+  };
+
+  // Tasks waiting to go alone, for the suites.
+  int waitingAlone() {
+    std::lock_guard lock(mutex_);
+    return waitingAlone_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int sharing_ = 0;
+  int waitingAlone_ = 0;
+  bool alone_ = false;
+};
+
 }  // namespace risview

@@ -240,6 +240,11 @@ void PageWindow::raise() {
 }
 
 void PageWindow::bringToFront() {
+  // The first sheet's pictures decode while the page makes its windows and paints.
+  if (!realised()) {
+    const std::vector<const Component*> sheets = page_->model().sheets();
+    if (!sheets.empty()) pictures_->decodeAhead(*sheets.front(), scale());
+  }
   realise();
   raise();
 }

@@ -82,7 +82,7 @@ DecodedPictures::Entry& DecodedPictures::request(const Component& c, int width, 
   job.naturalWidth = scale(c.pictureWidth), job.naturalHeight = scale(c.pictureHeight);
   job.paper = paper;
   job.naturalPixels = int64_t{c.pictureWidth} * c.pictureHeight;
-  job.large = &decoding_.largeDecodes();
+  job.gate = &decoding_.gate();
   try {
     job.type = pictureTypeOf(c.file);
   } catch (const std::exception&) {

@@ -33,12 +33,12 @@ class PictureDecoding {
   PictureDecoding& operator=(const PictureDecoding&) = delete;
 
   TaskPool& pool() { return pool_; }
-  std::mutex& largeDecodes() { return large_; }
+  SharedGate& gate() { return gate_; }
   // Drops what has not started and waits for what runs.
   void stop() { pool_.stop(); }
 
  private:
-  std::mutex large_;  // before the pool: its threads use it until they are joined
+  SharedGate gate_;  // before the pool: its threads use it until they are joined
   TaskPool pool_;
 };
 

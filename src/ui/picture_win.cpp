@@ -153,7 +153,7 @@ bool reduceBitmapInBands(std::string_view bytes, const BitmapParts& parts, const
 
 std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, PictureType type,
                                                  int boxWidth, int boxHeight, bool stretch,
-                                                 std::mutex* large) {
+                                                 SharedGate::Pass* pass) {
   // Read once: everything below is made from these bytes, as they were checked.
   const std::optional<std::string> bytes = win::Win32Environment().readFile(win::narrow(path));
   if (!bytes) refuse(path, "cannot read the picture file");
@@ -161,8 +161,7 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
 
   if (type == PictureType::Jpeg) {
     JpegDecoder decoder(*bytes, boxWidth, boxHeight, stretch);
-    std::unique_lock<std::mutex> alone;
-    if (large && decoder.workingBytes() > kLargeDecodeBytes) alone = std::unique_lock(*large);
+    if (pass && decoder.workingBytes() > kLargeDecodeBytes) pass->goAlone();
     auto image = std::make_unique<PictureImage>(Key{}, decoder.info());
     void* bits = nullptr;
     image->bitmap_ = createSection(decoder.width(), decoder.height(), &bits);
@@ -268,6 +267,7 @@ void PictureImage::draw(HDC dc, const RECT& dest, bool stretch) const {
 
 RenderedPicture renderPicture(const PictureRequest& request) {
   const int width = std::max(request.width, 1), height = std::max(request.height, 1);
+  SharedGate::Pass pass(request.gate);
   RenderedPicture rendered;
   void* bits = nullptr;
   rendered.bitmap = createSection(width, height, &bits);
@@ -289,19 +289,16 @@ RenderedPicture renderPicture(const PictureRequest& request) {
       return rendered;
     }
   }
-  // Any other bitmap passes through its natural size: held alone when that is large.
-  std::unique_lock<std::mutex> alone;
-  if (request.large && request.type == PictureType::Bitmap &&
-      request.naturalPixels * 4 > kLargeDecodeBytes) {
-    alone = std::unique_lock(*request.large);
+  // Any other bitmap passes through its natural size: alone when that is large.
+  if (request.type == PictureType::Bitmap && request.naturalPixels * 4 > kLargeDecodeBytes) {
+    pass.goAlone();
   }
   // A picture at its natural size is decoded as far as its box shows it at 100%, as on
   // paper, and scaled with the sheet below.
   const std::unique_ptr<PictureImage> image =
-      request.stretch
-          ? PictureImage::load(request.path, request.type, width, height, true, request.large)
-          : PictureImage::load(request.path, request.type, request.designWidth,
-                               request.designHeight, false, request.large);
+      request.stretch ? PictureImage::load(request.path, request.type, width, height, true, &pass)
+                      : PictureImage::load(request.path, request.type, request.designWidth,
+                                           request.designHeight, false, &pass);
   if (request.stretch && image->reduceInto(pixels, width, height, stride)) return rendered;
   // Enlarged, an icon or a metafile: the platform draws it on the sheet's colour.
   win::unique_dc dc(win::counted(CreateCompatibleDC(nullptr)));

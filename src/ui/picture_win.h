@@ -7,10 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/picture.h"
+#include "platform/task_pool.h"
 #include "platform/win32.h"
 
 namespace risview::ui {
@@ -30,11 +30,11 @@ class PictureImage {
   // only the part the box shows. Icons and metafiles are made from the same bytes. The
   // header is checked (readPictureInfo) before the platform sees the bytes. Throws
   // PictureError.
-  // large: taken while a JPEG whose decoding holds much memory at once (a progressive
-  // file's coefficients) decodes, so that threads sharing it hold one such at a time.
+  // pass: a JPEG whose decoding holds much memory at once (a progressive file's
+  // coefficients) goes alone through it before decoding.
   static std::unique_ptr<PictureImage> load(const std::wstring& path, PictureType type,
                                             int boxWidth, int boxHeight, bool stretch = true,
-                                            std::mutex* large = nullptr);
+                                            SharedGate::Pass* pass = nullptr);
 
   // stretch: the whole picture fills dest. Otherwise it stands at its natural size at
   // dest's top-left corner, cut off at dest. Leaves the DC's state as it was.
@@ -75,13 +75,14 @@ struct PictureRequest {
   int naturalWidth = 0, naturalHeight = 0;  // the picture as drawn at natural size
   COLORREF paper = RGB(255, 255, 255);      // what shows around a picture smaller than its box
   int64_t naturalPixels = 0;                // the picture's own width x height, from its header
-  // Held while a decode that needs much memory at once runs (see kLargeDecodeBytes).
-  std::mutex* large = nullptr;
+  // Decodes pass it side by side; one that needs much memory at once (kLargeDecodeBytes)
+  // alone. Null: no other decode to mind.
+  SharedGate* gate = nullptr;
 };
 
 // A decode holding more than this at once (a bitmap's pixels at natural size, a progressive
-// JPEG's coefficients) waits for the others of its kind: two decoding threads then never hold
-// two of them, which a 32-bit host would feel.
+// JPEG's coefficients) runs alone: the decoding threads then never hold two of them, or one
+// and the others' pictures, which a 32-bit host would feel.
 inline constexpr int64_t kLargeDecodeBytes = int64_t{8} << 20;
 
 struct RenderedPicture {

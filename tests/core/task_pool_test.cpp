@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <future>
+#include <memory>
 #include <stdexcept>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace risview {
@@ -61,6 +64,36 @@ TEST(TaskPool, StopDropsWaitingTasksAndWaitsForRunningOnes) {
   EXPECT_EQ(ran.load(), 2);    // the waiting ones never started
   pool.submit(0, [&] { ++ran; });
   EXPECT_EQ(pool.unfinished(), 0u);
+}
+
+// One that goes alone waits for those running and holds back those that come after it.
+TEST(SharedGate, AloneWaitsForTheOthersAndHoldsBackNewcomers) {
+  SharedGate gate;
+  std::mutex m;
+  std::vector<std::string> log;
+  auto note = [&](const char* what) {
+    std::lock_guard lock(m);
+    log.push_back(what);
+  };
+  auto first = std::make_unique<SharedGate::Pass>(&gate);
+  std::thread alone([&] {
+    SharedGate::Pass pass(&gate);
+    pass.goAlone();
+    note("alone");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    note("alone done");
+  });
+  while (gate.waitingAlone() == 0) std::this_thread::yield();
+  std::thread later([&] {
+    SharedGate::Pass pass(&gate);
+    note("later");
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  note("first done");
+  first.reset();
+  alone.join();
+  later.join();
+  EXPECT_EQ(log, (std::vector<std::string>{"first done", "alone", "alone done", "later"}));
 }
 
 }  // namespace
