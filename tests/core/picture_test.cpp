@@ -9,9 +9,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "platform/errors.h"
