@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <cstdio>
@@ -81,15 +84,21 @@ struct Bitmap {
   BitmapParts parts;
 };
 
+// The most of a bitmap file its header, masks and colour table can take up.
+constexpr size_t kBitmapHead = 14 + 124 + 12 + 256 * 4;
+
 // Everything the platform will read of a bitmap is checked to lie inside the file: the
 // header, its colour masks and table, and the pixels (uncompressed rows, or the run-length
-// data as long as the header says).
-Bitmap bitmapOf(std::string_view bytes) {
-  Header h(bytes, "bitmap");
+// data as long as the header says). Only the head of the file is read, the first
+// kBitmapHead bytes of it (all of it when shorter); the rest is checked by its size.
+Bitmap bitmapOf(std::string_view head, uint64_t fileSize) {
+  Header h(head, "bitmap");
   h.need(18);
   if (h.u16(0) != 0x4D42) h.invalid("no \"BM\" signature");
   const uint32_t headerSize = h.u32(14);
-  h.need(14 + size_t{headerSize});
+  // Against the file, not the head: a header size too large to be known is still refused
+  // as running past a file shorter than it.
+  if (14 + uint64_t{headerSize} > fileSize) refuse("bitmap header is truncated");
   int64_t width = 0, height = 0, colours = 0, colourSize = 4, masks = 0, imageSize = 0;
   uint32_t planes = 0, bits = 0, compression = 0;
   bool topDown = false;
@@ -124,8 +133,8 @@ Bitmap bitmapOf(std::string_view bytes) {
   }
   const int64_t headerPart = headerSize + masks + colours * colourSize;
   const int64_t pixels = h.u32(10);
-  if (14 + headerPart > static_cast<int64_t>(h.size())) h.invalid("the colour table is cut off");
-  if (pixels + pixelsSize > static_cast<int64_t>(h.size())) {
+  if (static_cast<uint64_t>(14 + headerPart) > fileSize) h.invalid("the colour table is cut off");
+  if (static_cast<uint64_t>(pixels + pixelsSize) > fileSize) {
     h.invalid("the pixels end before the last row");
   }
   return {info,
@@ -294,6 +303,8 @@ PictureInfo enhancedMetafileInfo(std::string_view bytes) {
 constexpr int kMaxJpegScans = 500;
 // Whole-image coefficient buffers (progressive files) beyond this are refused.
 constexpr long kMaxJpegWorkingMemory = 256L << 20;
+constexpr uint64_t kMaxJpegBytes = uint64_t{1} << 30;
+constexpr const char* kTooLargeJpeg = "JPEG file too large";
 
 // libjpeg reports a fatal error by calling error_exit, which must not return; it jumps
 // back to the guard of the libjpeg call under way (a C++ exception cannot cross the C
@@ -338,7 +349,7 @@ class Decompression {
     errors_.manager.error_exit = jumpBack;
     errors_.manager.output_message = stayQuiet;
     progress_.progress_monitor = limitScans;
-    if (bytes.size() > kMaxJpegBytes) refuse("JPEG file too large");
+    if (bytes.size() > kMaxJpegBytes) refuse(kTooLargeJpeg);
     check(guarded(errors_, [&] {
       jpeg_create_decompress(&cinfo);
       cinfo.progress = &progress_;
@@ -370,7 +381,6 @@ class Decompression {
   }
 
  private:
-  static constexpr size_t kMaxJpegBytes = 1UL << 30;
   // Released even when the constructor refuses the header; destroyed before the error and
   // progress managers it points to.
   struct Object {
@@ -426,7 +436,7 @@ PictureType pictureTypeOf(std::string_view path) {
 PictureInfo readPictureInfo(PictureType type, std::string_view bytes) {
   switch (type) {
     case PictureType::Bitmap:
-      return bitmapOf(bytes).info;
+      return bitmapOf(bytes, bytes.size()).info;
     case PictureType::Icon:
       return iconInfo(bytes);
     case PictureType::Metafile:
@@ -440,11 +450,11 @@ PictureInfo readPictureInfo(PictureType type, std::string_view bytes) {
 }
 
 BitmapParts bitmapParts(std::string_view bytes) {
-  return bitmapOf(bytes).parts;
+  return bitmapOf(bytes, bytes.size()).parts;
 }
 
 std::vector<uint8_t> expandRunLength(std::string_view bytes, uint8_t skipped) {
-  const Bitmap bitmap = bitmapOf(bytes);
+  const Bitmap bitmap = bitmapOf(bytes, bytes.size());
   if (!bitmap.parts.runLength) refuse("bitmap is not run-length coded");
   return expandRuns(bytes, bitmap, skipped);
 }
@@ -521,12 +531,132 @@ IconImage iconImage(std::string_view bytes) {
   return {h.u32(6 + 12), h.u32(6 + 8)};
 }
 
+namespace {
+
+// A read of the file that failed: the file is as unreadable as one that cannot be opened.
+struct ReadFailed {};
+
+std::string readPart(FileReader& file, uint64_t offset, uint64_t count) {
+  std::optional<std::string> bytes =
+      file.read(offset, static_cast<size_t>(std::min<uint64_t>(count, SIZE_MAX)));
+  if (!bytes) throw ReadFailed{};
+  return std::move(*bytes);
+}
+
+// A file read front to back in pieces, stepping over what is not wanted without reading it.
+// A piece holds a plain JPEG's tables in one read.
+class Cursor {
+ public:
+  explicit Cursor(FileReader& file) : file_(file), size_(file.size()) {}
+
+  // The next byte, or -1 at the end of the file.
+  int byte() {
+    if (next_ == piece_.size()) {
+      start_ += piece_.size(), next_ = 0;
+      piece_ = start_ < size_ ? readPart(file_, start_, kPiece) : std::string();
+      if (piece_.empty()) return -1;
+    }
+    return static_cast<unsigned char>(piece_[next_++]);
+  }
+  // Up to count bytes, fewer only at the end of the file.
+  std::string take(size_t count) {
+    std::string bytes = piece_.substr(next_, count);
+    next_ += bytes.size();
+    if (bytes.size() < count) {
+      // The piece is used up: the rest is read as one part, after which the next piece lies.
+      const uint64_t at = start_ + piece_.size();
+      const std::string rest = at < size_ ? readPart(file_, at, count - bytes.size()) : "";
+      bytes += rest;
+      start_ = at + rest.size(), piece_.clear(), next_ = 0;
+    }
+    return bytes;
+  }
+  void skip(uint64_t count) {
+    if (count <= piece_.size() - next_) {
+      next_ += static_cast<size_t>(count);
+    } else {
+      start_ += next_ + count, piece_.clear(), next_ = 0;
+    }
+  }
+
+ private:
+  static constexpr size_t kPiece = 4096;
+  FileReader& file_;
+  const uint64_t size_;
+  uint64_t start_ = 0;  // where the piece lies in the file
+  std::string piece_;
+  size_t next_ = 0;
+};
+
+// What libjpeg's header reader takes in, read from the file by parts: the bytes up to the
+// first scan's header, with it, less the segments it steps over unread (APPn other than
+// JFIF's APP0 and Adobe's APP14, and comments), which are skipped here without being read.
+// The fill and stray bytes before each marker are found as libjpeg finds them (FF 00 is no
+// marker) and dropped. Each segment libjpeg reads is kept whole: it either takes exactly its
+// length or refuses the file whatever follows, so the kept bytes give the outcome the whole
+// file gives, a file cut short included, since libjpeg meets an end (a step past it ends at
+// its fake EOI marker) at the same point of the same segment either way.
+std::string jpegHeader(FileReader& file) {
+  Cursor in(file);
+  std::string kept = in.take(2);
+  if (kept != "\xFF\xD8") return kept;  // libjpeg allows nothing before SOI
+  for (;;) {
+    int code = 0;
+    while (code == 0) {
+      int c = in.byte();
+      while (c >= 0 && c != 0xFF) c = in.byte();
+      while (c == 0xFF) c = in.byte();
+      if (c < 0) return kept;
+      code = c;
+    }
+    const bool skipped = (code >= 0xE1 && code <= 0xEF && code != 0xEE) || code == 0xFE;
+    if (!skipped) kept += '\xFF', kept += static_cast<char>(code);
+    if (code == 0xD9) return kept;                                 // EOI
+    if (code == 0x01 || (code >= 0xD0 && code <= 0xD8)) continue;  // TEM, RSTn, SOI: no length
+    const std::string length = in.take(2);
+    if (!skipped) kept += length;
+    if (length.size() < 2) return kept;
+    // A length below 2 covers only itself, as libjpeg reads it.
+    const size_t declared =
+        static_cast<unsigned char>(length[0]) << 8 | static_cast<unsigned char>(length[1]);
+    const size_t body = std::max<size_t>(declared, 2) - 2;
+    if (skipped) {
+      in.skip(body);
+      continue;
+    }
+    const std::string bytes = in.take(body);
+    kept += bytes;
+    if (bytes.size() < body || code == 0xDA) return kept;  // the end, or SOS
+  }
+}
+
+PictureInfo infoOf(PictureType type, FileReader& file) {
+  switch (type) {
+    case PictureType::Bitmap:
+      return bitmapOf(readPart(file, 0, kBitmapHead), file.size()).info;
+    case PictureType::Jpeg:
+      if (file.size() > kMaxJpegBytes) refuse(kTooLargeJpeg);
+      return jpegInfo(jpegHeader(file));
+    case PictureType::Icon:
+    case PictureType::Metafile:
+    case PictureType::EnhancedMetafile:
+      // Small files whose checks walk all of them (an icon's image, a metafile's records):
+      // read whole.
+      return readPictureInfo(type, readPart(file, 0, file.size()));
+  }
+  refuse("unknown picture type");
+}
+
+}  // namespace
+
 PictureInfo Pictures::info(const std::string& path) const {
   const PictureType type = pictureTypeOf(path);
-  const std::optional<std::string> bytes = env_.readFile(path);
-  if (!bytes) refuse("cannot read picture file " + path);
+  const std::unique_ptr<FileReader> file = env_.openFile(path);
+  if (!file) refuse("cannot read picture file " + path);
   try {
-    return readPictureInfo(type, *bytes);
+    return infoOf(type, *file);
+  } catch (const ReadFailed&) {
+    refuse("cannot read picture file " + path);
   } catch (const PictureError& e) {
     refuse(path + ": " + e.what());
   }

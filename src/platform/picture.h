@@ -91,7 +91,10 @@ struct IconImage {
 IconImage iconImage(std::string_view bytes);
 
 // Loads a picture's header through the environment: throws PictureError when the file
-// cannot be read or readPictureInfo refuses it.
+// cannot be read or readPictureInfo refuses it. Only what the header needs is read of the
+// file: a bitmap's head (its headers, masks and colours), a JPEG's segments up to its first
+// scan less those its decoder steps over unread (other applications' data, comments), an
+// icon or metafile whole. The outcome is what readPictureInfo gives on the whole file.
 class Pictures {
  public:
   explicit Pictures(const Environment& env) : env_(env) {}

@@ -3,6 +3,7 @@
 // native targets.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,7 @@ class PosixEnvironment : public Environment {
   std::string currentDirectory() const override;
   std::string executablePath() const override { return {}; }
   std::optional<std::string> readFile(const std::string& path) const override;
+  std::unique_ptr<FileReader> openFile(const std::string& path) const override;
 };
 
 // The system's local time.

@@ -1,10 +1,34 @@
 #include "platform/services.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/errors.h"
 
 namespace risview {
+
+namespace {
+
+class WholeFileReader : public FileReader {
+ public:
+  explicit WholeFileReader(std::string bytes) : bytes_(std::move(bytes)) {}
+  uint64_t size() const override { return bytes_.size(); }
+  std::optional<std::string> read(uint64_t offset, size_t count) override {
+    if (offset >= bytes_.size()) return std::string();
+    return bytes_.substr(static_cast<size_t>(offset), count);
+  }
+
+ private:
+  std::string bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileReader> Environment::openFile(const std::string& path) const {
+  std::optional<std::string> bytes = readFile(path);
+  if (!bytes) return nullptr;
+  return std::make_unique<WholeFileReader>(std::move(*bytes));
+}
 
 std::string FixedLocale::shortTime(int hour, int minute, int second) const {
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {

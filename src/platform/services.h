@@ -55,6 +55,17 @@ class Locale {
   virtual std::string shortTime(int hour, int minute, int second) const = 0;
 };
 
+// A file opened for reading by parts: a picture's header is a few hundred bytes at the front
+// of a file of megabytes, often on a share where every byte read crosses the network.
+class FileReader {
+ public:
+  virtual ~FileReader() = default;
+  virtual uint64_t size() const = 0;
+  // Up to count bytes at offset: fewer only at the end of the file; nullopt when the read
+  // fails.
+  virtual std::optional<std::string> read(uint64_t offset, size_t count) = 0;
+};
+
 // Files and process facts. Paths are UTF-8 and written the Windows way ("C:\\dir\\file");
 // the POSIX implementation maps backslashes to slashes.
 class Environment {
@@ -65,6 +76,10 @@ class Environment {
   virtual std::string executablePath() const = 0;
   // The file's bytes, or nullopt when it cannot be read.
   virtual std::optional<std::string> readFile(const std::string& path) const = 0;
+  // The file for reading by parts, or nullptr when it cannot be opened. Unless an
+  // environment reads by parts itself, the file is read whole through readFile and the parts
+  // are cut from that.
+  virtual std::unique_ptr<FileReader> openFile(const std::string& path) const;
 };
 
 // A process opened with the rights to end it and to wait on it; released with the object.

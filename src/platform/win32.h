@@ -102,6 +102,7 @@ class Win32Environment : public Environment {
   std::string currentDirectory() const override;
   std::string executablePath() const override;
   std::optional<std::string> readFile(const std::string& path) const override;
+  std::unique_ptr<FileReader> openFile(const std::string& path) const override;
 };
 
 // Each step leaves the thread's last error as the underlying call set it, for lastErrorText.

@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -61,15 +63,63 @@ std::string Win32Environment::executablePath() const {
   return narrow(std::wstring_view(buffer, n));
 }
 
+namespace {
+
+// Option files are small and report pictures are read whole to be drawn; a file past 64 MiB
+// is neither, and reading it would only strain a 32-bit host.
+constexpr LONGLONG kMaxFileBytes = 64 << 20;
+
+class Win32FileReader : public FileReader {
+ public:
+  Win32FileReader(unique_handle file, uint64_t size) : file_(std::move(file)), size_(size) {}
+  uint64_t size() const override { return size_; }
+  std::optional<std::string> read(uint64_t offset, size_t count) override {
+    if (offset >= size_) return std::string();
+    std::string bytes(static_cast<size_t>(std::min<uint64_t>(count, size_ - offset)), '\0');
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN)) return std::nullopt;
+    size_t got = 0;
+    while (got < bytes.size()) {
+      DWORD read = 0;
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - got, 1U << 30));
+      if (!ReadFile(file_.get(), bytes.data() + got, want, &read, nullptr)) return std::nullopt;
+      if (read == 0) break;  // the file became shorter since it was opened
+      got += read;
+    }
+    bytes.resize(got);
+    return bytes;
+  }
+
+ private:
+  unique_handle file_;
+  uint64_t size_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileReader> Win32Environment::openFile(const std::string& path) const {
+  // A folder cannot be opened this way, as in readFile; deleting or replacing a picture
+  // while a page reads its header is not held up either.
+  unique_handle file = ownHandle(CreateFileW(
+      widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return nullptr;
+  // Sized as readFile reads it: a device, which has no size, and a file past the bound read
+  // as empty, so that every part read agrees with what is later read whole for drawing.
+  LARGE_INTEGER size{};
+  const bool sized = GetFileSizeEx(file.get(), &size) && size.QuadPart < kMaxFileBytes;
+  return std::make_unique<Win32FileReader>(std::move(file),
+                                           sized ? static_cast<uint64_t>(size.QuadPart) : 0);
+}
+
 std::optional<std::string> Win32Environment::readFile(const std::string& path) const {
   HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::string bytes;
   LARGE_INTEGER size{};
-  // Option files are small and report pictures are read whole for their headers; a file
-  // past 64 MiB is neither, and reading it would only strain a 32-bit host.
-  if (GetFileSizeEx(file, &size) && size.QuadPart < (64 << 20)) {
+  if (GetFileSizeEx(file, &size) && size.QuadPart < kMaxFileBytes) {
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
     if (!bytes.empty() &&

@@ -7,13 +7,24 @@
 
 #include <jpeglib.h>
 
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <optional>
+#include <random>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "platform/errors.h"
 #include "support/doubles.h"
 #include "support/picture_files.h"
+#ifdef _WIN32
+#include "platform/win32.h"
+#else
+#include "platform/posix_services.h"
+#endif
 
 namespace risview {
 namespace {
@@ -21,6 +32,12 @@ namespace {
 using risview::testing::FakeEnvironment;
 
 using testing::Bytes;
+
+#ifdef _WIN32
+using SystemEnvironment = win::Win32Environment;
+#else
+using SystemEnvironment = posix::PosixEnvironment;
+#endif
 
 std::string bmp(int width, int height, uint32_t headerSize = 40, unsigned bits = 24,
                 unsigned compression = 0) {
@@ -181,6 +198,159 @@ TEST(Picture, RefusesFilesThatCannotBeShown) {
     FakeEnvironment env;
     if (c.bytes) env.files[c.path] = *c.bytes;
     EXPECT_THROW(Pictures(env).info(c.path), PictureError) << c.path;
+  }
+}
+
+// A JPEG segment of the marker code, its length in front.
+std::string segment(unsigned code, const std::string& body) {
+  const size_t length = body.size() + 2;
+  return std::string{'\xFF', char(code), char(length >> 8), char(length & 0xFF)} + body;
+}
+
+// The bytes with text put in before the first occurrence of the marker.
+std::string before(std::string bytes, std::string_view marker, const std::string& text) {
+  return bytes.insert(bytes.find(marker), text);
+}
+
+// The system's files, each byte read by parts counted.
+class CountingEnvironment : public SystemEnvironment {
+ public:
+  std::unique_ptr<FileReader> openFile(const std::string& path) const override {
+    class Counted : public FileReader {
+     public:
+      Counted(std::unique_ptr<FileReader> file, uint64_t& count)
+          : file_(std::move(file)), count_(count) {}
+      uint64_t size() const override { return file_->size(); }
+      std::optional<std::string> read(uint64_t offset, size_t count) override {
+        std::optional<std::string> bytes = file_->read(offset, count);
+        if (bytes) count_ += bytes->size();
+        return bytes;
+      }
+
+     private:
+      std::unique_ptr<FileReader> file_;
+      uint64_t& count_;
+    };
+    std::unique_ptr<FileReader> file = SystemEnvironment::openFile(path);
+    return file ? std::make_unique<Counted>(std::move(file), bytesRead) : nullptr;
+  }
+  mutable uint64_t bytesRead = 0;
+};
+
+// A file of the bytes in the system's temporary folder while the object lives.
+struct TempFile {
+  TempFile(const std::string& extension, const std::string& bytes)
+      : path(std::filesystem::temp_directory_path() /
+             ("risview-" + std::to_string(std::random_device()()) + "." + extension)) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  ~TempFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+  std::filesystem::path path;
+};
+
+// A size, or the refusal's text without the path in front.
+template <class Read>
+std::string outcome(const std::string& path, Read read) {
+  try {
+    const PictureInfo info = read();
+    return std::to_string(info.width) + " x " + std::to_string(info.height);
+  } catch (const PictureError& e) {
+    const std::string what = e.what();
+    return "refused: " + (what.starts_with(path + ": ") ? what.substr(path.size() + 2) : what);
+  }
+}
+
+// Read through the file's parts, a header gives what the whole file's bytes give: the same
+// size, or the same refusal. Only what the header needs is read.
+TEST(Picture, HeaderReadByPartsGivesWhatTheWholeFileGives) {
+  using enum PictureType;
+  std::vector<jpeg_scan_info> progressive = {{3, {0, 1, 2}, 0, 0, 0, 0}};
+  for (int c = 0; c < 3; ++c) progressive.push_back({1, {c}, 1, 63, 0, 0});
+  const std::string photo = jpeg(37, 23);
+  const size_t sof = photo.find("\xFF\xC0"), sos = photo.find("\xFF\xDA");
+  // As cameras write them: a thumbnail, itself a JPEG, inside the EXIF data, and a colour
+  // profile; neither is read, or the thumbnail's size would be found.
+  const std::string thumbnail = jpeg(8, 8);
+  const std::string camera =
+      photo.substr(0, 2) + segment(0xE1, "Exif" + thumbnail + std::string(60000, 'x')) +
+      segment(0xE2, thumbnail + std::string(65000, '\xFF')) + photo.substr(2);
+  const std::string large = bmp(1024, 768);
+  const auto atSof = [&](const std::string& text) { return before(photo, "\xFF\xC0", text); };
+  const struct {
+    const char* name;
+    PictureType type;
+    std::string bytes;
+    bool refused;
+    uint64_t mostRead = 0;  // 0: not counted
+  } cases[] = {
+      {"baseline", Jpeg, photo, false},
+      {"progressive", Jpeg, jpeg(32, 32, JCS_RGB, progressive), false},
+      {"camera: 60 KB of APP1, 65 KB of APP2", Jpeg, camera, false, 16384},
+      {"CMYK with APP14", Jpeg, jpeg(16, 8, JCS_CMYK), false},
+      {"grey", Jpeg, jpeg(8, 9, JCS_GRAYSCALE), false},
+      {"fill bytes", Jpeg, atSof("\xFF\xFF\xFF"), false},
+      {"stray bytes and FF 00", Jpeg, atSof(std::string("\x12\x00\xFF\x00\x34", 5)), false},
+      {"RST0 and TEM", Jpeg, atSof("\xFF\xD0\xFF\x01"), false},
+      {"comment", Jpeg, atSof(segment(0xFE, "made here")), false},
+      {"APP0 holding a thumbnail", Jpeg, atSof(segment(0xE0, "JFXX" + std::string(9000, 'x'))),
+       false},
+      {"APPn of length 1", Jpeg, atSof(std::string("\xFF\xE3\x00\x01", 4)), false},
+      {"APP0 of length 0", Jpeg, atSof(std::string("\xFF\xE0\x00\x00", 4)), false},
+      {"second SOI", Jpeg, atSof("\xFF\xD8"), true},
+      {"EOI before SOF", Jpeg, atSof("\xFF\xD9"), true},
+      {"unknown marker", Jpeg, atSof(segment(0x02, "ab")), true},
+      {"cut inside SOI", Jpeg, photo.substr(0, 1), true},
+      {"only SOI", Jpeg, photo.substr(0, 2), true},
+      {"cut inside APP1", Jpeg, camera.substr(0, 2 + 4 + 1000), true},
+      {"cut inside APP1's length", Jpeg, camera.substr(0, 2 + 3), true},
+      {"cut inside SOF", Jpeg, photo.substr(0, sof + 6), true},
+      {"cut before SOS", Jpeg, photo.substr(0, sos), true},
+      {"cut inside SOS", Jpeg, photo.substr(0, sos + 5), true},
+      {"APP1 past the end", Jpeg, photo.substr(0, sof) + "\xFF\xE1\xFF\xF0" + photo.substr(sof, 40),
+       true},
+      {"DQT past the end", Jpeg, photo.substr(0, sof) + std::string("\xFF\xDB\xFF\xF0\x00\x01", 6),
+       true},
+      {"empty", Jpeg, "", true},
+      {"a bitmap named jpg", Jpeg, bmp(4, 4), true},
+      {"zero width", Jpeg, withDeclaredSize(photo, 0, 16), true},
+      {"60000 x 60000", Jpeg, withDeclaredSize(photo, 60000, 60000), true},
+      {"bitmap", Bitmap, bmp(7, 4), false},
+      {"bitmap of the core header, with colours", Bitmap, bmp(5, 3, 12, 8), false},
+      {"bitmap with 256 colours", Bitmap, bmp(4, 4, 40, 8), false},
+      {"bitmap with masks", Bitmap, bmp(7, 4, 40, 16, 3), false},
+      {"large bitmap", Bitmap, large, false, 2048},
+      {"bitmap cut in its pixels", Bitmap, large.substr(0, large.size() - 1), true},
+      {"bitmap cut in its colours", Bitmap, patched(bmp(4, 4, 40, 8), 10, 54).substr(0, 70), true},
+      {"bitmap cut in its header", Bitmap, bmp(4, 4).substr(0, 30), true},
+      {"bitmap of an unknown header size", Bitmap, patched(bmp(4, 4), 14, 64), true},
+      {"bitmap header larger than its head", Bitmap, patched(large, 14, 5000), true},
+      {"bitmap header larger than the file", Bitmap, patched(bmp(4, 4), 14, 5000), true},
+      {"icon", Icon, ico(48), false},
+      {"metafile", Metafile, wmf(0, 0, 1440, 720, 1440), false},
+      {"enhanced metafile", EnhancedMetafile, emf({0, 0, 9, 9}, {0, 0, 2540, 1270}), false},
+  };
+  for (const auto& c : cases) {
+    const char* extension = c.type == Jpeg       ? "jpg"
+                            : c.type == Bitmap   ? "bmp"
+                            : c.type == Icon     ? "ico"
+                            : c.type == Metafile ? "wmf"
+                                                 : "emf";
+    const std::string whole = outcome("", [&] { return readPictureInfo(c.type, c.bytes); });
+    EXPECT_EQ(whole.starts_with("refused"), c.refused) << c.name << ": " << whole;
+    FakeEnvironment fake;
+    const std::string fakePath = std::string("C:\\img\\picture.") + extension;
+    fake.files[fakePath] = c.bytes;
+    EXPECT_EQ(outcome(fakePath, [&] { return Pictures(fake).info(fakePath); }), whole) << c.name;
+    const TempFile file(extension, c.bytes);
+    const CountingEnvironment env;
+    const std::string path = file.path.string();
+    EXPECT_EQ(outcome(path, [&] { return Pictures(env).info(path); }), whole) << c.name;
+    if (c.mostRead) {
+      EXPECT_LE(env.bytesRead, c.mostRead) << c.name;
+    }
   }
 }
 

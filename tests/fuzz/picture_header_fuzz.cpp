@@ -1,10 +1,13 @@
 // Picture headers of every type, read from the same bytes: each either gives its type and a
-// size within bounds or refuses with PictureError; a bitmap's parts lie inside the file.
+// size within bounds or refuses with PictureError; read from a file by parts, as a page
+// reads it, it gives the same; a bitmap's parts lie inside the file.
+#include <optional>
 #include <string>
 
 #include "fuzz/fuzz.h"
 #include "platform/errors.h"
 #include "platform/picture.h"
+#include "support/doubles.h"
 
 namespace {
 
@@ -13,6 +16,16 @@ using risview::fuzz::check;
 constexpr risview::PictureType kTypes[] = {
     risview::PictureType::Bitmap, risview::PictureType::Icon, risview::PictureType::Metafile,
     risview::PictureType::EnhancedMetafile, risview::PictureType::Jpeg};
+constexpr const char* kPaths[] = {"C:\\p.bmp", "C:\\p.ico", "C:\\p.wmf", "C:\\p.emf", "C:\\p.jpg"};
+
+template <class Read>
+std::optional<risview::PictureInfo> infoOrNone(Read read) {
+  try {
+    return read();
+  } catch (const risview::PictureError&) {
+    return std::nullopt;
+  }
+}
 
 }  // namespace
 
@@ -27,6 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "a size within bounds", bytes);
     } catch (const risview::PictureError&) {
     }
+  }
+
+  // The file's default reader cuts its parts from the whole file, as a real one reads them.
+  risview::testing::FakeEnvironment env;
+  for (size_t i = 0; i < std::size(kTypes); ++i) {
+    env.files[kPaths[i]] = std::string(bytes);
+    const auto whole = infoOrNone([&] { return risview::readPictureInfo(kTypes[i], bytes); });
+    const auto byParts = infoOrNone([&] { return risview::Pictures(env).info(kPaths[i]); });
+    check(whole == byParts, "the header read by parts gives what the whole file gives", bytes);
   }
 
   bool refused = false;

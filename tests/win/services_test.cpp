@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -22,6 +25,35 @@ TEST(Win32Services, EnvironmentReadsFilesAndKnowsTheProcess) {
   EXPECT_EQ(env.readFile(win::narrow(path)), std::string("a\0b", 3));
   DeleteFileW(path);
   EXPECT_EQ(env.readFile(win::narrow(path)), std::nullopt);
+}
+
+// Read by parts, every file gives what readFile gives it: its bytes, nothing for a folder or
+// a missing file, empty for a device.
+TEST(Win32Services, EnvironmentReadsFilesByParts) {
+  win::Win32Environment env;
+  wchar_t dir[MAX_PATH], path[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  GetTempFileNameW(dir, L"env", 0, path);
+  std::ofstream(path, std::ios::binary) << std::string("0123456789");
+  std::unique_ptr<FileReader> file = env.openFile(win::narrow(path));
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->size(), 10u);
+  EXPECT_EQ(file->read(3, 4), "3456");
+  EXPECT_EQ(file->read(8, 5), "89");
+  EXPECT_EQ(file->read(0, 2), "01");
+  EXPECT_EQ(file->read(10, 1), "");
+  for (const std::wstring& name : {std::wstring(path), std::wstring(dir), std::wstring(L"NUL")}) {
+    const std::string utf8 = win::narrow(name);
+    std::optional<std::string> whole;
+    if (std::unique_ptr<FileReader> parts = env.openFile(utf8)) {
+      whole = parts->read(0, static_cast<size_t>(parts->size()));
+    }
+    EXPECT_EQ(whole, env.readFile(utf8)) << utf8;
+  }
+  // A page reading a picture's header does not keep it from being deleted.
+  EXPECT_TRUE(DeleteFileW(path));
+  file.reset();
+  EXPECT_EQ(env.openFile(win::narrow(path)), nullptr);
 }
 
 TEST(Win32Services, TitleComesFromTheModuleName) {

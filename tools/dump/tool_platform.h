@@ -24,6 +24,9 @@ class ToolEnvironment : public Environment {
   std::optional<std::string> readFile(const std::string& path) const override {
     return system_->readFile(path);
   }
+  std::unique_ptr<FileReader> openFile(const std::string& path) const override {
+    return system_->openFile(path);
+  }
   std::string executable;  // the host program the tool stands in for
 
  private:
