@@ -85,7 +85,7 @@ struct Bitmap {
 };
 
 // The most of a bitmap file its header, masks and colour table can take up.
-constexpr size_t kBitmapHead = 14 + 124 + 12 + 256 * 4;
+constexpr size_t kBitmapHead = kBitmapHeadBytes;
 
 // Everything the platform will read of a bitmap is checked to lie inside the file: the
 // header, its colour masks and table, and the pixels (uncompressed rows, or the run-length
@@ -451,6 +451,11 @@ PictureInfo readPictureInfo(PictureType type, std::string_view bytes) {
 
 BitmapParts bitmapParts(std::string_view bytes) {
   return bitmapOf(bytes, bytes.size()).parts;
+}
+
+BitmapLayout bitmapLayout(std::string_view head, uint64_t fileSize) {
+  const Bitmap bitmap = bitmapOf(head, fileSize);
+  return {bitmap.info, bitmap.parts};
 }
 
 std::vector<uint8_t> expandRunLength(std::string_view bytes, uint8_t skipped) {

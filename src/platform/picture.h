@@ -60,6 +60,15 @@ struct BitmapParts {
 };
 BitmapParts bitmapParts(std::string_view bytes);
 
+// The same, with the natural size, from the first kBitmapHeadBytes of a bitmap file (all of
+// it when shorter) and the file's size: all a reader of its rows needs, without the rest.
+inline constexpr size_t kBitmapHeadBytes = 14 + 124 + 12 + 256 * 4;
+struct BitmapLayout {
+  PictureInfo info;
+  BitmapParts parts;
+};
+BitmapLayout bitmapLayout(std::string_view head, uint64_t fileSize);
+
 // A run-length bitmap's pixels expanded to one colour index a byte, bottom row first, each
 // row padded to 4 bytes: what an uncompressed bitmap of 8 bits a pixel holds. Pixels that
 // the codes skip (a jump, a row or the picture ended early) or never reach (the data ends

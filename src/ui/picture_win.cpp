@@ -108,9 +108,10 @@ win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& i
 // target, so the picture is never held at its natural size. The rows come from storage as
 // the file holds them, bottom row first unless its height is negative. false when the
 // platform refuses a band.
-bool reduceBitmapInBands(std::string_view bytes, const BitmapParts& parts, const PictureInfo& info,
-                         std::uint8_t* target, int width, int height, std::ptrdiff_t stride) {
-  std::vector<DWORD> header = plainHeader(bytes, parts);
+bool reduceBitmapInBands(FileReader& file, std::string_view head, const BitmapParts& parts,
+                         const PictureInfo& info, std::uint8_t* target, int width, int height,
+                         std::ptrdiff_t stride) {
+  std::vector<DWORD> header = plainHeader(head, parts);
   const bool core = parts.headerSize < sizeof(BITMAPINFOHEADER);
   auto* full = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
   auto* small = reinterpret_cast<BITMAPCOREHEADER*>(header.data());
@@ -136,7 +137,14 @@ bool reduceBitmapInBands(std::string_view bytes, const BitmapParts& parts, const
         full->biHeight = topDown ? -rows : rows;
         full->biSizeImage = 0;
       }
-      const char* pixels = bytes.data() + parts.pixels + size_t(stored) * rowBytes;
+      // Read as the header said the file was: a file cut short since is refused.
+      const std::optional<std::string> read =
+          file.read(parts.pixels + uint64_t(stored) * rowBytes, size_t(rows) * rowBytes);
+      if (!read || read->size() != size_t(rows) * rowBytes) {
+        refused = true;
+        return static_cast<const std::uint8_t*>(bandBits);
+      }
+      const char* pixels = read->data();
       refused = refused || StretchDIBits(dc.get(), 0, 0, info.width, rows, 0, 0, info.width, rows,
                                          pixels, reinterpret_cast<const BITMAPINFO*>(header.data()),
                                          DIB_RGB_COLORS, SRCCOPY) <= 0;
@@ -276,14 +284,16 @@ RenderedPicture renderPicture(const PictureRequest& request) {
   auto* pixels = static_cast<std::uint8_t*>(bits);
   const std::ptrdiff_t stride = std::ptrdiff_t{width} * 4;
   if (request.type == PictureType::Bitmap && request.stretch) {
-    // Reduced band by band from the file's rows; read once, as it was checked.
-    const std::optional<std::string> bytes =
-        win::Win32Environment().readFile(win::narrow(request.path));
-    if (!bytes) refuse(request.path, "cannot read the picture file");
-    const PictureInfo info = readPictureInfo(PictureType::Bitmap, *bytes);
-    const BitmapParts parts = bitmapParts(*bytes);
-    if (!parts.runLength && width <= info.width && height <= info.height) {
-      if (!reduceBitmapInBands(*bytes, parts, info, pixels, width, height, stride)) {
+    // Reduced band by band from the file's rows, read as they are needed: never the whole
+    // file or the whole picture at once.
+    const std::unique_ptr<FileReader> file =
+        win::Win32Environment().openFile(win::narrow(request.path));
+    const std::optional<std::string> head = file ? file->read(0, kBitmapHeadBytes) : std::nullopt;
+    if (!head) refuse(request.path, "cannot read the picture file");
+    const BitmapLayout layout = bitmapLayout(*head, file->size());
+    if (!layout.parts.runLength && width <= layout.info.width && height <= layout.info.height) {
+      if (!reduceBitmapInBands(*file, *head, layout.parts, layout.info, pixels, width, height,
+                               stride)) {
         refuse(request.path, "the bitmap cannot be loaded");
       }
       return rendered;
