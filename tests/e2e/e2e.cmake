@@ -54,6 +54,21 @@ foreach(name IN ITEMS open-by-itself open-first-row open-empty-password preview-
 endforeach()
 add_scenarios(host e2e_host_ $<TARGET_FILE:risview_fake>)
 
+# Scenarios over the benchmark's generated reports (pictures of detector size, 163 MB in
+# all), made once for every build by the native generator: see scripts/bench-fixture.
+set(bench_fixture ${CMAKE_SOURCE_DIR}/build/bench/fixture)
+add_test(NAME e2e_bench_fixture COMMAND ${CMAKE_SOURCE_DIR}/scripts/bench-fixture ${bench_fixture})
+set_tests_properties(e2e_bench_fixture PROPERTIES FIXTURES_SETUP bench_fixture TIMEOUT 600)
+file(GLOB generated_scenarios CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/generated/*.scn)
+foreach(scenario IN LISTS generated_scenarios)
+  get_filename_component(name ${scenario} NAME_WE)
+  add_test(NAME e2e_${name}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run-scenario
+      --host $<TARGET_FILE:risview-host> --dll ${e2e_library} ${scenario})
+  set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 240 LABELS e2e SKIP_RETURN_CODE 77
+    FIXTURES_REQUIRED bench_fixture ENVIRONMENT RISVIEW_FIXTURES=${bench_fixture})
+endforeach()
+
 # A scenario that must fail, and fail for the right reason: a driver that checked nothing
 # would let every scenario pass.
 add_test(NAME e2e_host_reports_mismatch
