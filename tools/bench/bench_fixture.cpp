@@ -173,7 +173,8 @@ std::string bitmapFile(const Picture& p) {
   le(b, pixels, 4);
   le(b, 2835, 4);
   le(b, 2835, 4);
-  le(b, 0, 8);
+  le(b, 0, 4);  // colours used
+  le(b, 0, 4);  // colours important
   const Scene scene(p.width, p.height, p.seed);
   std::vector<uint8_t> rgb(size_t(p.width) * 3);
   std::string row(stride, '\0');
@@ -288,7 +289,7 @@ std::vector<Picture> pictures(const std::string& stem, Format format, int count,
   std::vector<Picture> out;
   const char* ext = format == Format::Bitmap ? ".bmp" : ".jpg";
   for (int i = 1; i <= count; ++i) {
-    char number[8];
+    char number[16];
     std::snprintf(number, sizeof number, "%02d", i);
     out.push_back({stem + "-" + number + ext, format, width, height, firstSeed + uint32_t(i)});
   }
