@@ -45,6 +45,14 @@ if(NOT WIN32 AND RISVIEW_TESTS)
                               ${CMAKE_SOURCE_DIR}/tools/bench/pages_bench.cpp)
     target_link_libraries(core_bench PRIVATE risview_testing benchmark::benchmark)
   endif()
+  # The figures of `make bench` over the generated reports: medians and ratios, a table each.
+  add_executable(bench-figures ${CMAKE_SOURCE_DIR}/tools/bench/bench_figures.cpp)
+  target_link_libraries(bench-figures PRIVATE risview_testing)
+endif()
+# The reports and pictures the figures (and scenarios) open; portable C++ over libjpeg only.
+if(NOT WIN32)
+  add_executable(bench-fixture ${CMAKE_SOURCE_DIR}/tools/bench/bench_fixture.cpp)
+  target_link_libraries(bench-fixture PRIVATE JPEG::JPEG)
 endif()
 
 # risview-dump: the pages of one request's report as JSON; built for Windows too, so that a
