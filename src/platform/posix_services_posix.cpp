@@ -59,6 +59,11 @@ class PosixFileReader : public FileReader {
 }  // namespace
 
 std::optional<std::string> PosixEnvironment::readFile(const std::string& path) const {
+  // A regular file in one read of its size; a stream character by character is twenty
+  // times slower on a picture of megabytes.
+  if (const std::unique_ptr<FileReader> file = openFile(path); file && file->size() > 0) {
+    return file->read(0, static_cast<size_t>(file->size()));
+  }
   std::ifstream in(nativePath(path), std::ios::binary);
   if (!in) return std::nullopt;
   return std::string(std::istreambuf_iterator<char>(in), {});

@@ -896,8 +896,8 @@ class Driver::Steps {
 
   // From the top, pages down a report page's scroll box to its end, as a reader does, each time
   // waiting until every picture in view is drawn; at the end every picture of the page must have
-  // been drawn. The transcript has how many, the steps, the wait for the first view and the
-  // longest wait at one step.
+  // been drawn. The transcript has how many, the steps, the wait for the first view, all the
+  // waits and the longest at one step.
   void expectPicturesDrawn() {
     HWND box = control();
     HWND page = GetParent(box);
@@ -908,7 +908,7 @@ class Driver::Steps {
     for (const Component& c : pageComponents(page)) {
       if (c.visible && c.hasPicture) pictures.push_back(c.name);
     }
-    long long longest = 0, firstView = -1;
+    long long longest = 0, firstView = -1, waited = 0;
     int steps = 0;
     for (;;) {
       RECT view{};
@@ -924,8 +924,9 @@ class Driver::Steps {
             return true;
           },
           "pictures in view drawn");
-      longest = std::max(longest, nowUs() - s0);
-      if (firstView < 0) firstView = nowUs() - s0;
+      const long long wait = nowUs() - s0;
+      longest = std::max(longest, wait), waited += wait;
+      if (firstView < 0) firstView = wait;
       const int before = GetScrollPos(box, SB_VERT);
       post(box, WM_VSCROLL, SB_PAGEDOWN, 0);
       settle();
@@ -940,6 +941,7 @@ class Driver::Steps {
         .add("steps", steps)
         .add("drawing", static_cast<long long>(GetTickCount64() - t0))
         .add("firstView", firstView / 1000.0)
+        .add("waited", waited / 1000.0)
         .add("longestWait", longest / 1000.0);
   }
 
