@@ -53,6 +53,9 @@ endif()
 if(NOT WIN32)
   add_executable(bench-fixture ${CMAKE_SOURCE_DIR}/tools/bench/bench_fixture.cpp)
   target_link_libraries(bench-fixture PRIVATE JPEG::JPEG)
+  # Optimised in every build: the scenarios of make test have it make 163 MB of pictures,
+  # 40 s of work under the sanitizers, 7 s without (the bytes are the same).
+  target_compile_options(bench-fixture PRIVATE -O2 -fno-sanitize=all)
 endif()
 
 # risview-dump: the pages of one request's report as JSON; built for Windows too, so that a
