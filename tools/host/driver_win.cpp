@@ -882,16 +882,21 @@ class Driver::Steps {
     HWND box = control();
     const long lines = number(1);
     long long longest = 0, total = 0;
+    long longestAt = 0;
     Json slow = Json::array();  // the steps over 50 ms: their number and time
     for (long i = 0; i < lines; ++i) {
       const long long t0 = nowUs();
       post(box, WM_VSCROLL, SB_LINEDOWN, 0);
       settle();
       const long long took = settledAtUs - t0;
-      longest = std::max(longest, took), total += took;
+      if (took > longest) longest = took, longestAt = i;
+      total += took;
       if (took > 50000) slow.push_back(Json::array({i, took / 1000.0}));
     }
-    record_.add("longest", longest / 1000.0).add("total", total / 1000.0).add("slow", slow);
+    record_.add("longest", longest / 1000.0)
+        .add("longestAt", longestAt)
+        .add("total", total / 1000.0)
+        .add("slow", slow);
   }
 
   // From the top, pages down a report page's scroll box to its end, as a reader does, each time
