@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "host/png.h"
@@ -114,6 +115,21 @@ class SheetBitmap {
   std::vector<uint32_t> pixels_;
 };
 
+// Five pictures of the report's first page, written to the scratch folder: four on the
+// first sheet, the fifth on a continuation sheet. The page reads their headers through the
+// fake environment, the window decodes them from the disk.
+void addPictures(ReportFixture& fx, const std::string& stem, const std::string& extension,
+                 const std::function<std::string(int)>& bytesOf) {
+  for (int i = 0; i < 5; ++i) {
+    const std::string path =
+        testing::scratchDirectory() + "\\" + stem + std::to_string(i) + extension;
+    const std::string bytes = bytesOf(i);
+    std::ofstream(path, std::ios::binary) << bytes;
+    fx.image(i, path, 0, 0, {{"EditOrder", "1"}});
+    fx.file(path, bytes);
+  }
+}
+
 // The control's rectangle in its parent's client area.
 Rect placeOf(HWND control) {
   RECT r;
@@ -138,15 +154,7 @@ TEST(PageWindow, GeneralPageStandsWhereItsModelSays) {
                "右肺上叶尖段见一实性结节影，大小约6mm×5mm，边缘光整。纵隔内未见肿大淋巴结。"
                "双侧胸腔未见积液。"},
               {"Impression", "右肺上叶尖段实性小结节，建议6个月后复查。"}});
-  // Five pictures: four on the first sheet, the fifth on a continuation sheet. The page reads
-  // their headers through the fake environment, the window decodes them from the disk.
-  for (int i = 0; i < 5; ++i) {
-    const std::string path = testing::scratchDirectory() + "\\scan" + std::to_string(i) + ".bmp";
-    const std::string bytes = testing::bmpBytes(400 + 40 * i, 300);
-    std::ofstream(path, std::ios::binary) << bytes;
-    fx.image(i, path, 0, 0, {{"EditOrder", "1"}});
-    fx.file(path, bytes);
-  }
+  addPictures(fx, "scan", ".bmp", [](int i) { return testing::bmpBytes(400 + 40 * i, 300); });
   GdiTextMetrics metrics;
   auto page = fx.page(1, &metrics);
   ASSERT_TRUE(page->PageBuilt);
@@ -257,14 +265,9 @@ TEST(PageWindow, PicturesArriveFromTheDecodingThreads) {
   ReportFixture fx;
   fx.action("1", "周明", "2024-03-11", "165000");
   fx.request({{"EditOrder", "1"}, {"ImageFinding", "双肺纹理清晰。"}});
-  for (int i = 0; i < 5; ++i) {
-    const std::string path = testing::scratchDirectory() + "\\dark" + std::to_string(i) + ".jpg";
-    const std::string bytes =
-        testing::encodeJpeg(1600, 1200, JCS_GRAYSCALE, 90, [](int, int, JSAMPLE* p) { *p = 0; });
-    std::ofstream(path, std::ios::binary) << bytes;
-    fx.image(i, path, 0, 0, {{"EditOrder", "1"}});
-    fx.file(path, bytes);
-  }
+  addPictures(fx, "dark", ".jpg", [](int) {
+    return testing::encodeJpeg(1600, 1200, JCS_GRAYSCALE, 90, [](int, int, JSAMPLE* p) { *p = 0; });
+  });
   GdiTextMetrics metrics;
   auto page = fx.page(1, &metrics);
   ASSERT_TRUE(page->PageBuilt);
