@@ -323,10 +323,21 @@ struct JpegErrors {
 
 void stayQuiet(j_common_ptr) {}
 
+// libjpeg's progress calls, with what may stop a decode early: the window it is for closing.
+struct JpegProgress {
+  jpeg_progress_mgr manager;  // first: libjpeg hands this address back
+  const std::atomic<bool>* abandon = nullptr;
+};
+
 void limitScans(j_common_ptr cinfo) {
+  auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
   if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
-    auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
     std::snprintf(errors->message, sizeof errors->message, "more than %d scans", kMaxJpegScans);
+    std::longjmp(errors->jump, 1);
+  }
+  const auto* progress = reinterpret_cast<const JpegProgress*>(cinfo->progress);
+  if (progress->abandon && progress->abandon->load(std::memory_order_relaxed)) {
+    std::snprintf(errors->message, sizeof errors->message, "decoding abandoned");
     std::longjmp(errors->jump, 1);
   }
 }
@@ -348,11 +359,11 @@ class Decompression {
     cinfo.err = jpeg_std_error(&errors_.manager);
     errors_.manager.error_exit = jumpBack;
     errors_.manager.output_message = stayQuiet;
-    progress_.progress_monitor = limitScans;
+    progress_.manager.progress_monitor = limitScans;
     if (bytes.size() > kMaxJpegBytes) refuse(kTooLargeJpeg);
     check(guarded(errors_, [&] {
       jpeg_create_decompress(&cinfo);
-      cinfo.progress = &progress_;
+      cinfo.progress = &progress_.manager;
       cinfo.mem->max_memory_to_use = kMaxJpegWorkingMemory;
       jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
                    static_cast<unsigned long>(bytes.size()));
@@ -375,6 +386,7 @@ class Decompression {
   }
   const PictureInfo& info() const { return info_; }
   jpeg_decompress_struct& cinfo() { return object_.cinfo; }
+  void abandonWhen(const std::atomic<bool>* abandon) { progress_.abandon = abandon; }
   JpegErrors& errors() { return errors_; }
   void check(bool ok) {
     if (!ok) refuse(std::string("JPEG: ") + errors_.message);
@@ -391,7 +403,7 @@ class Decompression {
     jpeg_decompress_struct cinfo{};
   };
   JpegErrors errors_{};
-  jpeg_progress_mgr progress_{};
+  JpegProgress progress_{};
   Object object_;
   PictureInfo info_;
 };
@@ -722,9 +734,12 @@ int64_t JpegDecoder::workingBytes() const {
   return bytes;
 }
 
-void JpegDecoder::decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride) {
+void JpegDecoder::decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride,
+                             const std::atomic<bool>* abandon) {
   if (state_->decoded) refuse("JPEG decoded twice");
   state_->decoded = true;
+  // Looked at whenever libjpeg reports progress: a row, or a scan of a progressive file.
+  state_->jpeg.abandonWhen(abandon);
   jpeg_decompress_struct& cinfo = state_->jpeg.cinfo();
   const unsigned rows = static_cast<unsigned>(state_->rows);
   const bool inverted = cinfo.saw_Adobe_marker;

@@ -4,6 +4,7 @@
 // decoding pixels; the pixels are decoded where the picture is drawn, at the drawn size.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -143,8 +144,10 @@ class JpegDecoder {
   int64_t workingBytes() const;
 
   // Writes height() rows of width() pixels, each 4 bytes (blue, green, red, 255), top row
-  // first, rows `stride` bytes apart. Throws PictureError; call it once.
-  void decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride);
+  // first, rows `stride` bytes apart. Throws PictureError; call it once. abandon: once it
+  // holds, the decode stops within a row and throws PictureError.
+  void decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride,
+                  const std::atomic<bool>* abandon = nullptr);
 
  private:
   struct State;

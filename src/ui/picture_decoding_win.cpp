@@ -46,7 +46,9 @@ PictureDecoding::PictureDecoding()
     : pool_(TaskPool::threadsFor(kMostThreads),
             [] { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }) {}
 
-PictureDecoding::~PictureDecoding() = default;
+PictureDecoding::~PictureDecoding() {
+  stop();
+}
 
 DecodedPictures::DecodedPictures(PictureDecoding& decoding, const PageModel& model, HWND notify)
     : decoding_(decoding), model_(model), notify_(notify) {}
@@ -83,6 +85,7 @@ DecodedPictures::Entry& DecodedPictures::request(const Component& c, int width, 
   job.paper = paper;
   job.naturalPixels = int64_t{c.pictureWidth} * c.pictureHeight;
   job.gate = &decoding_.gate();
+  job.abandon = &decoding_.stopping();
   try {
     job.type = pictureTypeOf(c.file);
   } catch (const std::exception&) {

@@ -34,11 +34,18 @@ class PictureDecoding {
 
   TaskPool& pool() { return pool_; }
   SharedGate& gate() { return gate_; }
-  // Drops what has not started and waits for what runs.
-  void stop() { pool_.stop(); }
+  // Drops what has not started, tells what runs to give up at its next row or megabyte,
+  // and waits for it.
+  void stop() {
+    stopping_ = true;
+    pool_.stop();
+  }
+  const std::atomic<bool>& stopping() const { return stopping_; }
 
  private:
-  SharedGate gate_;  // before the pool: its threads use it until they are joined
+  // Before the pool: its threads use them until they are joined.
+  SharedGate gate_;
+  std::atomic<bool> stopping_{false};
   TaskPool pool_;
 };
 

@@ -19,6 +19,29 @@ constexpr size_t kPlaceableHeaderSize = 22;
   throw PictureError(win::narrow(path) + ": " + what);
 }
 
+void checkAbandon(const std::wstring& path, const std::atomic<bool>* abandon) {
+  if (abandon && abandon->load(std::memory_order_relaxed)) refuse(path, "decoding abandoned");
+}
+
+// The file's bytes, read a megabyte at a time so that a slow share gives way when the
+// decode is abandoned; nullopt when the file cannot be read.
+std::optional<std::string> readPicture(const std::wstring& path, const std::atomic<bool>* abandon) {
+  const std::unique_ptr<FileReader> file = win::Win32Environment().openFile(win::narrow(path));
+  if (!file) return std::nullopt;
+  constexpr size_t kPart = size_t{1} << 20;
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(file->size()));
+  while (bytes.size() < file->size()) {
+    checkAbandon(path, abandon);
+    const std::optional<std::string> part =
+        file->read(bytes.size(), std::min<uint64_t>(kPart, file->size() - bytes.size()));
+    if (!part) return std::nullopt;
+    if (part->empty()) break;
+    bytes += *part;
+  }
+  return bytes;
+}
+
 // A 32-bit top-down DIB section: blue, green, red and one unused byte per pixel.
 win::unique_bitmap createSection(int width, int height, void** bits) {
   BITMAPINFO format{};
@@ -110,7 +133,7 @@ win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& i
 // platform refuses a band.
 bool reduceBitmapInBands(FileReader& file, std::string_view head, const BitmapParts& parts,
                          const PictureInfo& info, std::uint8_t* target, int width, int height,
-                         std::ptrdiff_t stride) {
+                         std::ptrdiff_t stride, const std::atomic<bool>* abandon) {
   std::vector<DWORD> header = plainHeader(head, parts);
   const bool core = parts.headerSize < sizeof(BITMAPINFOHEADER);
   auto* full = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
@@ -137,9 +160,12 @@ bool reduceBitmapInBands(FileReader& file, std::string_view head, const BitmapPa
         full->biHeight = topDown ? -rows : rows;
         full->biSizeImage = 0;
       }
-      // Read as the header said the file was: a file cut short since is refused.
+      // Read as the header said the file was: a file cut short since is refused, and so is
+      // the rest of a picture whose window has closed.
+      refused = refused || (abandon && abandon->load(std::memory_order_relaxed));
       const std::optional<std::string> read =
-          file.read(parts.pixels + uint64_t(stored) * rowBytes, size_t(rows) * rowBytes);
+          refused ? std::nullopt
+                  : file.read(parts.pixels + uint64_t(stored) * rowBytes, size_t(rows) * rowBytes);
       if (!read || read->size() != size_t(rows) * rowBytes) {
         refused = true;
         return static_cast<const std::uint8_t*>(bandBits);
@@ -161,21 +187,22 @@ bool reduceBitmapInBands(FileReader& file, std::string_view head, const BitmapPa
 
 std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, PictureType type,
                                                  int boxWidth, int boxHeight, bool stretch,
-                                                 SharedGate::Pass* pass) {
+                                                 const DecodeHooks& hooks) {
   // Read once: everything below is made from these bytes, as they were checked.
-  const std::optional<std::string> bytes = win::Win32Environment().readFile(win::narrow(path));
+  const std::optional<std::string> bytes = readPicture(path, hooks.abandon);
   if (!bytes) refuse(path, "cannot read the picture file");
   boxWidth = std::max(boxWidth, 1), boxHeight = std::max(boxHeight, 1);
 
   if (type == PictureType::Jpeg) {
     JpegDecoder decoder(*bytes, boxWidth, boxHeight, stretch);
-    if (pass && decoder.workingBytes() > kLargeDecodeBytes) pass->goAlone();
+    if (hooks.pass && decoder.workingBytes() > kLargeDecodeBytes) hooks.pass->goAlone();
     auto image = std::make_unique<PictureImage>(Key{}, decoder.info());
     void* bits = nullptr;
     image->bitmap_ = createSection(decoder.width(), decoder.height(), &bits);
     if (!image->bitmap_) refuse(path, "no memory for the picture's pixels");
     image->bits_ = static_cast<const std::uint8_t*>(bits);
-    decoder.decodeInto(static_cast<std::uint8_t*>(bits), std::ptrdiff_t{decoder.width()} * 4);
+    decoder.decodeInto(static_cast<std::uint8_t*>(bits), std::ptrdiff_t{decoder.width()} * 4,
+                       hooks.abandon);
     image->bitmapSize_ = {decoder.width(), decoder.height()};
     image->covered_ = {image->info_.width, stretch ? image->info_.height : decoder.height()};
     return image;
@@ -276,6 +303,7 @@ void PictureImage::draw(HDC dc, const RECT& dest, bool stretch) const {
 RenderedPicture renderPicture(const PictureRequest& request) {
   const int width = std::max(request.width, 1), height = std::max(request.height, 1);
   SharedGate::Pass pass(request.gate);
+  const DecodeHooks hooks{&pass, request.abandon};
   RenderedPicture rendered;
   void* bits = nullptr;
   rendered.bitmap = createSection(width, height, &bits);
@@ -293,7 +321,7 @@ RenderedPicture renderPicture(const PictureRequest& request) {
     const BitmapLayout layout = bitmapLayout(*head, file->size());
     if (!layout.parts.runLength && width <= layout.info.width && height <= layout.info.height) {
       if (!reduceBitmapInBands(*file, *head, layout.parts, layout.info, pixels, width, height,
-                               stride)) {
+                               stride, request.abandon)) {
         refuse(request.path, "the bitmap cannot be loaded");
       }
       return rendered;
@@ -306,9 +334,9 @@ RenderedPicture renderPicture(const PictureRequest& request) {
   // A picture at its natural size is decoded as far as its box shows it at 100%, as on
   // paper, and scaled with the sheet below.
   const std::unique_ptr<PictureImage> image =
-      request.stretch ? PictureImage::load(request.path, request.type, width, height, true, &pass)
+      request.stretch ? PictureImage::load(request.path, request.type, width, height, true, hooks)
                       : PictureImage::load(request.path, request.type, request.designWidth,
-                                           request.designHeight, false, &pass);
+                                           request.designHeight, false, hooks);
   if (request.stretch && image->reduceInto(pixels, width, height, stride)) return rendered;
   // Enlarged, an icon or a metafile: the platform draws it on the sheet's colour.
   win::unique_dc dc(win::counted(CreateCompatibleDC(nullptr)));

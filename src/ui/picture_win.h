@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,6 +15,15 @@
 #include "platform/win32.h"
 
 namespace risview::ui {
+
+// What a decode on a decoding thread minds besides its picture; both may be null.
+struct DecodeHooks {
+  // A JPEG whose decoding holds much memory at once (a progressive file's coefficients)
+  // goes alone through it before decoding.
+  SharedGate::Pass* pass = nullptr;
+  // Once it holds (the window closes), reading and decoding stop early with PictureError.
+  const std::atomic<bool>* abandon = nullptr;
+};
 
 // Owns its GDI objects.
 class PictureImage {
@@ -30,11 +40,9 @@ class PictureImage {
   // only the part the box shows. Icons and metafiles are made from the same bytes. The
   // header is checked (readPictureInfo) before the platform sees the bytes. Throws
   // PictureError.
-  // pass: a JPEG whose decoding holds much memory at once (a progressive file's
-  // coefficients) goes alone through it before decoding.
   static std::unique_ptr<PictureImage> load(const std::wstring& path, PictureType type,
                                             int boxWidth, int boxHeight, bool stretch = true,
-                                            SharedGate::Pass* pass = nullptr);
+                                            const DecodeHooks& hooks = {});
 
   // stretch: the whole picture fills dest. Otherwise it stands at its natural size at
   // dest's top-left corner, cut off at dest. Leaves the DC's state as it was.
@@ -78,6 +86,7 @@ struct PictureRequest {
   // Decodes pass it side by side; one that needs much memory at once (kLargeDecodeBytes)
   // alone. Null: no other decode to mind.
   SharedGate* gate = nullptr;
+  const std::atomic<bool>* abandon = nullptr;  // see DecodeHooks
 };
 
 // A decode holding more than this at once (a bitmap's pixels at natural size, a progressive

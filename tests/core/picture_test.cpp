@@ -497,6 +497,23 @@ TEST(Picture, JpegDecodesToBgraAtTheSizeTheBoxNeeds) {
   }
 }
 
+// A decode given up (its window closed) stops at once, whether its work is in the rows
+// (baseline) or in reading every scan before the first row (progressive).
+TEST(Picture, AnAbandonedJpegDecodeStops) {
+  std::vector<jpeg_scan_info> progressive = {{3, {0, 1, 2}, 0, 0, 0, 0}};
+  for (int c = 0; c < 3; ++c) progressive.push_back({1, {c}, 1, 63, 0, 0});
+  const std::atomic<bool> closing{true};
+  for (const auto& scans : {std::vector<jpeg_scan_info>{}, progressive}) {
+    const std::string bytes = testing::encodeJpeg(
+        320, 240, JCS_RGB, 90, [](int x, int, JSAMPLE* p) { p[0] = p[1] = p[2] = JSAMPLE(x); },
+        scans);
+    JpegDecoder decoder(bytes, 320, 240, true);
+    std::vector<uint8_t> pixels(size_t(decoder.width()) * decoder.height() * 4);
+    EXPECT_THROW(decoder.decodeInto(pixels.data(), decoder.width() * 4, &closing), PictureError)
+        << scans.size() << " scans";
+  }
+}
+
 // A body that ends early or carries damaged codes is decoded as far as it goes or refused;
 // the sanitizers watch that no byte outside the data or the pixels is touched.
 TEST(Picture, DamagedJpegBodiesAreDecodedOrRefused) {

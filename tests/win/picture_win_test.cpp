@@ -332,6 +332,36 @@ TEST(PictureImage, BitmapReducedBandByBandEqualsTheWholePictureReduced) {
   }
 }
 
+// Closing the window gives up a decode in progress on every path: a JPEG (baseline and
+// progressive) and a bitmap reduced band by band stop instead of finishing.
+TEST(PictureImage, AbandonedDecodesStopOnEveryPath) {
+  std::vector<jpeg_scan_info> progressive;
+  for (int c = 0; c < 3; ++c) progressive.push_back({1, {c}, 0, 63, 0, 0});
+  const struct {
+    const wchar_t* extension;
+    PictureType type;
+    std::string bytes;
+  } cases[] = {
+      {L"jpg", PictureType::Jpeg, jpeg(640, 480)},
+      {L"jpg", PictureType::Jpeg,
+       testing::encodeJpeg(
+           640, 480, JCS_RGB, 90, [](int, int, JSAMPLE* p) { p[0] = p[1] = p[2] = 9; },
+           progressive)},
+      {L"bmp", PictureType::Bitmap, noisyBmp(640, 480, 24, false)},
+  };
+  const std::atomic<bool> closing{true};
+  for (const auto& c : cases) {
+    TempFile file(c.extension, c.bytes);
+    PictureRequest request;
+    request.path = file.path();
+    request.type = c.type;
+    request.width = 64, request.height = 48;
+    EXPECT_NO_THROW(renderPicture(request));
+    request.abandon = &closing;
+    EXPECT_THROW(renderPicture(request), PictureError) << int(c.type);
+  }
+}
+
 // Damaged JPEG bodies load and draw what they hold, or are refused; hostile headers are
 // refused before the platform or the decoder allocates anything for them.
 TEST(PictureImage, DamagedOrHostileFilesDoNotEndTheProcess) {
