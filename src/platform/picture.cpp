@@ -84,13 +84,10 @@ struct Bitmap {
   BitmapParts parts;
 };
 
-// The most of a bitmap file its header, masks and colour table can take up.
-constexpr size_t kBitmapHead = kBitmapHeadBytes;
-
 // Everything the platform will read of a bitmap is checked to lie inside the file: the
 // header, its colour masks and table, and the pixels (uncompressed rows, or the run-length
 // data as long as the header says). Only the head of the file is read, the first
-// kBitmapHead bytes of it (all of it when shorter); the rest is checked by its size.
+// kBitmapHeadBytes bytes of it (all of it when shorter); the rest is checked by its size.
 Bitmap bitmapOf(std::string_view head, uint64_t fileSize) {
   Header h(head, "bitmap");
   h.need(18);
@@ -650,7 +647,7 @@ std::string jpegHeader(FileReader& file) {
 PictureInfo infoOf(PictureType type, FileReader& file) {
   switch (type) {
     case PictureType::Bitmap:
-      return bitmapOf(readPart(file, 0, kBitmapHead), file.size()).info;
+      return bitmapOf(readPart(file, 0, kBitmapHeadBytes), file.size()).info;
     case PictureType::Jpeg:
       if (file.size() > kMaxJpegBytes) refuse(kTooLargeJpeg);
       return jpegInfo(jpegHeader(file));

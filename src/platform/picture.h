@@ -63,6 +63,7 @@ BitmapParts bitmapParts(std::string_view bytes);
 
 // The same, with the natural size, from the first kBitmapHeadBytes of a bitmap file (all of
 // it when shorter) and the file's size: all a reader of its rows needs, without the rest.
+// (The most a bitmap file's header, masks and colour table can take up.)
 inline constexpr size_t kBitmapHeadBytes = 14 + 124 + 12 + 256 * 4;
 struct BitmapLayout {
   PictureInfo info;

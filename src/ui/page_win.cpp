@@ -482,8 +482,7 @@ LRESULT PageWindow::pageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPar
     // Only the picture's box is painted again, if its sheet has a window yet.
     if (const Component* c = self->pictures_->readyComponent(lParam)) {
       if (HWND sheet = self->control(c->parent)) {
-        const Rect box = self->scale()(c->rect);
-        const RECT r{box.left, box.top, box.right(), box.bottom()};
+        const RECT r = toRect(self->scale()(c->rect));
         InvalidateRect(sheet, &r, FALSE);
       }
     }

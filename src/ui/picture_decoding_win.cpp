@@ -14,12 +14,6 @@ constexpr COLORREF kPlaceholder = RGB(236, 236, 236);
 // short of room for their pictures in flight.
 constexpr unsigned kMostThreads = 4;
 
-void fill(HDC dc, const RECT& r, COLORREF color) {
-  const COLORREF previous = SetBkColor(dc, color);
-  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
-  SetBkColor(dc, previous);
-}
-
 void copy(HDC dc, const RECT& r, const RenderedPicture& picture) {
   win::unique_dc source(win::counted(CreateCompatibleDC(dc)));
   if (!source) return;
@@ -34,10 +28,6 @@ void copy(HDC dc, const RECT& r, const RenderedPicture& picture) {
                picture.size.cy, SRCCOPY);
   }
   SelectObject(source.get(), previous);
-}
-
-RECT toRect(const Rect& r) {
-  return {r.left, r.top, r.right(), r.bottom()};
 }
 
 }  // namespace
@@ -124,13 +114,17 @@ void DecodedPictures::drawPicture(const SheetCanvas& canvas, const Component& c,
       if (e.previous) {
         copy(canvas.dc, r, e.previous->picture);
       } else {
-        fill(canvas.dc, r, kPlaceholder);
+        fillRect(canvas.dc, r, kPlaceholder);
       }
       break;
   }
 }
 
 void DecodedPictures::decodeAhead(const Component& sheet, const Scale& scale) {
+  // Once a sheet and scale: every later paint of the sheet would ask for the same.
+  const auto [asked, first] = aheadAt_.try_emplace(&sheet, scale);
+  if (!first && asked->second == scale) return;
+  asked->second = scale;
   const std::vector<const Component*> sheets = model_.sheets();
   const auto at = std::find(sheets.begin(), sheets.end(), &sheet);
   if (at == sheets.end()) return;

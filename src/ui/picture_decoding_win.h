@@ -96,6 +96,7 @@ class DecodedPictures : public PictureSource {
   const PageModel& model_;
   HWND notify_;
   std::unordered_map<const Component*, Entry> entries_;
+  std::unordered_map<const Component*, Scale> aheadAt_;  // sheets decoded ahead, at what scale
   size_t decodes_ = 0;
 };
 

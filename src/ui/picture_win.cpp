@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "ui/window_win.h"
 
 namespace risview::ui {
 
@@ -57,14 +58,6 @@ win::unique_bitmap createSection(int width, int height, void** bits) {
   return *bits ? std::move(section) : nullptr;
 }
 
-// A bitmap file's pixels in a new 32-bit section of held.cx x held.cy: the whole picture
-// reduced to it when stretched, else its top-left part at natural size. The platform reads
-// every depth, colour table and mask layout a bitmap file can hold; what it is handed is
-// only what was checked to lie inside the file, and run-length data is expanded here,
-// bounded by the file and the picture. (The platform's own file loader is not used: some
-// of its versions draw a top-down file black.) Reducing goes through the natural size
-// once, in a section freed right after; the platform's halftone stretching is not relied
-// on, since not every implementation of it averages.
 // The header and its colour table of an uncompressed bitmap, copied to where the platform
 // may read it aligned.
 std::vector<DWORD> plainHeader(std::string_view bytes, const BitmapParts& parts) {
@@ -78,6 +71,14 @@ std::vector<DWORD> plainHeader(std::string_view bytes, const BitmapParts& parts)
   return header;
 }
 
+// A bitmap file's pixels in a new 32-bit section of held.cx x held.cy: the whole picture
+// reduced to it when stretched, else its top-left part at natural size. The platform reads
+// every depth, colour table and mask layout a bitmap file can hold; what it is handed is
+// only what was checked to lie inside the file, and run-length data is expanded here,
+// bounded by the file and the picture. (The platform's own file loader is not used: some
+// of its versions draw a top-down file black.) Reducing goes through the natural size
+// once, in a section freed right after; the platform's halftone stretching is not relied
+// on, since not every implementation of it averages.
 win::unique_bitmap bitmapFromFile(const std::string& bytes, const PictureInfo& info, SIZE held,
                                   bool stretch) {
   const BitmapParts parts = bitmapParts(bytes);
@@ -343,9 +344,7 @@ RenderedPicture renderPicture(const PictureRequest& request) {
   if (!dc) refuse(request.path, "no device context to draw the picture in");
   const HGDIOBJ previous = SelectObject(dc.get(), rendered.bitmap.get());
   const RECT box{0, 0, width, height};
-  const COLORREF background = SetBkColor(dc.get(), request.paper);
-  ExtTextOutW(dc.get(), 0, 0, ETO_OPAQUE, &box, nullptr, 0, nullptr);
-  SetBkColor(dc.get(), background);
+  fillRect(dc.get(), box, request.paper);
   image->draw(dc.get(),
               request.stretch ? box : RECT{0, 0, request.naturalWidth, request.naturalHeight},
               true);

@@ -8,17 +8,6 @@ namespace risview::ui {
 
 namespace {
 
-RECT toRect(const Rect& r) {
-  return {r.left, r.top, r.right(), r.bottom()};
-}
-
-void fill(HDC dc, const RECT& r, COLORREF color) {
-  // ExtTextOut with an opaque rectangle fills without a brush object.
-  const COLORREF previous = SetBkColor(dc, color);
-  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
-  SetBkColor(dc, previous);
-}
-
 void drawText(const SheetCanvas& canvas, const Component& c, const RECT& r, UINT format,
               const std::wstring& text) {
   if (text.empty()) return;
@@ -102,7 +91,7 @@ COLORREF sheetColorOf(const PageModel& model, const Component& c) {
 
 void paintSheet(const PageModel& model, const Component& sheet, const SheetCanvas& canvas) {
   const COLORREF paper = colorOf(sheet.color, GetSysColor(COLOR_WINDOW));
-  fill(canvas.dc, canvas.clip, paper);
+  fillRect(canvas.dc, canvas.clip, paper);
   for (const Component* c : model.children(sheet.name)) {
     const bool edit = c->kind == Kind::Edit || c->kind == Kind::RichEdit;
     if (!c->visible || !(isGraphic(c->kind) || (edit && canvas.withEdits))) continue;
@@ -111,7 +100,7 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
     if (!IntersectRect(&shown, &r, &canvas.clip)) continue;
     switch (c->kind) {
       case Kind::Label:
-        if (!c->transparent) fill(canvas.dc, r, colorOf(c->color, paper));
+        if (!c->transparent) fillRect(canvas.dc, r, colorOf(c->color, paper));
         // An auto-sized label is as large as its text at design size; a scaled font may
         // come out a pixel wider, which is drawn rather than cut.
         drawText(canvas, *c, r, DT_LEFT | DT_EXPANDTABS | (c->autoSize ? DT_NOCLIP : 0),
@@ -119,12 +108,12 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
         break;
       case Kind::Edit:
         // One line from the left, cut off at the box, on the edit's colour.
-        fill(canvas.dc, r, colorOf(c->color, paper));
+        fillRect(canvas.dc, r, colorOf(c->color, paper));
         drawText(canvas, *c, r, DT_LEFT | DT_SINGLELINE, win::widen(c->caption));
         break;
       case Kind::RichEdit:
         // Wrapped at words as the box wraps it, what fits; the box's own background.
-        fill(canvas.dc, r, GetSysColor(COLOR_WINDOW));
+        fillRect(canvas.dc, r, GetSysColor(COLOR_WINDOW));
         drawText(canvas, *c, r, DT_LEFT | DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS,
                  win::widen(richTextShown(c->caption)));
         break;
@@ -132,7 +121,7 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
         drawShape(canvas, *c, r);
         break;
       case Kind::Image:
-        fill(canvas.dc, r, paper);
+        fillRect(canvas.dc, r, paper);
         if (!c->file.empty()) canvas.pictures->drawPicture(canvas, *c, r, paper);
         break;
       default:

@@ -194,4 +194,10 @@ HFONT FontCache::get(const Font& font, Scale scale) {
   return fonts_.back().handle.get();
 }
 
+void fillRect(HDC dc, const RECT& r, COLORREF color) {
+  const COLORREF previous = SetBkColor(dc, color);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+  SetBkColor(dc, previous);
+}
+
 }  // namespace risview::ui

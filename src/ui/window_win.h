@@ -122,6 +122,15 @@ class ComponentNames {
 // The name a window was given above, or null.
 const wchar_t* componentNameOf(HWND window);
 
+// A rectangle of the model as the platform's.
+inline RECT toRect(const Rect& r) {
+  return {r.left, r.top, r.right(), r.bottom()};
+}
+
+// Fills r with the colour without a brush object (an opaque ExtTextOut), leaving the DC's
+// background colour as it was.
+void fillRect(HDC dc, const RECT& r, COLORREF color);
+
 inline COLORREF colorOf(const Color& c, COLORREF parent) {
   switch (c.system) {
     case Color::System::Rgb:
