@@ -91,3 +91,8 @@ endif()
 if(NOT WIN32)
   include(${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz.cmake)
 endif()
+
+# The set-up's package install on a mirror in mid-sync, against a stand-in apt-get.
+if(NOT WIN32)
+  add_test(NAME setup_apt_install COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-apt-install)
+endif()
