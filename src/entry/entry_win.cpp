@@ -44,6 +44,7 @@ std::atomic<bool> callRunning{false};
 
 extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* HospitalID) {
   if (callRunning.exchange(true)) return 1;
+  const DWORD clipboardAtStart = GetClipboardSequenceNumber();
   try {
     // The host's buffers are not touched after this.
     std::string clinic = ClinicID ? risview::cp936ToUtf8(ClinicID) : std::string();
@@ -57,7 +58,7 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
   }
   try {
     // No window of the call is left: its classes and the rich edit library go too.
-    risview::ui::releaseWindowResources();
+    risview::ui::releaseWindowResources(clipboardAtStart);
     risview::win::traceResources("after the call");
   } catch (...) {
   }

@@ -45,6 +45,14 @@ size_t TaskPool::unfinished() const {
   return waiting_.size() + running_;
 }
 
+void TaskPool::hold(bool held) {
+  {
+    std::lock_guard lock(mutex_);
+    held_ = held;
+  }
+  wake_.notify_all();
+}
+
 void TaskPool::run() {
   try {
     if (threadStart_) threadStart_();
@@ -52,7 +60,7 @@ void TaskPool::run() {
   }
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+    wake_.wait(lock, [this] { return stopping_ || (!held_ && !waiting_.empty()); });
     if (stopping_) return;
     Task task = std::move(waiting_.begin()->second);
     waiting_.erase(waiting_.begin());

@@ -39,6 +39,10 @@ class TaskPool {
   // Tasks submitted and not yet ended, running or waiting.
   size_t unfinished() const;
 
+  // While held, no task starts; those running go on. For the suites, which hold the pool to
+  // see what the user sees before the work arrives.
+  void hold(bool held);
+
   // Workers for decoding on this machine: one a core, at most `most`, at least one.
   static unsigned threadsFor(unsigned most);
 
@@ -54,6 +58,7 @@ class TaskPool {
   uint64_t submitted_ = 0;
   size_t running_ = 0;
   bool stopping_ = false;
+  bool held_ = false;
   std::vector<std::thread> threads_;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/window_win.h"
 
+#include <ole2.h>
 #include <richedit.h>
 
 #include <algorithm>
@@ -102,13 +103,34 @@ void loadRichEdit() {
   if (!r.richEdit) r.richEdit = LoadLibraryW(L"riched20.dll");
 }
 
-void releaseWindowResources() {
+namespace {
+
+// A rich edit copies by putting a data object of its own on the OLE clipboard, rendered only
+// when something pastes and released only when the clipboard changes hands or OLE shuts
+// down: both call into riched20. Flushing renders every format now and releases the object.
+// Only a clipboard taken during the call by a window of this process is flushed: what the
+// host put there itself keeps its own rendering.
+void flushClipboardCopiedDuringCall(DWORD sequenceAtStart) {
+  if (GetClipboardSequenceNumber() == sequenceAtStart) return;
+  HWND owner = GetClipboardOwner();
+  DWORD process = 0;
+  if (!owner || !GetWindowThreadProcessId(owner, &process) || process != GetCurrentProcessId()) {
+    return;
+  }
+  // Without OLE on this thread there is no data object to flush, and nothing happens.
+  OleFlushClipboard();
+}
+
+}  // namespace
+
+void releaseWindowResources(DWORD clipboardSequenceAtStart) {
   WindowResources& r = resources();
   std::lock_guard lock(r.mutex);
   HINSTANCE instance = win::thisModule();
   // A class that still has windows refuses; it stays listed for the next release.
   std::erase_if(r.classes,
                 [&](const std::wstring& name) { return UnregisterClassW(name.c_str(), instance); });
+  if (r.richEdit) flushClipboardCopiedDuringCall(clipboardSequenceAtStart);
   if (r.richEdit && r.classes.empty()) {
     FreeLibrary(r.richEdit);
     r.richEdit = nullptr;

@@ -38,7 +38,10 @@ void registerWindowClass(const wchar_t* name, WNDPROC proc);
 void loadRichEdit();
 // Unregisters every class registered above and frees the rich edit library, once no window
 // of the library is left: a host that loads and frees the library per call keeps nothing.
-void releaseWindowResources();
+// What a rich edit copied during the call (the clipboard has changed since
+// `clipboardSequenceAtStart`) is rendered onto the clipboard first, so that it stays
+// pasteable and no data object on the clipboard points into the freed library.
+void releaseWindowResources(DWORD clipboardSequenceAtStart);
 
 // What a window procedure does when its body throws: the error goes to the debugger and the
 // message to the default procedure. No exception may cross the system's frames into the

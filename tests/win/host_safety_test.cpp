@@ -96,7 +96,11 @@ class ThrowingPage : public pages::TPrntPage {
   explicit ThrowingPage(pages::PageContext& context)
       : TPrntPage(forms::generalPageForm(), context) {}
   const char* className() const override { return "TThrowingPage"; }
-  void PaperMouseDown(int) override { throw std::bad_alloc(); }
+  void PaperMouseDown(int) override {
+    ++thrown;
+    throw std::bad_alloc();
+  }
+  int thrown = 0;
 };
 
 TEST(HostSafety, AnErrorInAPageWindowNeverReachesTheHost) {
@@ -105,12 +109,15 @@ TEST(HostSafety, AnErrorInAPageWindowNeverReachesTheHost) {
   HWND host = topLevel(L"page host");
   {
     PictureDecoding decoding;
-    PageWindow window(std::make_unique<ThrowingPage>(fx.context), host, "Page1", decoding);
+    auto owned = std::make_unique<ThrowingPage>(fx.context);
+    const ThrowingPage& page = *owned;
+    PageWindow window(std::move(owned), host, "Page1", decoding);
     window.setBounds({0, 0, 800, 600});
     window.bringToFront();
     // Escaping, the error would end this process here.
     SendMessageW(window.control("Paper"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     SendMessageW(window.control("Paper"), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_EQ(page.thrown, 1);  // the handler ran and threw; the window stopped it
     EXPECT_TRUE(IsWindow(window.control("Paper")));
   }
   DestroyWindow(host);
@@ -184,7 +191,7 @@ TEST(HostSafety, NothingStaysRegisteredOnceTheWindowsAreGone) {
     WNDCLASSEXW wc{sizeof wc};
     ASSERT_TRUE(GetClassInfoExW(win::thisModule(), L"TfrmSafety", &wc));
   }
-  releaseWindowResources();
+  releaseWindowResources(GetClipboardSequenceNumber());
   WNDCLASSEXW wc{sizeof wc};
   EXPECT_FALSE(GetClassInfoExW(win::thisModule(), L"TfrmSafety", &wc));
   EXPECT_FALSE(GetClassInfoExW(win::thisModule(), L"TPanel", &wc));

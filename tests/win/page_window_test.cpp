@@ -277,6 +277,8 @@ TEST(PageWindow, PicturesArriveFromTheDecodingThreads) {
   ASSERT_NE(host, nullptr);
   {
     PictureDecoding decoding;
+    // Held, the decoding threads start nothing: the paint must return without the pictures.
+    decoding.pool().hold(true);
     PageWindow window(std::move(page), host, "Page1", decoding);
     window.setBounds({0, 0, 1024, 740});
     window.bringToFront();
@@ -297,20 +299,32 @@ TEST(PageWindow, PicturesArriveFromTheDecodingThreads) {
                GetTickCount64() < end && (Sleep(5), true));
       pump();
     };
+    // Samples of the first picture's box on the screen in one colour.
+    const Rect box = model.at("Image1").rect;
+    const int samples = ((box.width + 6) / 7) * ((box.height + 6) / 7);
+    auto inColour = [&](COLORREF colour) {
+      HDC dc = GetDC(window.control("Paper"));
+      int n = 0;
+      for (int y = box.top; y < box.bottom(); y += 7) {
+        for (int x = box.left; x < box.right(); x += 7) n += GetPixel(dc, x, y) == colour;
+      }
+      ReleaseDC(window.control("Paper"), dc);
+      return n;
+    };
+    pump();
+    UpdateWindow(window.control("Paper"));
+    EXPECT_EQ(window.picturesWaiting(), 5);
+    EXPECT_FALSE(query("Image1").pictureDrawn);
+    EXPECT_EQ(inColour(RGB(236, 236, 236)), samples);  // the light placeholder
+
+    decoding.pool().hold(false);
     settle();
     EXPECT_EQ(window.picturesWaiting(), 0);
     for (const char* name : {"Image1", "Image2", "Image3", "Image4"}) {
       EXPECT_TRUE(query(name).pictureDrawn) << name;
     }
     // Drawn on the screen: the black picture fills its box, no placeholder left.
-    HDC dc = GetDC(window.control("Paper"));
-    const Rect box = model.at("Image1").rect;
-    int dark = 0;
-    for (int y = box.top; y < box.bottom(); y += 7) {
-      for (int x = box.left; x < box.right(); x += 7) dark += GetPixel(dc, x, y) == RGB(0, 0, 0);
-    }
-    ReleaseDC(window.control("Paper"), dc);
-    EXPECT_EQ(dark, ((box.width + 6) / 7) * ((box.height + 6) / 7));
+    EXPECT_EQ(inColour(RGB(0, 0, 0)), samples);
 
     // The continuation sheet's picture was decoded ahead: it is drawn by the first paint
     // that shows it, and painting again decodes nothing.

@@ -29,6 +29,11 @@ struct Seen {
   bool lastPageInFront = false;
   bool firstPageInFrontAfterChange = false;
   int scrolledTop = 0, scrolledTopAfterSwitching = 0;
+  // Without printing asked for: the images of the shown tool buttons, the tool bar's width
+  // and whether the progress bar stands beside it.
+  std::vector<int> toolImages;
+  int toolBarWidth = 0;
+  bool progressShown = false;
 };
 Seen seen;
 int cycles = 0;
@@ -75,6 +80,18 @@ void CALLBACK inspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
     seen.tabs.push_back(win::narrow(text));
   }
   seen.selected = TabCtrl_GetCurSel(tabs);
+  HWND panel = FindWindowExW(preview, nullptr, L"TPanel", nullptr);
+  HWND bar = FindWindowExW(panel, nullptr, TOOLBARCLASSNAMEW, nullptr);
+  for (int i = 0; i < SendMessageW(bar, TB_BUTTONCOUNT, 0, 0); ++i) {
+    TBBUTTON button{};
+    SendMessageW(bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+    if (!(button.fsState & TBSTATE_HIDDEN)) seen.toolImages.push_back(button.iBitmap);
+  }
+  RECT barRect{};
+  GetWindowRect(bar, &barRect);
+  seen.toolBarWidth = barRect.right - barRect.left;
+  HWND progress = FindWindowExW(panel, nullptr, PROGRESS_CLASSW, nullptr);
+  seen.progressShown = progress && IsWindowVisible(progress);
   seen.lastPageInFront = nameOf(GetTopWindow(preview)) == "Page3";
   // The third page, scrolled down a screen, keeps its place while another is in front.
   HWND third = GetTopWindow(preview);
@@ -124,6 +141,11 @@ TEST(PreviewWindow, ThreePagesTabbedLastInFrontAndNothingLeftWhenClosed) {
   EXPECT_EQ(seen.tabs, (std::vector<std::string>{"  第 一 页", "  第 二 页", "  第 三 页"}));
   EXPECT_EQ(seen.selected, 2);
   EXPECT_TRUE(seen.lastPageInFront);
+  // The tool bar as it is without printing: the close button alone, 39 pixels, and the
+  // progress bar beside it.
+  EXPECT_EQ(seen.toolImages, std::vector<int>{6});
+  EXPECT_EQ(seen.toolBarWidth, 39);
+  EXPECT_TRUE(seen.progressShown);
   EXPECT_TRUE(seen.firstPageInFrontAfterChange);
   EXPECT_LT(seen.scrolledTop, 4 - 100);
   EXPECT_EQ(seen.scrolledTopAfterSwitching, seen.scrolledTop);
@@ -137,6 +159,7 @@ struct KeyStep {
   UINT key;
   bool ctrl, shift;
   std::function<bool(HWND preview)> after;
+  bool toRichEdit = false;  // posted to the sheet's first rich edit, not the tab control
 };
 
 HWND boxInFront(HWND preview) {
@@ -145,6 +168,26 @@ HWND boxInFront(HWND preview) {
 
 int positionInFront(HWND preview) {
   return GetScrollPos(boxInFront(preview), SB_VERT);
+}
+
+int sideways(HWND preview) {
+  return GetScrollPos(boxInFront(preview), SB_HORZ);
+}
+
+// The first rich edit of the sheet in front that has a text.
+HWND richEditInFront(HWND preview) {
+  HWND sheet = childOfClass(boxInFront(preview), L"TPrntSheet");
+  for (HWND h = childOfClass(sheet, RICHEDIT_CLASSW); h;
+       h = FindWindowExW(sheet, h, RICHEDIT_CLASSW, nullptr)) {
+    if (GetWindowTextLengthW(h) > 0) return h;
+  }
+  return nullptr;
+}
+
+int sheetWidth(HWND preview) {
+  RECT r;
+  GetWindowRect(childOfClass(boxInFront(preview), L"TPrntSheet"), &r);
+  return r.right - r.left;
 }
 
 int boxHeight(HWND preview) {
@@ -171,6 +214,26 @@ const std::vector<KeyStep> keySteps = {
      [](HWND p) { return positionInFront(p) == boxHeight(p) + 20; }},
     {"Page Up moves one box height back", VK_PRIOR, false, false,
      [](HWND p) { return positionInFront(p) == 20; }},
+    {"Up moves one line back", VK_UP, false, false, [](HWND p) { return positionInFront(p) == 0; }},
+    {"Right moves one line sideways", VK_RIGHT, false, false,
+     [](HWND p) { return sideways(p) == 20; }},
+    {"Left moves one line back sideways", VK_LEFT, false, false,
+     [](HWND p) { return sideways(p) == 0; }},
+    {"Shift+End in a rich edit selects there and leaves the page", VK_END, false, true,
+     [](HWND p) {
+       CHARRANGE selected{};
+       SendMessageW(richEditInFront(p), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selected));
+       return positionInFront(p) == 0 && selected.cpMax > selected.cpMin;
+     },
+     true},
+    {"Ctrl+\"+\" zooms in a step", VK_OEM_PLUS, true, false,
+     [](HWND p) { return sheetWidth(p) == 874; }},  // 110%
+    {"Ctrl+\"-\" zooms out a step", VK_SUBTRACT, true, false,
+     [](HWND p) { return sheetWidth(p) == 794; }},
+    {"Ctrl+\"-\" below the default", VK_OEM_MINUS, true, false,
+     [](HWND p) { return sheetWidth(p) < 794; }},
+    {"Ctrl+0 goes back to the default", '0', true, false,
+     [](HWND p) { return sheetWidth(p) == 794; }},
     {"End reaches the bottom", VK_END, false, false,
      [](HWND p) {
        SCROLLINFO si{sizeof si, SIF_ALL};
@@ -272,9 +335,10 @@ void CALLBACK typeKeys(HWND, UINT, UINT_PTR id, DWORD) {
   }
   const KeyStep& next = keySteps[keyStep - 1];
   holdModifiers(next.ctrl, next.shift);
-  HWND tabs = FindWindowExW(preview, nullptr, WC_TABCONTROLW, nullptr);
-  PostMessageW(tabs, WM_KEYDOWN, next.key, 1);
-  PostMessageW(tabs, WM_KEYUP, next.key, 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+  HWND to = next.toRichEdit ? richEditInFront(preview)
+                            : FindWindowExW(preview, nullptr, WC_TABCONTROLW, nullptr);
+  PostMessageW(to, WM_KEYDOWN, next.key, 1);
+  PostMessageW(to, WM_KEYUP, next.key, 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
   ++keyStep;
 }
 
@@ -283,7 +347,7 @@ TEST(PreviewWindow, KeysScrollThePageInFrontSwitchTabsAndClose) {
   ReportFixture fx;
   fx.request();
   fx.report({{"ReportID", "2"}});
-  fx.report({{"ReportID", "3"}});
+  fx.report({{"ReportID", "3"}, {"ImageFinding", "双肺纹理清晰。"}});
   fx.services.env.files["C:\\work\\RisOption.ini"] =
       "[RISDATASET]\nSERVER=x\nDataBaseName=" + fx.db.database() + "\nDriver=SQLite3\n";
   data::TdmRIS dm(fx.view);

@@ -47,6 +47,7 @@ struct Printed {
   std::vector<Place> places;
 };
 Printed printed;
+int printButton = 0;  // the tool bar's button pressed: 0 the page in front, 1 every page
 
 // A component's rectangle in its sheet's design pixels, asked of the page as tools ask.
 RECT placeOnSheet(HWND page, const char* name, const char* sheet) {
@@ -98,7 +99,7 @@ void CALLBACK printAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   }
   // The print button's own click: down and up on it, the dialog answered by a helper.
   RECT r{};
-  SendMessageW(bar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+  SendMessageW(bar, TB_GETITEMRECT, printButton, reinterpret_cast<LPARAM>(&r));
   const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   std::thread presser([thread = GetCurrentThreadId()] {
     printed.dialogPressed = risview::testing::acceptPrintDialog(thread);
@@ -156,6 +157,7 @@ TEST(Printing, ThePageInFrontPrintsSheetBySheet) {
 
   const size_t boxes = fx.services.boxes.shown.size();  // the archive's connection failed
   printed = {};
+  printButton = 0;
   SetTimer(nullptr, 0, 20, &printAndClose);
   ShowReportPreview(fx.view, dm, "R1", nullptr);
 
@@ -184,6 +186,27 @@ TEST(Printing, ThePageInFrontPrintsSheetBySheet) {
     layout << p.check << ' ' << p.sheet << ' ' << scaled(p.rect.left) << ' ' << scaled(p.rect.top)
            << ' ' << scaled(p.rect.right) << ' ' << scaled(p.rect.bottom) << "  " << p.name << '\n';
   }
+}
+
+// "打印全部报告页..." prints every page of the report, not only the one in front.
+TEST(Printing, EveryPagePrintsEachPage) {
+  if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
+  const std::string out = printerInto("every-page.ps");
+  ASSERT_FALSE(out.empty()) << GetLastError();
+  ReportFixture fx;
+  fx.request();
+  fx.report({{"ReportID", "2"}});
+  fx.report({{"ReportID", "3"}});
+  fx.services.env.files["C:\\work\\RisOption.ini"] =
+      "[RISDATASET]\nSERVER=x\nDataBaseName=" + fx.db.database() +
+      "\nDriver=SQLite3\n[PREVIEW]\nPrint=1\n";
+  data::TdmRIS dm(fx.view);
+  printed = {};
+  printButton = 1;
+  SetTimer(nullptr, 0, 20, &printAndClose);
+  ShowReportPreview(fx.view, dm, "R1", nullptr);
+  EXPECT_TRUE(printed.dialogPressed);
+  EXPECT_EQ(occurrences(readAll(out), "%%Page: "), 3u) << "one sheet for each of three pages";
 }
 
 // Copies the driver does not make are made here: the whole set again after itself.

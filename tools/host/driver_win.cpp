@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "host/json.h"
@@ -234,6 +235,7 @@ class Driver::Steps {
         {"silent-server", &Steps::nothing},
         {"lock-table", &Steps::nothing},
         {"display-dpi", &Steps::nothing},
+        {"host-ole", &Steps::nothing},
         {"on-signal", &Steps::nothing},
         {"call", &Steps::call},
         {"timeout", &Steps::timeout},
@@ -246,6 +248,7 @@ class Driver::Steps {
         {"click", &Steps::click},
         {"type", &Steps::type},
         {"key", &Steps::key},
+        {"select-text", &Steps::selectText},
         {"double-click", &Steps::doubleClick},
         {"select", &Steps::select},
         {"select-tab", &Steps::selectTab},
@@ -258,6 +261,8 @@ class Driver::Steps {
         {"expect-enabled", &Steps::expectEnabled},
         {"expect-rect", &Steps::expectRect},
         {"expect-drawn", &Steps::expectDrawn},
+        {"expect-blank", &Steps::expectBlank},
+        {"expect-clipboard", &Steps::expectClipboard},
         {"expect-pictures-drawn", &Steps::expectPicturesDrawn},
         {"expect-rows", &Steps::expectRows},
         {"expect-row", &Steps::expectRow},
@@ -507,12 +512,63 @@ class Driver::Steps {
     for (wchar_t unit : toWide(arg(1))) post(target, WM_CHAR, unit, 1);
   }
 
+  // A key, with Ctrl and/or Shift held. The calling thread reads the held keys with
+  // GetKeyState, which posted messages do not change: for the key the driver shares the
+  // thread's input state and marks them down in it, until the thread has taken the key.
   void key() {
     HWND target = control();
     UINT vk = *virtualKeyCode(arg(1));
+    const std::string held = c_.args.size() > 2 ? arg(2) : "";
     LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-    post(target, WM_KEYDOWN, vk, scan | 1);
-    post(target, WM_KEYUP, vk, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+    if (held.empty()) {
+      post(target, WM_KEYDOWN, vk, scan | 1);
+      post(target, WM_KEYUP, vk, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+      return;
+    }
+    if (!AttachThreadInput(GetCurrentThreadId(), d_.uiThread_, TRUE)) {
+      throw Failure("cannot share the calling thread's input state");
+    }
+    BYTE saved[256]{}, keys[256]{};
+    GetKeyboardState(saved);
+    std::copy(std::begin(saved), std::end(saved), std::begin(keys));
+    if (held.find("ctrl") != std::string::npos) keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    if (held.find("shift") != std::string::npos) keys[VK_SHIFT] = keys[VK_LSHIFT] = 0x80;
+    SetKeyboardState(keys);
+    try {
+      post(target, WM_KEYDOWN, vk, scan | 1);
+      post(target, WM_KEYUP, vk, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+      settle();
+    } catch (...) {
+      SetKeyboardState(saved);
+      AttachThreadInput(GetCurrentThreadId(), d_.uiThread_, FALSE);
+      throw;
+    }
+    SetKeyboardState(saved);
+    AttachThreadInput(GetCurrentThreadId(), d_.uiThread_, FALSE);
+  }
+
+  // Selects characters START to END of an edit or rich-text box, as a drag over them does.
+  void selectText() {
+    HWND box = control();
+    ask(box, EM_SETSEL, static_cast<WPARAM>(number(1)), static_cast<LPARAM>(number(2)));
+  }
+
+  // The clipboard's text, as another program pasting it reads it.
+  void expectClipboard() {
+    settle();
+    std::string text;
+    bool found = false;
+    for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt) Sleep(20);
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+      if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+        text = toUtf8(chars);
+        found = true;
+        GlobalUnlock(data);
+      }
+    }
+    CloseClipboard();
+    if (!found) throw Failure("the clipboard holds no text");
+    expectEqual("text on the clipboard", arg(0), text);
   }
 
   void doubleClick() {
@@ -626,13 +682,73 @@ class Driver::Steps {
     record_.add("file", file).add("width", picture.width).add("height", picture.height);
   }
 
+  // The part of the report sheets shown in the window, in the window's picture (frame
+  // included); empty when it shows none.
+  static RECT shownSheets(HWND w) {
+    RECT frame{}, area{};
+    GetWindowRect(w, &frame);
+    for (HWND child : descendants(w)) {
+      if (className(child) != "TPrntSheet" || !IsWindowVisible(child)) continue;
+      RECT sheet{}, box{}, shown{};
+      GetWindowRect(child, &sheet);
+      GetWindowRect(GetParent(child), &box);
+      if (!IntersectRect(&shown, &sheet, &box)) continue;
+      UnionRect(&area, &area, &shown);
+    }
+    if (IsRectEmpty(&area)) return area;
+    OffsetRect(&area, -frame.left, -frame.top);
+    return area;
+  }
+
   // Pictures still being decoded are waited for, so that what is saved is what the user
-  // sees once the sheet is complete.
+  // sees once the sheet is complete. A window showing report sheets is judged on them alone
+  // (`sheets`): its frame and tool bar would pass for a painted window by themselves.
   void screenshot() {
     settle();
     const HWND w = window();
     waitFor([&] { return picturesWaiting(w) == 0; }, "pictures decoded");
     saveScreenshot(w, arg(0));
+    const RECT sheets = shownSheets(w);
+    if (!IsRectEmpty(&sheets)) {
+      record_.add("sheets", rectJson({sheets.left, sheets.top, sheets.right - sheets.left,
+                                      sheets.bottom - sheets.top}));
+    }
+  }
+
+  // Each named picture could not be shown (its file went, or would not decode): once the
+  // decoding is over, its box shows the sheet and nothing else, neither pixels nor the
+  // light placeholder of a picture still to come.
+  void expectBlank() {
+    settle();
+    const HWND w = window();
+    waitFor([&] { return picturesWaiting(w) == 0; }, "pictures decoded");
+    RECT frame{};
+    GetWindowRect(w, &frame);
+    const Picture shot = captureWindow(w);
+    for (size_t i = 0; i < c_.args.size(); ++i) {
+      auto found = findComponent(w, arg(i), false);
+      if (!found) throw Failure("no component " + arg(i));
+      if (!found->hasPicture) throw Failure(arg(i) + " shows no picture file");
+      if (found->pictureDrawn) throw Failure(arg(i) + " is drawn");
+      RECT box = found->screen, view{}, shown{};
+      // Only what its page's scroll box shows of it.
+      HWND scrollBox = findControl(w, arg(i).substr(0, arg(i).find('/')) + "/ScrollBox1");
+      GetWindowRect(scrollBox ? scrollBox : w, &view);
+      if (!IntersectRect(&shown, &box, &view)) throw Failure(arg(i) + " is not in view");
+      OffsetRect(&shown, -frame.left, -frame.top);
+      std::set<unsigned> colours;
+      for (int y = shown.top; y < shown.bottom && y < shot.height; ++y) {
+        for (int x = shown.left; x < shown.right && x < shot.width; ++x) {
+          const unsigned char* p = &shot.rgb[(static_cast<size_t>(y) * shot.width + x) * 3];
+          colours.insert(p[0] << 16 | p[1] << 8 | p[2]);
+        }
+      }
+      if (colours.size() != 1 || *colours.begin() == 0xECECEC) {
+        throw Failure(arg(i) + " is not blank: " + std::to_string(colours.size()) +
+                      " colours in its box" +
+                      (colours.count(0xECECEC) ? ", the placeholder's among them" : ""));
+      }
+    }
   }
 
   // Each named picture is drawn from its decoded pixels, now or within the time limit.
@@ -913,6 +1029,12 @@ class Driver::Steps {
     for (const Component& c : pageComponents(page)) {
       if (c.visible && c.hasPicture) pictures.push_back(c.name);
     }
+    // A page whose pictures all went missing must not pass for one whose pictures were drawn.
+    const long expected = number(1);
+    if (static_cast<long>(pictures.size()) != expected) {
+      throw Failure("the page shows " + std::to_string(pictures.size()) + " pictures (" +
+                    describeTexts(pictures) + "), expected " + std::to_string(expected));
+    }
     long long longest = 0, firstView = -1, waited = 0;
     int steps = 0;
     for (;;) {
@@ -1092,6 +1214,14 @@ void Driver::start() {
 }
 
 bool Driver::finish() {
+  while (thread_.joinable() && !over_) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
   if (thread_.joinable()) thread_.join();
   if (hook_) UnhookWindowsHookEx(hook_);
   hook_ = nullptr;
@@ -1133,6 +1263,7 @@ void Driver::run() {
   }
   transcript_.write(JsonObject().add("event", "end").add("passed", true).str());
   passed_ = true;
+  over_ = true;
 }
 
 void Driver::failAndExit(const Command* command, const std::string& message) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <map>
@@ -72,7 +73,9 @@ class Driver {
   ~Driver();
   // Starts the thread. Call before the first ShowTarnel.
   void start();
-  // Waits for the script's end and ends the programs it started; true when every command
+  // Waits for the script's end, handling the calling thread's messages meanwhile as a
+  // host's main loop does (another program pasting what a call copied asks this thread for
+  // it), and ends the programs it started; true when every command
   // passed. A failing command does not come back here: it reports and ends the process (the
   // library's windows may still be open on the calling thread; the started programs end
   // with the host).
@@ -89,6 +92,7 @@ class Driver {
   DWORD uiThread_;
   std::wstring helpers_;
   std::thread thread_;
+  std::atomic<bool> over_{false};  // the script has run to its end
   bool passed_ = false;
 
   // State of the running script.

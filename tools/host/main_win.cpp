@@ -2,17 +2,23 @@
 // optionally with a scenario driver playing a script against the windows it shows.
 //
 //   risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]
+//                [--dpi-unaware] [--ole]
 //                [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]
 //
 // --dpi-aware marks the process DPI aware before the library is loaded, as a host built for
-// high-DPI monitors is. The numbers are converted to code page 936, as a hospital program holds
-// them; a null flag passes a null pointer whatever the position holds. --helpers names the folder
-// of the programs a script starts (default: beside this program).
+// high-DPI monitors is; --dpi-unaware marks it unaware, as Windows has a program without a
+// DPI manifest (Wine makes every program aware unless told). --ole initialises OLE on the
+// calling thread before the library is loaded and uninitialises it last, after the library is
+// freed, as most programs with a user interface do. The numbers are converted to code page
+// 936, as a hospital program holds them; a null flag passes a null pointer whatever the
+// position holds. --helpers names the folder of the programs a script starts (default:
+// beside this program).
 //
 // Exit status: 0 when every call returned (and the scenario passed), 1 when the scenario
 // failed, 2 when the library, its export or the script could not be used.
 #include <windows.h>
 
+#include <ole2.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -36,6 +42,7 @@ using ShowTarnelFn = unsigned char(__stdcall*)(const char* clinicId, const char*
 
 constexpr const char* kUsage =
     "usage: risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]\n"
+    "                    [--dpi-unaware] [--ole]\n"
     "                    [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]\n"
     "Calls ShowTarnel(CLINIC, HOSPITAL) of the library (default: risview.dll beside this\n"
     "program) N times; with a script, a driver thread plays it against the windows.\n"
@@ -94,7 +101,8 @@ struct Options {
   std::optional<std::wstring> script, transcript;
   int calls = 1;
   bool callsGiven = false;
-  bool dpiAware = false;
+  bool dpiAware = false, dpiUnaware = false;
+  bool ole = false;
   CallArgs args{std::string(), std::string()};
 };
 
@@ -130,6 +138,10 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
       hospitalNull = true;
     } else if (a == L"--dpi-aware") {
       o.dpiAware = true;
+    } else if (a == L"--dpi-unaware") {
+      o.dpiUnaware = true;
+    } else if (a == L"--ole") {
+      o.ole = true;
     } else if (a.rfind(L"--", 0) == 0) {
       return usageError("unknown option " + toUtf8(a));
     } else {
@@ -151,6 +163,23 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
     o.helpers.pop_back();
   }
   return std::nullopt;
+}
+
+// DPI_AWARENESS_CONTEXT_UNAWARE for the process (Windows 10 1703), else for this thread
+// (1607); an older system has every program unaware anyway.
+void markDpiUnaware() {
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  using SetThreadContext = HANDLE(WINAPI*)(HANDLE);
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  const HANDLE unaware = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+  if (auto process = reinterpret_cast<SetContext>(
+          reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDpiAwarenessContext")))) {
+    if (process(unaware)) return;
+  }
+  if (auto thread = reinterpret_cast<SetThreadContext>(
+          reinterpret_cast<void*>(GetProcAddress(user, "SetThreadDpiAwarenessContext")))) {
+    thread(unaware);
+  }
 }
 
 // The host's own main window, as a hospital program has one: a modal run of the library
@@ -189,6 +218,11 @@ int main() {
   if (auto status = parseCommandLine(argc, argv, options)) return *status;
   LocalFree(argv);
   if (options.dpiAware) SetProcessDPIAware();
+  if (options.dpiUnaware) markDpiUnaware();
+  if (options.ole && FAILED(OleInitialize(nullptr))) {
+    std::fprintf(stderr, "risview-host: OleInitialize failed\n");
+    return 2;
+  }
 
   std::vector<CallArgs> calls(static_cast<size_t>(options.calls), options.args);
   std::optional<risview::host::Script> script;
@@ -266,5 +300,7 @@ int main() {
   bool passed = driver ? driver->finish() : true;
   if (hostWindow) DestroyWindow(hostWindow);
   FreeLibrary(library);
+  // What the library left on the clipboard is released here, as at a host's exit.
+  if (options.ole) OleUninitialize();
   return passed ? 0 : 1;
 }

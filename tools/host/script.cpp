@@ -31,7 +31,8 @@ const std::vector<Grammar>& grammars() {
       {"backend", "T", "", false, {}},
       {"silent-server", "T", "", false, {}},
       {"lock-table", "T", "", false, {}},
-      {"display-dpi", "I", "", false, {}},
+      {"display-dpi", "I", "T", false, {}},
+      {"host-ole", "", "", false, {}},
       {"on-signal", "TT", "T", false, {}},
       {"call", "CC", "", false, {}},
       {"timeout", "I", "", false, {}},
@@ -43,7 +44,8 @@ const std::vector<Grammar>& grammars() {
       {"expect-no-box", "", "", false, {}},
       {"click", "T", "", false, {}},
       {"type", "TT", "", false, {}},
-      {"key", "TK", "", false, {}},
+      {"key", "TK", "T", false, {}},
+      {"select-text", "TII", "", false, {}},
       {"double-click", "T", "", false, {"row", "at"}},
       {"select", "TS", "", false, {}},
       {"select-tab", "TI", "", false, {}},
@@ -56,7 +58,9 @@ const std::vector<Grammar>& grammars() {
       {"expect-enabled", "T", "B", false, {}},
       {"expect-rect", "TNNII", "", false, {}},
       {"expect-drawn", "T", "", true, {"timeout"}},
-      {"expect-pictures-drawn", "T", "", false, {"timeout"}},
+      {"expect-blank", "T", "", true, {"timeout"}},
+      {"expect-clipboard", "T", "", false, {}},
+      {"expect-pictures-drawn", "TI", "", false, {"timeout"}},
       {"expect-rows", "TI", "", false, {}},
       {"expect-row", "TI", "T", true, {}},
       {"expect-column", "TIT", "I", false, {}},
@@ -345,6 +349,10 @@ Script parseScript(std::string_view text) {
     if (command.name == "expect-debug" && command.args.empty() == !command.option("contains")) {
       throw ScriptError(number, "expect-debug: takes either a text or contains=, not both");
     }
+    if (command.name == "key" && command.args.size() > 2 && command.args[2].text != "ctrl" &&
+        command.args[2].text != "shift" && command.args[2].text != "ctrl+shift") {
+      throw ScriptError(number, "key: the keys held are ctrl, shift or ctrl+shift");
+    }
     if (command.name == "double-click" && command.option("row") && command.option("at")) {
       throw ScriptError(number, "double-click: takes row= or at=, not both");
     }
@@ -355,9 +363,11 @@ Script parseScript(std::string_view text) {
 
 std::optional<unsigned> virtualKeyCode(std::string_view name) {
   static const std::map<std::string, unsigned, std::less<>> named = {
-      {"Backspace", 0x08}, {"Tab", 0x09},      {"Enter", 0x0D}, {"Escape", 0x1B}, {"Space", 0x20},
-      {"PageUp", 0x21},    {"PageDown", 0x22}, {"End", 0x23},   {"Home", 0x24},   {"Left", 0x25},
-      {"Up", 0x26},        {"Right", 0x27},    {"Down", 0x28},  {"Insert", 0x2D}, {"Delete", 0x2E},
+      {"Backspace", 0x08}, {"Tab", 0x09},    {"Enter", 0x0D},    {"Escape", 0x1B},
+      {"Space", 0x20},     {"PageUp", 0x21}, {"PageDown", 0x22}, {"End", 0x23},
+      {"Home", 0x24},      {"Left", 0x25},   {"Up", 0x26},       {"Right", 0x27},
+      {"Down", 0x28},      {"Insert", 0x2D}, {"Delete", 0x2E},   {"Plus", 0xBB},
+      {"Minus", 0xBD},     {"Add", 0x6B},    {"Subtract", 0x6D},
   };
   if (auto it = named.find(name); it != named.end()) return it->second;
   if (name.size() >= 2 && name[0] == 'F') {
