@@ -35,7 +35,7 @@ target_include_directories(risview_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_B
 target_link_libraries(risview_core PUBLIC ${odbc_library} JPEG::JPEG)
 
 if(WIN32)
-  target_link_libraries(risview_core PUBLIC comctl32 gdi32 user32 shell32 ole32 oleaut32 uuid msimg32 comdlg32)
+  target_link_libraries(risview_core PUBLIC comctl32 gdi32 user32 shell32 ole32 oleaut32 oleacc uuid msimg32 comdlg32)
   include(${CMAKE_SOURCE_DIR}/src/entry/dll.cmake)
 endif()
 

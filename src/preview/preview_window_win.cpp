@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "forms/preview_form.h"
+#include "model/sheet_reading.h"
 #include "preview/preview_win.h"
 #include "preview/report_loading.h"
 #include "ui/form_win.h"
@@ -189,6 +190,16 @@ class TMyPrintPageControl {
 
   void ToolButton7Click() { form_.close(); }
 
+  // Ctrl+C copies the page in front as text, in reading order; a selection in an edit or a
+  // rich-text box is that box's to copy.
+  bool copyPage() {
+    if (ui::hasTextSelection(GetFocus())) return false;
+    ui::PageWindow* page = pageInFront();
+    if (!page) return false;
+    ui::putTextOnClipboard(form_.hwnd(), ui::pageText(page->page().model()));
+    return true;
+  }
+
   // Reading with the keyboard wherever the focus is: the navigation keys scroll the sheet in
   // front, Ctrl+Tab and Ctrl+Page Down go round the tabs, Escape closes. With Shift the
   // navigation keys are left to a rich edit's selection, and the focused tab control keeps
@@ -196,6 +207,8 @@ class TMyPrintPageControl {
   bool keyDown(WPARAM key, bool ctrl, bool shift) {
     if (ctrl && !shift) {
       switch (key) {
+        case 'C':
+          return copyPage();
         case VK_OEM_PLUS:
         case VK_ADD:
           zoomTo(ui::nextZoom(zoom_, 1));

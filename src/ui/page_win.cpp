@@ -132,6 +132,10 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
 }
 
 PageWindow::~PageWindow() {
+  for (auto& [h, object] : accessibles_) {
+    disconnect(object);
+    release(object);
+  }
   if (hwnd_) {
     // Children first lose their way back to this object, then go with the window.
     for (const auto& [h, c] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
@@ -247,6 +251,19 @@ void PageWindow::bringToFront() {
   }
   realise();
   raise();
+  notifySheets(EVENT_OBJECT_SHOW);
+}
+
+void PageWindow::notifySheets(DWORD event) const {
+  for (const auto& [h, c] : controls_) {
+    if (c->kind == Kind::Panel) NotifyWinEvent(event, h, OBJID_CLIENT, CHILDID_SELF);
+  }
+}
+
+LRESULT PageWindow::answerGetObject(HWND sheet, const Component& c, WPARAM wParam) {
+  SheetAccessible*& object = accessibles_[sheet];
+  if (!object) object = makeSheetAccessible(*this, sheet, c);
+  return ui::answerGetObject(object, wParam);
 }
 
 int PageWindow::scrollPosition() const {
@@ -293,6 +310,7 @@ void PageWindow::applyZoom() {
   SendMessageW(scrollBox_, WM_SETREDRAW, TRUE, 0);
   RedrawWindow(scrollBox_, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  notifySheets(EVENT_OBJECT_LOCATIONCHANGE);
 }
 
 // A notch moves as many lines as the system's wheel setting says, or a whole page for a
@@ -322,6 +340,7 @@ void PageWindow::scrollBy(int dx, int dy) {
                  SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
   SetScrollPos(scrollBox_, SB_HORZ, scrollX_, TRUE);
   SetScrollPos(scrollBox_, SB_VERT, scrollY_, TRUE);
+  notifySheets(EVENT_OBJECT_LOCATIONCHANGE);
 }
 
 // The scroll ranges are the model's, at the zoom; a bar shows only when the box is smaller
@@ -484,6 +503,11 @@ LRESULT PageWindow::pageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPar
       if (HWND sheet = self->control(c->parent)) {
         const RECT r = toRect(self->scale()(c->rect));
         InvalidateRect(sheet, &r, FALSE);
+        // A reader that follows the picture hears that it has come.
+        const PageModel& model = self->page_->model();
+        if (const long id = childIdOf(model, model.at(c->parent), *c)) {
+          NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, sheet, OBJID_CLIENT, id);
+        }
       }
     }
     return 0;
@@ -555,6 +579,11 @@ LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
       case WM_ERASEBKGND:
         return 1;  // the paint fills the sheet
+      case WM_GETOBJECT:
+        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
+          return self->answerGetObject(h, sheet, wParam);
+        }
+        break;
       case WM_CTLCOLORSTATIC:
       case WM_CTLCOLOREDIT:
         return self->colorControl(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

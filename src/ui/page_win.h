@@ -16,6 +16,7 @@
 #include "pages/prnt_page.h"
 #include "platform/win32.h"
 #include "ui/picture_decoding_win.h"
+#include "ui/sheet_accessible_win.h"
 #include "ui/sheet_paint_win.h"
 #include "ui/window_win.h"
 
@@ -38,7 +39,7 @@ class GdiTextMetrics : public TextMetrics {
 
 struct ComponentQuery;
 
-class PageWindow {
+class PageWindow : private SheetSource {
  public:
   // Creates the page window as a hidden child of parent, named for tools that look
   // controls up by name; its controls wait until the page first comes to the front. The
@@ -100,6 +101,12 @@ class PageWindow {
   bool answer(ComponentQuery& query);
   void updateScrollBars();
   void scrollBy(int dx, int dy);
+  // What the sheets' accessible objects read, and the events that tell their clients.
+  const PageModel& sheetModel() const override { return page_->model(); }
+  Scale sheetScale() const override { return scale(); }
+  HWND componentWindow(const std::string& name) const override { return control(name); }
+  LRESULT answerGetObject(HWND sheet, const Component& c, WPARAM wParam);
+  void notifySheets(DWORD event) const;
   // Turns the wheel by delta (WHEEL_DELTA a notch, positive away from the user) on a bar.
   void wheel(int bar, int delta);
   void onScroll(int bar, WPARAM wParam);
@@ -113,6 +120,9 @@ class PageWindow {
   FontCache fonts_;
   std::unique_ptr<DecodedPictures> pictures_;
   std::map<COLORREF, win::unique_brush> brushes_;
+  // Made when a client first asks a sheet; disconnected when the page goes, since clients
+  // may hold them longer.
+  std::map<HWND, SheetAccessible*> accessibles_;
   HCURSOR sheetCursor_ = nullptr;  // owned: loaded from the sheet cursor file
   int scrollX_ = 0, scrollY_ = 0;
   int zoom_ = 100;

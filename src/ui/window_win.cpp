@@ -4,6 +4,8 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <string>
@@ -135,6 +137,41 @@ void releaseWindowResources(DWORD clipboardSequenceAtStart) {
     FreeLibrary(r.richEdit);
     r.richEdit = nullptr;
   }
+}
+
+bool hasTextSelection(HWND window) {
+  if (!window) return false;
+  wchar_t cls[32] = L"";
+  GetClassNameW(window, cls, static_cast<int>(std::size(cls)));
+  if (_wcsicmp(cls, L"Edit") != 0 && _wcsicmp(cls, RICHEDIT_CLASSW) != 0) return false;
+  DWORD start = 0, end = 0;
+  SendMessageW(window, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return start != end;
+}
+
+bool putTextOnClipboard(HWND owner, std::string_view utf8) {
+  std::wstring text;
+  for (wchar_t ch : win::widen(utf8)) {
+    if (ch == L'\n') text += L'\r';
+    text += ch;
+  }
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!memory) return false;
+  if (void* to = GlobalLock(memory)) {
+    std::memcpy(to, text.c_str(), bytes);
+    GlobalUnlock(memory);
+  }
+  if (!OpenClipboard(owner)) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  // The clipboard owns the memory once it takes it.
+  const bool taken = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  CloseClipboard();
+  if (!taken) GlobalFree(memory);
+  return taken;
 }
 
 void reportEscapedError(const char* where, const char* what) noexcept {

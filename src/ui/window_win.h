@@ -43,6 +43,12 @@ void loadRichEdit();
 // pasteable and no data object on the clipboard points into the freed library.
 void releaseWindowResources(DWORD clipboardSequenceAtStart);
 
+// An edit or rich-text box with characters selected.
+bool hasTextSelection(HWND window);
+// Puts a text on the clipboard as Unicode text, its line ends as CR LF; false when the
+// clipboard cannot be had.
+bool putTextOnClipboard(HWND owner, std::string_view utf8);
+
 // What a window procedure does when its body throws: the error goes to the debugger and the
 // message to the default procedure. No exception may cross the system's frames into the
 // host (the 32-bit toolchain's unwinder cannot pass them, and the host would end).

@@ -547,9 +547,14 @@ class Driver::Steps {
     AttachThreadInput(GetCurrentThreadId(), d_.uiThread_, FALSE);
   }
 
-  // Selects characters START to END of an edit or rich-text box, as a drag over them does.
+  // Selects characters START to END of an edit or rich-text box, as a drag over them does:
+  // the box takes the focus too (through the calling thread's input state, shared for it).
   void selectText() {
     HWND box = control();
+    if (AttachThreadInput(GetCurrentThreadId(), d_.uiThread_, TRUE)) {
+      SetFocus(box);
+      AttachThreadInput(GetCurrentThreadId(), d_.uiThread_, FALSE);
+    }
     ask(box, EM_SETSEL, static_cast<WPARAM>(number(1)), static_cast<LPARAM>(number(2)));
   }
 
@@ -568,7 +573,22 @@ class Driver::Steps {
     }
     CloseClipboard();
     if (!found) throw Failure("the clipboard holds no text");
-    expectEqual("text on the clipboard", arg(0), text);
+    if (c_.args.size() == 1) return expectEqual("text on the clipboard", arg(0), text);
+    // Several texts: each after the one before, the last one ending the text.
+    size_t from = 0;
+    for (size_t i = 0; i < c_.args.size(); ++i) {
+      const size_t at = text.find(arg(i), from);
+      if (at == std::string::npos) {
+        throw Failure("the clipboard's text has no " + quote(arg(i)) +
+                      (i ? " after " + quote(arg(i - 1)) : std::string()) + ": " + quote(text));
+      }
+      from = at + arg(i).size();
+    }
+    while (from < text.size() && (text[from] == '\r' || text[from] == '\n')) ++from;
+    if (from != text.size()) {
+      throw Failure("the clipboard's text goes on after " + quote(c_.args.back().text) + ": " +
+                    quote(text.substr(from)));
+    }
   }
 
   void doubleClick() {

@@ -59,7 +59,7 @@ const std::vector<Grammar>& grammars() {
       {"expect-rect", "TNNII", "", false, {}},
       {"expect-drawn", "T", "", true, {"timeout"}},
       {"expect-blank", "T", "", true, {"timeout"}},
-      {"expect-clipboard", "T", "", false, {}},
+      {"expect-clipboard", "T", "", true, {}},
       {"expect-pictures-drawn", "TI", "", false, {"timeout"}},
       {"expect-rows", "TI", "", false, {}},
       {"expect-row", "TI", "T", true, {}},
