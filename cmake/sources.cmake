@@ -33,6 +33,14 @@ endif()
 add_library(risview_core STATIC ${core_sources})
 target_include_directories(risview_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(risview_core PUBLIC ${odbc_library} JPEG::JPEG)
+# Text differences come from dtl, a header-only library from the build machine's
+# libdtl-dev; a cross build takes its folder alone, never the build machine's other headers.
+find_path(DTL_INCLUDE dtl/dtl.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+  REQUIRED)
+set(dtl_include ${CMAKE_BINARY_DIR}/dtl-include)
+file(MAKE_DIRECTORY ${dtl_include})
+file(CREATE_LINK ${DTL_INCLUDE}/dtl ${dtl_include}/dtl SYMBOLIC)
+target_include_directories(risview_core SYSTEM PRIVATE ${dtl_include})
 
 if(WIN32)
   target_link_libraries(risview_core PUBLIC comctl32 gdi32 user32 shell32 ole32 oleaut32 oleacc uuid msimg32 comdlg32)

@@ -31,6 +31,7 @@ Options readOptions(const Environment& env, const std::string& directory) {
       {"RISDATASET", "Driver", &Options::risDriver},
       {"DICOMDATASET", "Driver", &Options::dicomDriver},
       {"PREVIEW", "Print", &Options::previewPrint},
+      {"PREVIEW", "Editions", &Options::previewEditions},
   };
   for (const auto& k : keys) o.*k.value = ini.read(k.section, k.key);
   return o;
@@ -59,6 +60,7 @@ void TdmRIS::DataModuleCreate() {
   FWebUser = o.webUser;
   FWebPassword = o.webPassword;
   PreviewPrint = switchedOn(o.previewPrint);
+  PreviewEditions = switchedOn(o.previewEditions);
   const std::string ris =
       buildOleDbConnectionString(o.risServer, o.risDatabase, o.risUser, o.risPassword);
   const std::string dicom =

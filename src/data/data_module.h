@@ -11,12 +11,13 @@
 namespace risview::data {
 
 // The option file's eleven values, plus the optional ODBC driver name per database and
-// the optional [PREVIEW] Print key that offers printing in the report preview.
+// the optional [PREVIEW] keys: Print offers printing in the report preview, Editions the
+// earlier editions of a report and what each revision changed.
 struct Options {
   std::string risServer, risDatabase, risUser, risPassword, risDriver;
   std::string dicomServer, dicomDatabase, dicomUser, dicomPassword, dicomDriver;
   std::string webUrl, webUser, webPassword;
-  std::string previewPrint;
+  std::string previewPrint, previewEditions;
 };
 
 // A key switched on as the profile functions read a number: the value's leading whole
@@ -44,6 +45,8 @@ class TdmRIS {
   std::string FWebURL, FWebUser, FWebPassword;
   // [PREVIEW] Print: the preview offers its two print buttons.
   bool PreviewPrint = false;
+  // [PREVIEW] Editions: the preview offers the report's earlier editions and their changes.
+  bool PreviewEditions = false;
 
  private:
   void DataModuleCreate();

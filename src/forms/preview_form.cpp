@@ -55,24 +55,43 @@ FormDesc makePreviewForm() {
           }};
 }
 
+FormDesc makePreviewForm(bool printing, bool editions) {
+  FormDesc form = makePreviewForm();
+  int shown = 0;
+  for (auto& c : form.components) {
+    if (printing && (c.name == "ToolButton8" || c.name == "ToolButton1")) c.visible = true;
+    if (c.kind == Kind::ToolButton && c.visible) ++shown;
+  }
+  // The tool bar sizes itself to its shown buttons.
+  const int toolBarWidth = 39 * shown;
+  for (auto& c : form.components) {
+    if (c.name == "ToolBar1") c.rect.width = toolBarWidth;
+    if (editions && c.name == "ProgressBar1") c.visible = false;
+  }
+  if (editions) {
+    // The drop-down's height is that of its open list.
+    form.components.push_back({.name = "EditionBox",
+                               .kind = Kind::ComboBox,
+                               .parent = "Panel1",
+                               .rect = {toolBarWidth + 8, 9, 260, 200},
+                               .font = {"宋体", 12}});
+    form.components.push_back({.name = "ShowChanges",
+                               .kind = Kind::CheckBox,
+                               .parent = "Panel1",
+                               .rect = {toolBarWidth + 278, 11, 90, 20},
+                               .caption = "显示修改",
+                               .font = {"宋体", 12}});
+  }
+  return form;
+}
+
 }  // namespace
 
-const FormDesc& previewForm(bool printing) {
-  static const FormDesc plain = makePreviewForm();
-  static const FormDesc withPrinting = [] {
-    FormDesc form = makePreviewForm();
-    int shown = 0;
-    for (auto& c : form.components) {
-      if (c.name == "ToolButton8" || c.name == "ToolButton1") c.visible = true;
-      if (c.kind == Kind::ToolButton && c.visible) ++shown;
-    }
-    // The tool bar sizes itself to its shown buttons.
-    for (auto& c : form.components) {
-      if (c.name == "ToolBar1") c.rect.width = 39 * shown;
-    }
-    return form;
-  }();
-  return printing ? withPrinting : plain;
+const FormDesc& previewForm(bool printing, bool editions) {
+  static const FormDesc forms[2][2] = {
+      {makePreviewForm(false, false), makePreviewForm(false, true)},
+      {makePreviewForm(true, false), makePreviewForm(true, true)}};
+  return forms[printing][editions];
 }
 
 }  // namespace risview::forms

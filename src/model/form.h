@@ -23,7 +23,9 @@ enum class Kind {
   TabControl,
   ToolBar,
   ToolButton,  // a button of the tool bar it names as parent; not a window of its own
-  ProgressBar
+  ProgressBar,
+  ComboBox,  // a drop-down list
+  CheckBox
 };
 enum class Align { None, Top, Bottom, Left, Right, Client };
 enum class TextAlign { Left, Center, Right };
@@ -59,6 +61,14 @@ enum class Cursor { Default, Sheet, HandPoint };
 struct ScrollRange {
   int horizontal = 0, vertical = 0;
   bool operator==(const ScrollRange&) const = default;
+};
+
+// A piece of a text compared with the same text of an earlier edition.
+struct TextChange {
+  enum class Kind { Same, Inserted, Removed };
+  Kind kind = Kind::Same;
+  std::string text;
+  bool operator==(const TextChange&) const = default;
 };
 
 struct ListColumn {
@@ -101,6 +111,9 @@ struct ComponentDesc {
   Cursor cursor = Cursor::Default;
   ScrollRange scrollRange;  // scroll boxes
   bool overflows = false;   // rich-text boxes: the text needs more lines than the box shows
+  // Rich-text boxes, when an edition is shown with its changes: the text as it reads now
+  // and what the edition before it had, piece by piece (the caption stays the text now).
+  std::vector<TextChange> changes;
   // Pictures: the file shown, with its natural size from the file's header. The pixels are
   // decoded where the picture is drawn, at the size it is drawn.
   std::string file;

@@ -71,6 +71,13 @@ std::u16string utf8ToUtf16(std::string_view text) {
   return out;
 }
 
+std::u32string utf8ToUtf32(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) out += decodeUtf8(text, i);
+  return out;
+}
+
 std::string utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size() * 3);

@@ -12,6 +12,8 @@ namespace risview {
 // UTF-8 <-> UTF-16 (code units as char16_t). Invalid input bytes become U+FFFD.
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
+// UTF-8 as code points, invalid bytes as U+FFFD.
+std::u32string utf8ToUtf32(std::string_view text);
 // Appends one code point (at most U+10FFFF) in UTF-8.
 void appendUtf8(std::string& out, char32_t codePoint);
 

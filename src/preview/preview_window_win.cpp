@@ -107,7 +107,8 @@ class TMyPrintPageControl {
   TMyPrintPageControl(const Services& services, data::TdmRIS& dm, std::string requisitionId,
                       HWND owner)
       : services_(services),
-        form_(forms::previewForm(dm.PreviewPrint), services, owner),
+        dm_(dm),
+        form_(forms::previewForm(dm.PreviewPrint, dm.PreviewEditions), services, owner),
         images_(toolImages()),
         RequisitionID(std::move(requisitionId)) {
     form_.setToolImages("ToolBar1", images_.get());
@@ -123,17 +124,27 @@ class TMyPrintPageControl {
     form_.onKeyDown(
         [this](WPARAM key, bool ctrl, bool shift) { return keyDown(key, ctrl, shift); });
     form_.wheelFollowsPointer();
-    load(dm);
+    load(LoadReport(RequisitionID, context()));
+    if (dm.PreviewEditions) offerEditions();
   }
 
   void ShowModal() { form_.showModal(); }
 
  private:
-  void load(data::TdmRIS& dm) {
+  // What pages are built with; the metrics and pictures live as long as the context.
+  struct Building {
     ui::GdiTextMetrics metrics;
-    Pictures pictures(services_.env);
-    pages::PageContext context{services_, dm.con, metrics, pictures};
-    LoadedReport report = LoadReport(RequisitionID, context);
+    Pictures pictures;
+    pages::PageContext context;
+    Building(const Services& services, data::Connection& con)
+        : pictures(services.env), context{services, con, metrics, pictures} {}
+  };
+  pages::PageContext& context() {
+    if (!building_) building_ = std::make_unique<Building>(services_, dm_.con);
+    return building_->context;
+  }
+
+  void load(LoadedReport report) {
     DepartmentID = report.departmentId;
     HWND tabs = form_.control("PrntTabControl");
     for (auto& tab : report.tabs) {
@@ -189,6 +200,51 @@ class TMyPrintPageControl {
   }
 
   void ToolButton7Click() { form_.close(); }
+
+  // With more than one edition, the choice of edition (the first one first, the newest
+  // chosen) and the box that marks what the chosen edition's revision changed.
+  void offerEditions() {
+    try {
+      editions_ = ReadEditions(RequisitionID, dm_.con);
+    } catch (const std::exception&) {
+      editions_.clear();  // no choice offered: the window stays as it opened
+    }
+    HWND box = form_.control("EditionBox");
+    if (editions_.size() < 2) {
+      ShowWindow(box, SW_HIDE);
+      ShowWindow(form_.control("ShowChanges"), SW_HIDE);
+      return;
+    }
+    for (const Edition& e : editions_) {
+      SendMessageW(box, CB_ADDSTRING, 0,
+                   reinterpret_cast<LPARAM>(win::widen(editionLabel(e)).c_str()));
+    }
+    SendMessageW(box, CB_SETCURSEL, editions_.size() - 1, 0);
+    form_.onChange("EditionBox", [this] { showEdition(); });
+    form_.onClick("ShowChanges", [this] { showEdition(); });
+  }
+
+  // The chosen edition's pages in place of those shown, built as the newest are; the newest
+  // through the window's own statement, so that choosing it again restores the window as it
+  // opened. With "显示修改", each report text marks what changed since the edition before.
+  void showEdition() {
+    const LRESULT chosen = SendMessageW(form_.control("EditionBox"), CB_GETCURSEL, 0, 0);
+    if (chosen < 0 || static_cast<size_t>(chosen) >= editions_.size()) return;
+    const bool newest = static_cast<size_t>(chosen) == editions_.size() - 1;
+    const bool changes =
+        SendMessageW(form_.control("ShowChanges"), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const int32_t editOrder = editions_[chosen].editOrder;
+    LoadedReport report = newest ? LoadReport(RequisitionID, context())
+                                 : LoadReport(RequisitionID, editOrder, context());
+    if (changes && chosen > 0) {
+      MarkChanges(report, LoadReport(RequisitionID, editions_[chosen - 1].editOrder, context()));
+    }
+    SendMessageW(form_.control("PrntTabControl"), TCM_DELETEALLITEMS, 0, 0);
+    tabPages_.clear();
+    pages_.clear();
+    load(std::move(report));
+    FormShow();
+  }
 
   // Ctrl+C copies the page in front as text, in reading order; a selection in an edit or a
   // rich-text box is that box's to copy.
@@ -332,6 +388,9 @@ class TMyPrintPageControl {
   }
 
   Services services_;
+  data::TdmRIS& dm_;
+  std::unique_ptr<Building> building_;
+  std::vector<Edition> editions_;
   ui::FormWindow form_;
   unique_image_list images_;
   std::string RequisitionID;

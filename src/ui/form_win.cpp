@@ -370,6 +370,11 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (it != clicks_.end()) guarded(it->second);
         return 0;
       }
+      if (HIWORD(wParam) == CBN_SELCHANGE && lParam != 0) {
+        auto it = changes_.find(nameOf(reinterpret_cast<HWND>(lParam)));
+        if (it != changes_.end()) guarded(it->second);
+        return 0;
+      }
       break;
     case WM_NOTIFY: {
       auto* hdr = reinterpret_cast<NMHDR*>(lParam);

@@ -49,12 +49,47 @@ void fillClient(HWND h, HDC dc, HBRUSH brush) {
   FillRect(dc, &r, brush);
 }
 
+// The box's text colour, and the marks of what a revision changed where the page shows them:
+// each piece is selected by its place in the box's text, where a line end counts one.
 void colorRichEdit(HWND h, const Component& c) {
   CHARFORMAT2W cf{};
   cf.cbSize = sizeof cf;
-  cf.dwMask = CFM_COLOR;
+  cf.dwMask = CFM_COLOR | CFM_UNDERLINE | CFM_STRIKEOUT;
   cf.crTextColor = c.font.color;
   SendMessageW(h, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+  if (c.changes.empty()) return;
+  LONG at = 0;
+  for (const TextChange& piece : c.changes) {
+    LONG length = 0;
+    const std::wstring text = win::widen(piece.text);
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;
+      ++length;
+    }
+    if (piece.kind != TextChange::Kind::Same) {
+      CHARRANGE range{at, at + length};
+      SendMessageW(h, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+      CHARFORMAT2W mark{};
+      mark.cbSize = sizeof mark;
+      mark.dwMask = CFM_COLOR | CFM_UNDERLINE | CFM_STRIKEOUT;
+      const bool inserted = piece.kind == TextChange::Kind::Inserted;
+      mark.dwEffects = inserted ? CFE_UNDERLINE : CFE_STRIKEOUT;
+      mark.crTextColor = inserted ? kInsertedColor : kRemovedColor;
+      SendMessageW(h, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&mark));
+    }
+    at += length;
+  }
+  CHARRANGE start{0, 0};
+  SendMessageW(h, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
+}
+
+// What a rich-text box shows: its text, or with a revision's changes every piece of it,
+// the removed ones too.
+std::wstring richEditText(const Component& c) {
+  if (c.changes.empty()) return win::widen(richTextShown(c.caption));
+  std::string text;
+  for (const TextChange& piece : c.changes) text += piece.text;
+  return win::widen(richTextShown(text));
 }
 
 UINT queryMessage() {
@@ -209,12 +244,13 @@ void PageWindow::createControls() {
           SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
           break;
         case Kind::RichEdit: {
-          SendMessageW(h, EM_SETTEXTMODE, TM_PLAINTEXT, 0);  // report texts are never RTF
+          // Report texts are never RTF; a text with its changes marked needs character formats.
+          if (c->changes.empty()) SendMessageW(h, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
           SetWindowSubclass(h, &guardedSubclassProc<&richEditWheel>, 1, 0);
           SendMessageW(h, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
           // A rich edit takes 32,767 characters unless told otherwise and cuts the rest off
           // without a sign; a text beyond the shown limit ends with a line that says so.
-          const std::wstring shown = win::widen(richTextShown(c->caption));
+          const std::wstring shown = richEditText(*c);
           SendMessageW(h, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(shown.size() + 1));
           SetWindowTextW(h, shown.c_str());
           colorRichEdit(h, *c);

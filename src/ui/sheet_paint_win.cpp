@@ -19,6 +19,50 @@ void drawText(const SheetCanvas& canvas, const Component& c, const RECT& r, UINT
   SelectObject(canvas.dc, previous);
 }
 
+// A report text with what a revision changed, as its box shows it: the pieces one after
+// another, wrapped at the box's width character by character, inserted ones underlined and
+// removed ones struck through in their colours; what does not fit below the box is cut.
+void drawChanges(const SheetCanvas& canvas, const Component& c, const RECT& r) {
+  const HFONT plain = canvas.fonts->get(c.font, canvas.scale);
+  LOGFONTW logical{};
+  GetObjectW(plain, sizeof logical, &logical);
+  logical.lfUnderline = TRUE;
+  win::unique_font underlined(win::counted(CreateFontIndirectW(&logical)));
+  logical.lfUnderline = FALSE;
+  logical.lfStrikeOut = TRUE;
+  win::unique_font struck(win::counted(CreateFontIndirectW(&logical)));
+  const HGDIOBJ previous = SelectObject(canvas.dc, plain);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(canvas.dc, &metrics);
+  const int saved = SaveDC(canvas.dc);
+  IntersectClipRect(canvas.dc, r.left, r.top, r.right, r.bottom);
+  SetBkMode(canvas.dc, TRANSPARENT);
+  int x = r.left, y = r.top;
+  for (const TextChange& piece : c.changes) {
+    const bool inserted = piece.kind == TextChange::Kind::Inserted;
+    const bool removed = piece.kind == TextChange::Kind::Removed;
+    SelectObject(canvas.dc, inserted ? underlined.get() : removed ? struck.get() : plain);
+    SetTextColor(canvas.dc, inserted  ? kInsertedColor
+                            : removed ? kRemovedColor
+                                      : static_cast<COLORREF>(c.font.color));
+    const std::wstring text = win::widen(piece.text);
+    for (size_t i = 0; i < text.size() && y < r.bottom; ++i) {
+      if (text[i] == L'\r') continue;
+      if (text[i] == L'\n') {
+        x = r.left, y += metrics.tmHeight;
+        continue;
+      }
+      SIZE size{};
+      GetTextExtentPoint32W(canvas.dc, &text[i], 1, &size);
+      if (x > r.left && x + size.cx > r.right) x = r.left, y += metrics.tmHeight;
+      TextOutW(canvas.dc, x, y, &text[i], 1);
+      x += size.cx;
+    }
+  }
+  RestoreDC(canvas.dc, saved);
+  SelectObject(canvas.dc, previous);
+}
+
 // A rectangle drawn with the shape's pen inside its bounds (the sheets' shapes are lines):
 // the design's rectangle, pen inside the frame, scaled as a whole.
 void drawShape(const SheetCanvas& canvas, const Component& c, const RECT& r) {
@@ -114,6 +158,10 @@ void paintSheet(const PageModel& model, const Component& sheet, const SheetCanva
       case Kind::RichEdit:
         // Wrapped at words as the box wraps it, what fits; the box's own background.
         fillRect(canvas.dc, r, GetSysColor(COLOR_WINDOW));
+        if (!c->changes.empty()) {
+          drawChanges(canvas, *c, r);
+          break;
+        }
         drawText(canvas, *c, r, DT_LEFT | DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS,
                  win::widen(richTextShown(c->caption)));
         break;

@@ -36,6 +36,10 @@ Realisation realisationOf(const ComponentDesc& c, const wchar_t* panelClass) {
                   TBSTYLE_TOOLTIPS};
     case Kind::ProgressBar:
       return {"TProgressBar", PROGRESS_CLASSW, base};
+    case Kind::ComboBox:
+      return {"TComboBox", WC_COMBOBOXW, base | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP};
+    case Kind::CheckBox:
+      return {"TCheckBox", L"BUTTON", base | BS_AUTOCHECKBOX | WS_TABSTOP};
     case Kind::Edit:
       return {"TEdit", L"EDIT", base | ES_AUTOHSCROLL | readOnly};
     case Kind::RichEdit:

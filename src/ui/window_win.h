@@ -43,6 +43,11 @@ void loadRichEdit();
 // pasteable and no data object on the clipboard points into the freed library.
 void releaseWindowResources(DWORD clipboardSequenceAtStart);
 
+// How a report text shows what a revision changed: inserted text underlined in blue, removed
+// text struck through in red.
+inline constexpr COLORREF kInsertedColor = RGB(0, 80, 200);
+inline constexpr COLORREF kRemovedColor = RGB(200, 0, 0);
+
 // An edit or rich-text box with characters selected.
 bool hasTextSelection(HWND window);
 // Puts a text on the clipboard as Unicode text, its line ends as CR LF; false when the

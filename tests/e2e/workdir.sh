@@ -5,7 +5,8 @@
 # another folder) and, when present, FIXTURE.archive.sql (image archive rows) and FIXTURE.sh
 # (run in the folder to make the files the rows name). SECTIONs of RisOption.ini: ris (RISDATASET),
 # dicom (DICOMDATASET), web (DICOMWEBURL); none, or no section at all, writes no file.
-# SECTION:KEY=VALUE gives a key of a written section another value (DICOMWEBURL:PASSWORD=).
+# SECTION:KEY=VALUE gives a key another value (DICOMWEBURL:PASSWORD=), or adds it, and its
+# section where there is none (PREVIEW:Editions=1).
 # The file is written in code page 936 with CRLF line ends, as Windows editors save it.
 # With RISVIEW_E2E_BACKEND=postgres the two databases are fresh databases of the PostgreSQL
 # server on RISVIEW_PG_PORT instead, read through psqlODBC as the role risview_reader, which
@@ -105,9 +106,11 @@ PASSWORD=${e2e_passwords[2]}
   for override in "${overrides[@]}"; do
     target=${override%%=*}
     ini=$(printf '%s' "$ini" | awk -v section="[${target%%:*}]" -v key="${target#*:}" \
-      -v value="${override#*=}" '/^\[/ { inside = ($0 == section) }
-        inside && index($0, key "=") == 1 { print key "=" value; next }
-        { print }')$'\n'
+      -v value="${override#*=}" '/^\[/ { if (inside && !done) { print key "=" value; done = 1 }
+                                         inside = ($0 == section) }
+        inside && index($0, key "=") == 1 { print key "=" value; done = 1; next }
+        { print }
+        END { if (!done) { if (!inside) print section; print key "=" value } }')$'\n'
   done
   if [ -n "$ini" ]; then
     printf '%s' "$ini" | sed 's/$/\r/' | iconv -f UTF-8 -t CP936 >"$dir/RisOption.ini"

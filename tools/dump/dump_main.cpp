@@ -9,20 +9,24 @@
 #include <clocale>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/data_module.h"
 #include "dump/page_json.h"
 #include "dump/tool_platform.h"
 #include "model/page_model.h"
 #include "platform/picture.h"
+#include "platform/text.h"
 #include "preview/report_loading.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: risview-dump --requisition ID [--today YYYY-MM-DD] [--host-exe PATH]\n"
+    "                    [--edition N [--changes]]\n"
     "\n"
     "Loads the report of request ID as the preview window does and prints its pages as\n"
     "JSON on standard output. Run it in a folder that holds RisOption.ini; ODBCSYSINI\n"
@@ -32,6 +36,9 @@ constexpr char kUsage[] =
     "  --host-exe    the host program's path; its ini file (the path with its last four\n"
     "                characters replaced by \".ini\") gives the page foot. Without it\n"
     "                no host ini file is read and the foot is empty.\n"
+    "  --edition     the edition N (EditOrder) instead of the newest\n"
+    "  --changes     each report text also as \"changes\": what changed since the edition\n"
+    "                before, inserted text as [+...] and removed text as [-...]\n"
     "\n"
     "Message boxes are written to standard error as \"messagebox: <caption>: <text>\".\n"
     "\n"
@@ -81,6 +88,8 @@ int main(int argc, char** argv) {
 
   std::string requisition;
   bool haveRequisition = false;
+  std::optional<int32_t> edition;
+  bool changes = false;
   risview::dump::ToolEnvironment env;
   risview::dump::ToolClock clock;
   for (int i = 1; i < argc; ++i) {
@@ -88,6 +97,10 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
+    }
+    if (arg == "--changes") {
+      changes = true;
+      continue;
     }
     if (i + 1 >= argc) return fail("missing value after " + std::string(arg));
     std::string_view value = argv[++i];
@@ -100,11 +113,15 @@ int main(int argc, char** argv) {
       clock.fixedDate = date;
     } else if (arg == "--host-exe") {
       env.executable = value;
+    } else if (arg == "--edition") {
+      edition = risview::parseInt(value);
+      if (!edition || *edition < 0) return fail("not an edition: " + std::string(value));
     } else {
       return fail("unknown option " + std::string(arg));
     }
   }
   if (!haveRequisition) return fail("--requisition is required");
+  if (changes && !edition) return fail("--changes goes with --edition");
   const std::string options = env.currentDirectory() + "/RisOption.ini";
   if (!env.readFile(options)) return fail("no RisOption.ini in " + env.currentDirectory());
 
@@ -116,7 +133,18 @@ int main(int argc, char** argv) {
   risview::ui::FixedTextMetrics metrics;
   risview::Pictures pictures(env);
   risview::pages::PageContext context{services, dm.con, metrics, pictures};
-  risview::preview::LoadedReport report = risview::preview::LoadReport(requisition, context);
+  namespace preview = risview::preview;
+  preview::LoadedReport report = edition ? preview::LoadReport(requisition, *edition, context)
+                                         : preview::LoadReport(requisition, context);
+  if (changes) {
+    // Compared with the edition before the chosen one; the first has nothing before it.
+    const std::vector<preview::Edition> editions = preview::ReadEditions(requisition, dm.con);
+    for (size_t i = 1; i < editions.size(); ++i) {
+      if (editions[i].editOrder != *edition) continue;
+      preview::MarkChanges(report,
+                           preview::LoadReport(requisition, editions[i - 1].editOrder, context));
+    }
+  }
   std::cout << risview::dump::reportJson(requisition, report).dump(2) << "\n";
   return 0;
 }

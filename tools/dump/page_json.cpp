@@ -1,5 +1,7 @@
 #include "dump/page_json.h"
 
+#include "model/text_changes.h"
+
 namespace risview::dump {
 
 namespace {
@@ -47,6 +49,7 @@ nlohmann::ordered_json componentJson(const ui::Component& c) {
   j["tag"] = c.tag;
   if (c.kind == ui::Kind::Shape) j["penWidth"] = c.penWidth;
   if (c.kind == ui::Kind::RichEdit) j["overflows"] = c.overflows;
+  if (!c.changes.empty()) j["changes"] = ui::describeChanges(c.changes);
   if (c.kind == ui::Kind::Image) {
     j["file"] = c.file;
     j["pictureWidth"] = c.pictureWidth;

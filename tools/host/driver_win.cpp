@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <psapi.h>
+#include <richedit.h>
 
 #include <algorithm>
 #include <atomic>
@@ -269,6 +270,8 @@ class Driver::Steps {
         {"expect-column", &Steps::expectColumn},
         {"expect-selected", &Steps::expectSelected},
         {"expect-tabs", &Steps::expectTabs},
+        {"expect-items", &Steps::expectItems},
+        {"expect-marks", &Steps::expectMarks},
         {"expect-return", &Steps::expectReturn},
         {"expect-debug", &Steps::expectDebug},
         {"reject-debug", &Steps::rejectDebug},
@@ -618,7 +621,29 @@ class Driver::Steps {
     post(list, WM_LBUTTONUP, 0, pointParam(p));
   }
 
+  // The item texts of a drop-down list.
+  std::vector<std::string> comboItems(HWND box) {
+    std::vector<std::string> items;
+    const LRESULT count = ask(box, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      std::wstring text(static_cast<size_t>(ask(box, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+      ask(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+      items.push_back(toUtf8(text.c_str()));
+    }
+    return items;
+  }
+
+  // A drop-down's item chosen as a user chooses it: selected, then its owner told.
+  void selectComboItem(HWND box) {
+    const int index = static_cast<int>(number(1));
+    if (index >= static_cast<int>(comboItems(box).size())) throw Failure("no item " + arg(1));
+    ask(box, CB_SETCURSEL, index, 0);
+    post(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE),
+         reinterpret_cast<LPARAM>(box));
+  }
+
   void select() {
+    if (HWND box = control(); className(box) == "ComboBox") return selectComboItem(box);
     HWND list = listView();
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -888,6 +913,51 @@ class Driver::Steps {
       if (actual.empty()) actual = "none";
     }
     expectEqual("selection of " + arg(0), arg(1), actual);
+  }
+
+  void expectItems() {
+    settle();
+    HWND box = control();
+    std::vector<std::string> expected;
+    for (size_t i = 1; i < c_.args.size(); ++i) expected.push_back(arg(i));
+    const auto actual = comboItems(box);
+    if (expected != actual) {
+      throw Failure("items of " + arg(0) + ": expected " + describeTexts(expected) + ", found " +
+                    describeTexts(actual));
+    }
+    record_.add("selected", static_cast<long long>(ask(box, CB_GETCURSEL, 0, 0)));
+  }
+
+  // The rich-text box's text with its marks: underlined characters as "[+...]", struck
+  // through ones as "[-...]", read character by character from the box's own formats.
+  void expectMarks() {
+    settle();
+    HWND box = control();
+    const LRESULT length = ask(box, WM_GETTEXTLENGTH, 0, 0);
+    std::string marked;
+    char open = 0;
+    for (LONG i = 0; i < length; ++i) {
+      CHARRANGE range{i, i + 1};
+      ask(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+      wchar_t ch[4] = L"";
+      if (ask(box, EM_GETSELTEXT, 0, reinterpret_cast<LPARAM>(ch)) == 0) break;  // past the end
+      CHARFORMAT2W format{};
+      format.cbSize = sizeof format;
+      ask(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+      const char mark = (format.dwEffects & CFE_UNDERLINE)   ? '+'
+                        : (format.dwEffects & CFE_STRIKEOUT) ? '-'
+                                                             : 0;
+      if (mark != open) {
+        if (open) marked += ']';
+        if (mark) marked += std::string("[") + mark;
+        open = mark;
+      }
+      marked += toUtf8(std::wstring_view(ch, 1));
+    }
+    if (open) marked += ']';
+    CHARRANGE start{0, 0};
+    ask(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
+    expectEqual("marks of " + arg(0), arg(1), marked);
   }
 
   void expectTabs() {

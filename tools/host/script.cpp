@@ -66,6 +66,8 @@ const std::vector<Grammar>& grammars() {
       {"expect-column", "TIT", "I", false, {}},
       {"expect-selected", "TS", "", false, {}},
       {"expect-tabs", "T", "T", true, {}},
+      {"expect-items", "T", "T", true, {}},
+      {"expect-marks", "TT", "", false, {}},
       {"expect-return", "", "I", false, {}},
       {"expect-debug", "", "T", false, {"contains"}},
       {"reject-debug", "T", "", false, {}},

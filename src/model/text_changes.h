@@ -1,0 +1,25 @@
+// What a revision changed in a report text: the text of the edition before and the text now,
+// compared character by character (Chinese has no blanks to split words at), as pieces that
+// are the same, inserted or removed.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "model/page_model.h"
+
+namespace risview::ui {
+
+// The pieces in reading order, neighbours of one kind joined; a removal comes before the
+// insertion that replaces it. Empty when both texts are.
+std::vector<TextChange> compareTexts(std::string_view before, std::string_view now);
+
+// Marks every rich-text box of the page with its changes against the box of the same name
+// in `before` (the same page of the edition before; null when that edition has no such
+// page, so every text is new).
+void markChanges(PageModel& page, const PageModel* before);
+
+// The pieces written out, inserted text as "[+...]" and removed text as "[-...]".
+std::string describeChanges(const std::vector<TextChange>& changes);
+
+}  // namespace risview::ui
