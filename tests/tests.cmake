@@ -67,6 +67,9 @@ endif()
 if(WIN32 AND TARGET risview)
   add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-exports
     $<TARGET_FILE:risview> ${CMAKE_OBJDUMP})
+  # Loads on every Windows it is meant for: its imports and header flags.
+  add_test(NAME dll_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-imports
+    $<TARGET_FILE:risview> ${CMAKE_OBJDUMP} ${CMAKE_SOURCE_DIR}/tests/win/allowed-imports.txt)
 endif()
 
 # The Windows dump tool agrees with the native one, byte for byte.

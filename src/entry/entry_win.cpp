@@ -6,6 +6,7 @@
 
 #include "entry/exports.h"
 #include "list/show_detail_win.h"
+#include "platform/floating_point_win.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "ui/window_win.h"
@@ -43,6 +44,9 @@ std::atomic<bool> callRunning{false};
 }  // namespace
 
 extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* HospitalID) {
+  // The host's floating-point state is its own: the call runs with every exception masked
+  // and hands the host's state back however it returns.
+  const risview::win::MaskedFloatingPoint floatingPoint;
   if (callRunning.exchange(true)) return 1;
   const DWORD clipboardAtStart = GetClipboardSequenceNumber();
   try {

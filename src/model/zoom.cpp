@@ -62,6 +62,10 @@ int defaultZoom(int displayPercent) {
   return std::clamp(displayPercent, kMinZoom, kMaxZoom);
 }
 
+int zoomForDefault(int zoom, int fromDefault, int toDefault) {
+  return std::clamp(divideRounded(int64_t{zoom} * toDefault, fromDefault), kMinZoom, kMaxZoom);
+}
+
 int scrollKeepingPoint(int position, int anchor, Scale from, Scale to) {
   const int64_t designPoint = int64_t{position + anchor} * from.den;  // times from.num
   const int64_t device = from.num > 0 ? designPoint * to.num / (int64_t{to.den} * from.num) : 0;

@@ -41,6 +41,11 @@ int nextZoom(int current, int direction);
 // range.
 int defaultZoom(int displayPercent);
 
+// The zoom once the display scale's default zoom changes from `fromDefault` to `toDefault`
+// (a window dragged onto a monitor of other DPI): as far from the new default as it was from
+// the old, in proportion, rounded, held within the steps' range.
+int zoomForDefault(int zoom, int fromDefault, int toDefault);
+
 // The new scroll position that keeps the point `anchor` pixels into the view at the same
 // design point when the zoom changes from `from` to `to`.
 int scrollKeepingPoint(int position, int anchor, Scale from, Scale to);

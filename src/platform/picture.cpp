@@ -442,6 +442,31 @@ PictureType pictureTypeOf(std::string_view path) {
   refuse("unknown picture file extension (." + extension + ")");
 }
 
+std::string playableEnhancedMetafile(std::string bytes) {
+  const Header h(bytes, "enhanced metafile");
+  h.need(88);
+  const auto put = [&](size_t at, int64_t value) {
+    for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  // 96 pixels in 25.4 mm, also for a device larger than a kilometre, whose frame would not
+  // be worked out in 64 bits.
+  constexpr int32_t kMostMillimetres = 1000000;
+  if (h.i32(72) <= 0 || h.i32(76) <= 0 || h.i32(80) <= 0 || h.i32(84) <= 0 ||
+      h.i32(80) > kMostMillimetres || h.i32(84) > kMostMillimetres) {
+    put(72, 960), put(76, 960), put(80, 254), put(84, 254);
+  }
+  if (h.i32(32) <= h.i32(24) || h.i32(36) <= h.i32(28)) {
+    // The bounds are inclusive device pixels; the frame is in 0.01 mm of the same device.
+    const auto hundredths = [&](int64_t pixels, size_t device, size_t mm) {
+      return std::clamp<int64_t>(pixels * 100 * h.i32(mm) / h.i32(device), INT32_MIN, INT32_MAX);
+    };
+    put(24, hundredths(h.i32(8), 72, 80)), put(28, hundredths(h.i32(12), 76, 84));
+    put(32, hundredths(int64_t{h.i32(16)} + 1, 72, 80));
+    put(36, hundredths(int64_t{h.i32(20)} + 1, 76, 84));
+  }
+  return bytes;
+}
+
 PictureInfo readPictureInfo(PictureType type, std::string_view bytes) {
   switch (type) {
     case PictureType::Bitmap:

@@ -101,6 +101,12 @@ struct IconImage {
 };
 IconImage iconImage(std::string_view bytes);
 
+// An enhanced metafile's bytes as they are played: players scale by the header's frame and
+// its reference device, so an empty frame is made the bounds' (in the device's own 0.01 mm),
+// and a device of no pixels or no millimetres one of 96 dpi. Other bytes stay as they are.
+// The bytes are those readPictureInfo accepted as an enhanced metafile.
+std::string playableEnhancedMetafile(std::string bytes);
+
 // Loads a picture's header through the environment: throws PictureError when the file
 // cannot be read or readPictureInfo refuses it. Only what the header needs is read of the
 // file: a bitmap's head (its headers, masks and colours), a JPEG's segments up to its first

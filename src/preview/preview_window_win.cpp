@@ -114,6 +114,13 @@ class TMyPrintPageControl {
     form_.setToolImages("ToolBar1", images_.get());
     form_.onShow = [this] { FormShow(); };
     form_.onResize = [this] { placePages(); };
+    // On a monitor of another scale the sheets keep their size on paper: the default zoom
+    // follows the scale, and a zoom the user chose keeps its proportion to it.
+    form_.onScaleChange = [this](int percent) {
+      const int before = defaultZoom_;
+      defaultZoom_ = ui::defaultZoom(percent);
+      zoomTo(ui::zoomForDefault(zoom_, before, defaultZoom_));
+    };
     form_.onChange("PrntTabControl", [this] { PrntTabControlChange(); });
     form_.onClick("ToolButton7", [this] { ToolButton7Click(); });
     form_.onClick("ToolButton2", [this] { ToolButton2Click(); });

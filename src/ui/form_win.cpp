@@ -26,7 +26,8 @@ wchar_t mnemonic(const std::wstring& caption) {
 }  // namespace
 
 FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owner)
-    : desc_(scaled(desc, Scale::percent(services.displayPercent))),
+    : design_(desc),
+      desc_(scaled(desc, Scale::percent(services.displayPercent))),
       scale_(Scale::percent(services.displayPercent)),
       services_(services) {
   static const bool commonControls = [] {
@@ -159,6 +160,37 @@ void FormWindow::relayout() {
     const Rect& r = rects[c.name];
     if (HWND h = control(c.name)) MoveWindow(h, r.left, r.top, r.width, r.height, TRUE);
   }
+}
+
+void FormWindow::takeScale(int dpi, const RECT& suggested) {
+  const int percent = dpi > 0 ? MulDiv(dpi, 100, 96) : 100;
+  scale_ = Scale::percent(percent);
+  desc_ = scaled(design_, scale_);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font(desc_.font)), FALSE);
+  // Controls that are not aligned stand where their rectangles say; the aligned ones follow
+  // the new client area below.
+  std::map<std::string, Rect> rects = layout(desc_);
+  for (const auto& c : desc_.components) {
+    HWND h = control(c.name);
+    if (h == nullptr) continue;
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(c.font)), TRUE);
+    if (c.align == Align::None) {
+      const Rect& r = rects[c.name];
+      MoveWindow(h, r.left, r.top, r.width, r.height, TRUE);
+    }
+    if (c.kind == Kind::ListView) {
+      for (size_t i = 0; i < c.columns.size(); ++i) {
+        ListView_SetColumnWidth(h, static_cast<int>(i), c.columns[i].width);
+      }
+    } else if (c.kind == Kind::ToolBar) {
+      SendMessageW(h, TB_SETBUTTONSIZE, 0, MAKELPARAM(scale_(39), scale_(38)));
+    }
+  }
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  relayout();
+  if (onScaleChange) guarded([&] { onScaleChange(percent); });
+  if (onResize) guarded(onResize);
 }
 
 RECT FormWindow::freeClientArea() const {
@@ -358,6 +390,9 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       relayout();
       if (onResize) guarded(onResize);
+      return 0;
+    case WM_DPICHANGED:
+      if (lParam) takeScale(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_COMMAND:
       if (auto tool = toolButtons_.find(LOWORD(wParam)); tool != toolButtons_.end()) {

@@ -38,6 +38,9 @@ class FormWindow {
   std::function<void()> onShow;
   // After the window changed size and its aligned controls followed.
   std::function<void()> onResize;
+  // After the window took another display scale (dragged onto a monitor of other DPI), in
+  // percent of 96 dpi.
+  std::function<void(int percent)> onScaleChange;
   // A tab control's selection changed.
   void onChange(const std::string& name, std::function<void()> handler);
   void onClick(const std::string& name, std::function<void()> handler);
@@ -74,13 +77,16 @@ class FormWindow {
   void createControls();
   void createToolButton(const ComponentDesc& c);
   void relayout();
+  // WM_DPICHANGED: the form at the new scale, in the rectangle the system suggests.
+  void takeScale(int dpi, const RECT& suggested);
   HFONT font(const Font& f);
   bool preTranslate(const MSG& msg);
   std::string nameOf(HWND control) const;
 
-  // The form at the display's scale, which every size below is in.
-  const FormDesc desc_;
-  const Scale scale_;
+  // The form as designed, and at the display's scale, which every size below is in.
+  const FormDesc design_;
+  FormDesc desc_;
+  Scale scale_;
   Services services_;
   HWND hwnd_ = nullptr;
   std::map<std::string, HWND> controls_;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/floating_point_win.h"
+
 namespace risview::ui {
 
 namespace {
@@ -33,8 +35,11 @@ void copy(HDC dc, const RECT& r, const RenderedPicture& picture) {
 }  // namespace
 
 PictureDecoding::PictureDecoding()
-    : pool_(TaskPool::threadsFor(kMostThreads),
-            [] { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }) {}
+    : pool_(TaskPool::threadsFor(kMostThreads), [] {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        // Decoding and scaling run under the state the call's own thread has.
+        win::setFloatingPointState(win::kMaskedFloatingPoint);
+      }) {}
 
 PictureDecoding::~PictureDecoding() {
   stop();

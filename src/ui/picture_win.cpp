@@ -247,11 +247,13 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
       if (!image->metafile_) refuse(path, "the metafile cannot be loaded");
       break;
     }
-    case PictureType::EnhancedMetafile:
+    case PictureType::EnhancedMetafile: {
+      const std::string playable = playableEnhancedMetafile(*bytes);
       image->metafile_.reset(win::counted(SetEnhMetaFileBits(
-          static_cast<UINT>(bytes->size()), reinterpret_cast<const BYTE*>(bytes->data()))));
+          static_cast<UINT>(playable.size()), reinterpret_cast<const BYTE*>(playable.data()))));
       if (!image->metafile_) refuse(path, "the enhanced metafile cannot be loaded");
       break;
+    }
     case PictureType::Jpeg:
       break;
   }

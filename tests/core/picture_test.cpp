@@ -78,13 +78,18 @@ struct Box {
   int32_t left, top, right, bottom;
 };
 
-std::string emf(Box bounds, Box frame, uint32_t declaredBytes = 108) {
+// The reference device: its width and height in pixels, then in millimetres.
+struct Device {
+  int32_t width = 1024, height = 768, widthMm = 320, heightMm = 240;
+};
+
+std::string emf(Box bounds, Box frame, uint32_t declaredBytes = 108, Device device = {}) {
   Bytes b;
   b.u32(1).u32(88);
   for (int32_t v : {bounds.left, bounds.top, bounds.right, bounds.bottom}) b.u32(v);
   for (int32_t v : {frame.left, frame.top, frame.right, frame.bottom}) b.u32(v);
   b.u32(0x464D4520).u32(0x10000).u32(declaredBytes).u32(2).u16(1).u16(0).u32(0).u32(0).u32(0);
-  b.u32(1024).u32(768).u32(320).u32(240);             // reference device, pixels and mm
+  for (int32_t v : {device.width, device.height, device.widthMm, device.heightMm}) b.u32(v);
   return b.u32(14).u32(20).u32(0).u32(16).u32(20).s;  // end of file record
 }
 
@@ -140,6 +145,36 @@ TEST(Picture, NaturalSizeComesFromTheHeaderOfEachType) {
       {"C:\\img\\print.Jpg", jpeg(16, 8, JCS_CMYK), {Jpeg, 16, 8}},
   };
   for (const auto& c : cases) EXPECT_EQ(infoOf(c.path, c.bytes), c.info) << c.path;
+}
+
+// Players divide by the frame's size and by the reference device's pixels and millimetres.
+TEST(Picture, MetafileFrameAndDeviceAreSoundBeforeItIsPlayed) {
+  const Device none{0, 0, 0, 0}, dpi96{960, 960, 254, 254};
+  const struct {
+    const char* what;
+    Box bounds, frame;
+    Device device;
+    Box playedFrame;
+    Device playedDevice;
+  } cases[] = {
+      {"sound", {0, 0, 9, 9}, {0, 0, 2540, 1270}, {}, {0, 0, 2540, 1270}, {}},
+      // 10 * 100 * 320 / 1024 = 312.5 and so on, truncated.
+      {"empty frame", {10, 20, 109, 69}, {0, 0, 0, 0}, {}, {312, 625, 3437, 2187}, {}},
+      {"inverted frame", {0, 0, 95, 47}, {0, 0, -10, 10}, dpi96, {0, 0, 2540, 1270}, dpi96},
+      {"no device", {0, 0, 9, 9}, {0, 0, 2540, 1270}, none, {0, 0, 2540, 1270}, dpi96},
+      {"no millimetres", {0, 0, 9, 9}, {0, 0, 10, 10}, {1024, 768, 0, 240}, {0, 0, 10, 10}, dpi96},
+      {"a device 2000 km wide",
+       {0, 0, 9, 9},
+       {0, 0, 10, 10},
+       {1, 1, 2000000000, 1},
+       {0, 0, 10, 10},
+       dpi96},
+      {"neither", {0, 0, 95, 47}, {0, 0, 0, 0}, none, {0, 0, 2540, 1270}, dpi96},
+  };
+  for (const auto& c : cases) {
+    const std::string played = playableEnhancedMetafile(emf(c.bounds, c.frame, 108, c.device));
+    EXPECT_EQ(played, emf(c.bounds, c.playedFrame, 108, c.playedDevice)) << c.what;
+  }
 }
 
 // Each refusal is a PictureError and the process goes on. Under AddressSanitizer a 60000 x

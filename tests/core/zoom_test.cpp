@@ -62,6 +62,21 @@ TEST(Zoom, StepsHoldAtTheEndsAndFindTheNextFromAnyZoom) {
   EXPECT_EQ(defaultZoom(400), 300);
 }
 
+TEST(Zoom, AZoomKeepsItsProportionToTheDefaultWhenTheMonitorChanges) {
+  struct Case {
+    int zoom, fromDefault, toDefault, to;
+  };
+  const Case cases[] = {
+      {150, 150, 100, 100},  // the default stays the default
+      {175, 150, 100, 117},  // one step above it: 116.7%
+      {100, 100, 150, 150}, {125, 100, 150, 188}, {300, 100, 150, 300},  // held at the ends
+      {50, 150, 100, 50},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(zoomForDefault(c.zoom, c.fromDefault, c.toDefault), c.to) << c.zoom;
+  }
+}
+
 TEST(Zoom, ScrollKeepsThePointUnderThePointer) {
   // 100 px down, pointer 200 px into the view: the design point 300 is under it; at 150%
   // it is 450 px down, so the view starts at 250.

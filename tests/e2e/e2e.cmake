@@ -25,6 +25,14 @@ foreach(spelling IN ITEMS "browser;IEXPLORE;.EXE" "other;iexplore;.exe")
     RUNTIME_OUTPUT_DIRECTORY ${e2e_helpers}/${folder})
 endforeach()
 
+# The default printer of a scenario that prints, printing into a file (run by the runner).
+add_executable(e2e_test_printer ${CMAKE_SOURCE_DIR}/tests/e2e/helpers/test_printer_win.cpp)
+target_include_directories(e2e_test_printer PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_options(e2e_test_printer PRIVATE -municode)
+target_link_libraries(e2e_test_printer PRIVATE winspool)
+set_target_properties(e2e_test_printer PROPERTIES OUTPUT_NAME test-printer
+  RUNTIME_OUTPUT_DIRECTORY ${e2e_helpers})
+
 # The library itself: a build without it is an error, never a run against the stand-in.
 set(e2e_library $<TARGET_FILE:risview>)
 

@@ -31,13 +31,16 @@ TEST(Script, ReadsWordsTextsAndOptions) {
 TEST(Script, ByteOrderMarkAndCallsWithNullPointers) {
   Script s = parseScript(
       "\xEF\xBB\xBF"
-      "call \"123\" null\ncall \"null\" \" 45 \"\nclick btnClose\n");
+      "call \"123\" null\ncall \"null\" \" 45 \" x87=0x1332 mxcsr=0x1900\nclick btnClose\n");
   auto calls = s.calls();
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].clinicId, "123");
   EXPECT_EQ(calls[0].hospitalId, std::nullopt);
   EXPECT_EQ(calls[1].clinicId, "null");  // quoted: the text, not a null pointer
   EXPECT_EQ(calls[1].hospitalId, " 45 ");
+  EXPECT_EQ(calls[0].x87, std::nullopt);
+  EXPECT_EQ(calls[1].x87, 0x1332u);
+  EXPECT_EQ(calls[1].mxcsr, 0x1900u);
 }
 
 TEST(Script, RejectsMistakesNamingTheLine) {
@@ -50,6 +53,7 @@ TEST(Script, RejectsMistakesNamingTheLine) {
       {"box text=a text=b", "line 1: box: option \"text\" given twice"},
       {"click", "line 1: click: takes 1 argument, not 0"},
       {"call \"1\"", "line 1: call: takes 2 arguments, not 1"},
+      {"call a b x87=on", "line 1: call: x87=needs a whole number, not \"on\""},
       {"expect-visible a yes no", "line 1: expect-visible: takes 1 to 2 arguments, not 3"},
       {"expect-row lv", "line 1: expect-row: takes at least 2 arguments, not 1"},
       {"expect-rows lv two", "line 1: expect-rows: expected a whole number, not \"two\""},

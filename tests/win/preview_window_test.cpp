@@ -361,27 +361,45 @@ TEST(PreviewWindow, KeysScrollThePageInFrontSwitchTabsAndClose) {
   EXPECT_EQ(wheelOverSheetMoved, wheelLines() * 20);
 }
 
-// What a DPI-aware host on a 144-dpi monitor sees: the frame, its tool bar and the sheet
-// in front at 150%.
+// What a DPI-aware host on a 144-dpi monitor sees: the frame, its tool bar, the tab font and
+// the sheet in front at 150%; and at 100% once the window is dragged onto a 96-dpi monitor
+// (WM_DPICHANGED with the rectangle the system suggests): the sheet keeps its size on paper.
 struct Scaled {
   RECT client{}, paper{};
-  int buttonWidth = 0;
-} scaledSeen;
+  int buttonWidth = 0, tabFontHeight = 0;
+};
+Scaled scaledSeen, movedSeen;
+
+Scaled measure(HWND preview) {
+  Scaled seen;
+  GetClientRect(preview, &seen.client);
+  HWND bar = FindWindowExW(FindWindowExW(preview, nullptr, L"TPanel", nullptr), nullptr,
+                           TOOLBARCLASSNAMEW, nullptr);
+  seen.buttonWidth = LOWORD(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0));
+  LOGFONTW font{};
+  HWND tabs = FindWindowExW(preview, nullptr, WC_TABCONTROLW, nullptr);
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(tabs, WM_GETFONT, 0, 0)), sizeof font, &font);
+  seen.tabFontHeight = -font.lfHeight;
+  HWND sheet = childOfClass(childOfClass(GetTopWindow(preview), L"TScrollBox"), L"TPrntSheet");
+  GetWindowRect(sheet, &seen.paper);
+  return seen;
+}
 
 void CALLBACK measureAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   HWND preview = FindWindowW(L"TMyPrintPageControl", nullptr);
   if (!preview || !IsWindowVisible(preview)) return;
   KillTimer(nullptr, id);
-  GetClientRect(preview, &scaledSeen.client);
-  HWND bar = FindWindowExW(FindWindowExW(preview, nullptr, L"TPanel", nullptr), nullptr,
-                           TOOLBARCLASSNAMEW, nullptr);
-  scaledSeen.buttonWidth = LOWORD(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0));
-  HWND sheet = childOfClass(childOfClass(GetTopWindow(preview), L"TScrollBox"), L"TPrntSheet");
-  GetWindowRect(sheet, &scaledSeen.paper);
+  scaledSeen = measure(preview);
+  RECT suggested{0, 0, 1024, 714};
+  AdjustWindowRectEx(&suggested, static_cast<DWORD>(GetWindowLongW(preview, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongW(preview, GWL_EXSTYLE)));
+  OffsetRect(&suggested, -suggested.left, -suggested.top);
+  SendMessageW(preview, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  movedSeen = measure(preview);
   PostMessageW(preview, WM_CLOSE, 0, 0);
 }
 
-TEST(PreviewWindow, ADpiAwareHostGetsTheFrameAndTheSheetsAtTheDisplayScale) {
+TEST(PreviewWindow, ADpiAwareHostGetsTheFrameAndTheSheetsAtItsMonitorsScale) {
   if (!Fixture::available(Backend::Sqlite)) GTEST_SKIP() << "SQLite ODBC driver missing";
   ReportFixture fx;
   fx.request();
@@ -393,9 +411,16 @@ TEST(PreviewWindow, ADpiAwareHostGetsTheFrameAndTheSheetsAtTheDisplayScale) {
   SetTimer(nullptr, 0, 20, &measureAndClose);
   ShowReportPreview(services, dm, "R1", nullptr);
   EXPECT_EQ(scaledSeen.buttonWidth, 59);
+  EXPECT_EQ(scaledSeen.tabFontHeight, 17);
   EXPECT_EQ(scaledSeen.paper.right - scaledSeen.paper.left, 1191);  // 794 at 150%
   EXPECT_EQ(scaledSeen.paper.bottom - scaledSeen.paper.top, 1685);
   EXPECT_GT(scaledSeen.client.right, 1024);  // the 1032-pixel frame at 150%, as the screen allows
+  EXPECT_EQ(movedSeen.client.right, 1024);
+  EXPECT_EQ(movedSeen.client.bottom, 714);
+  EXPECT_EQ(movedSeen.buttonWidth, 39);
+  EXPECT_EQ(movedSeen.tabFontHeight, 11);
+  EXPECT_EQ(movedSeen.paper.right - movedSeen.paper.left, 794);
+  EXPECT_EQ(movedSeen.paper.bottom - movedSeen.paper.top, 1123);
 }
 
 }  // namespace

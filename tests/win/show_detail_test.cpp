@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "entry/exports.h"
 #include "list/show_detail_win.h"
 #include "support/doubles.h"
@@ -119,28 +121,53 @@ TEST_F(ShowDetailTest, ControlsCarryTheirComponentNames) {
   EXPECT_EQ(client.bottom, 257);
 }
 
-// In a DPI-aware host on a 144-dpi monitor the list is half as large again: its client
-// area, its controls (as the portable layout puts them), its font and its columns.
-TEST_F(ShowDetailTest, ADpiAwareHostGetsTheListAtTheDisplayScale) {
-  Services services = fake.services();
-  services.displayPercent = 150;
-  TfrmShowDetail dlg(services);
-  RECT client;
-  GetClientRect(dlg.form().hwnd(), &client);
-  EXPECT_EQ(client.right, 908);
-  EXPECT_EQ(client.bottom, 386);
-  HWND open = dlg.form().control("btnOpen");
-  RECT r;
-  GetWindowRect(open, &r);
-  MapWindowPoints(HWND_DESKTOP, GetParent(open), reinterpret_cast<POINT*>(&r), 2);
-  EXPECT_EQ(r.left, 654);
-  EXPECT_EQ(r.right - r.left, 113);
-  EXPECT_EQ(r.bottom - r.top, 38);
-  LOGFONTW font{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(open, WM_GETFONT, 0, 0)), sizeof font, &font);
-  EXPECT_EQ(-font.lfHeight, 21);
-  HWND list = dlg.form().control("lvShowDetail");
-  EXPECT_EQ(ListView_GetColumnWidth(list, 0), 300);
+// In a DPI-aware host the list takes its monitor's scale, half as large again at 144 dpi:
+// its client area, its controls (as the portable layout puts them), its font and its
+// columns; whether it opens there, or is dragged there or back (WM_DPICHANGED with the
+// rectangle the system suggests, the frame around the client area at the new scale).
+TEST_F(ShowDetailTest, ADpiAwareHostGetsTheListAtItsMonitorsScale) {
+  struct Expected {
+    int clientWidth, clientHeight, openLeft, openWidth, openHeight, fontHeight, firstColumn;
+  };
+  const Expected at100{605, 257, 436, 75, 25, 14, 200}, at150{908, 386, 654, 113, 38, 21, 300};
+  const struct {
+    int opensAt, movesToDpi;
+    Expected expected;
+  } cases[] = {{150, 0, at150}, {100, 144, at150}, {150, 96, at100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.opensAt) + "% to " + std::to_string(c.movesToDpi) + " dpi");
+    Services services = fake.services();
+    services.displayPercent = c.opensAt;
+    TfrmShowDetail dlg(services);
+    HWND window = dlg.form().hwnd();
+    if (c.movesToDpi) {
+      RECT suggested{0, 0, c.expected.clientWidth, c.expected.clientHeight};
+      AdjustWindowRectEx(&suggested, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+      OffsetRect(&suggested, 40 - suggested.left, 30 - suggested.top);
+      SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(c.movesToDpi, c.movesToDpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+      RECT frame;
+      GetWindowRect(window, &frame);
+      EXPECT_TRUE(EqualRect(&frame, &suggested));
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, c.expected.clientWidth);
+    EXPECT_EQ(client.bottom, c.expected.clientHeight);
+    HWND open = dlg.form().control("btnOpen");
+    RECT r;
+    GetWindowRect(open, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(open), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, c.expected.openLeft);
+    EXPECT_EQ(r.right - r.left, c.expected.openWidth);
+    EXPECT_EQ(r.bottom - r.top, c.expected.openHeight);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(open, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(-font.lfHeight, c.expected.fontHeight);
+    HWND list = dlg.form().control("lvShowDetail");
+    EXPECT_EQ(ListView_GetColumnWidth(list, 0), c.expected.firstColumn);
+  }
 }
 
 }  // namespace

@@ -174,9 +174,10 @@ void CallLog::started() {
   changed_.notify_all();
 }
 
-void CallLog::returned(int value) {
+void CallLog::returned(int value, std::string changed) {
   std::lock_guard lock(mutex_);
   results_.push_back(value);
+  changes_.push_back(std::move(changed));
   changed_.notify_all();
 }
 
@@ -185,6 +186,11 @@ std::optional<int> CallLog::result(size_t index, DWORD ms) {
   changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return results_.size() > index; });
   if (results_.size() > index) return results_[index];
   return std::nullopt;
+}
+
+std::string CallLog::changed(size_t index) const {
+  std::lock_guard lock(mutex_);
+  return index < changes_.size() ? changes_[index] : std::string();
 }
 
 bool CallLog::running() const {
@@ -237,6 +243,7 @@ class Driver::Steps {
         {"lock-table", &Steps::nothing},
         {"display-dpi", &Steps::nothing},
         {"host-ole", &Steps::nothing},
+        {"printer", &Steps::nothing},
         {"on-signal", &Steps::nothing},
         {"call", &Steps::call},
         {"timeout", &Steps::timeout},
@@ -247,6 +254,7 @@ class Driver::Steps {
         {"settle", &Steps::settle},
         {"expect-no-box", &Steps::expectNoBox},
         {"click", &Steps::click},
+        {"click-tool", &Steps::clickTool},
         {"type", &Steps::type},
         {"key", &Steps::key},
         {"select-text", &Steps::selectText},
@@ -509,6 +517,24 @@ class Driver::Steps {
   }
 
   void click() { post(control(), BM_CLICK, 0, 0); }
+
+  // A tool bar's buttons are no windows of their own: the bar tells its owner of a click by
+  // the button's command.
+  void clickTool() {
+    HWND bar = control();
+    if (className(bar) != TOOLBARCLASSNAMEA) throw Failure(arg(0) + " is a " + className(bar));
+    const long index = number(1);
+    TBBUTTON button{};
+    if (!SendMessageW(bar, TB_GETBUTTON, static_cast<WPARAM>(index),
+                      reinterpret_cast<LPARAM>(&button))) {
+      throw Failure(arg(0) + " has no button " + std::to_string(index));
+    }
+    if (button.fsState & TBSTATE_HIDDEN) {
+      throw Failure("button " + std::to_string(index) + " of " + arg(0) + " is hidden");
+    }
+    post(GetParent(bar), WM_COMMAND, MAKEWPARAM(button.idCommand, BN_CLICKED),
+         reinterpret_cast<LPARAM>(bar));
+  }
 
   void type() {
     HWND target = control();
@@ -979,11 +1005,13 @@ class Driver::Steps {
                     " did not return within " + std::to_string(limitMs() / 1000) +
                     " s; windows open:" + describeOpenWindows());
     }
+    const std::string changed = d_.calls_.changed(d_.nextResult_);
     record_.add("call", static_cast<int>(++d_.nextResult_)).add("value", *value);
     if (*value != expected) {
       throw Failure("ShowTarnel returned " + std::to_string(*value) + ", expected " +
                     std::to_string(expected));
     }
+    if (!changed.empty()) throw Failure("ShowTarnel left the calling thread's " + changed);
   }
 
   // Debugger output is not readable from inside the process: these only go into the
@@ -1117,7 +1145,8 @@ class Driver::Steps {
     const ULONGLONG t0 = GetTickCount64();
     std::vector<std::string> pictures;
     for (const Component& c : pageComponents(page)) {
-      if (c.visible && c.hasPicture) pictures.push_back(c.name);
+      // A picture fitted to less than a pixel has nothing to draw.
+      if (c.visible && c.hasPicture && !IsRectEmpty(&c.screen)) pictures.push_back(c.name);
     }
     // A page whose pictures all went missing must not pass for one whose pictures were drawn.
     const long expected = number(1);

@@ -30,10 +30,14 @@ class CallLog {
   // Waits until call `index` (from 0) is permitted.
   void awaitPermit(size_t index);
   void started();
-  void returned(int value);
+  // `changed`: what the call left different in the calling thread's state (its
+  // floating-point control), empty when nothing.
+  void returned(int value, std::string changed = {});
   // The result of call `index` (from 0), waiting at most `ms`; nullopt when it has not
   // returned by then.
   std::optional<int> result(size_t index, DWORD ms);
+  // What call `index`, returned, left changed.
+  std::string changed(size_t index) const;
   bool running() const;
   // Every planned call has returned.
   bool finished() const;
@@ -46,6 +50,7 @@ class CallLog {
   size_t permitted_ = 0;
   int started_ = 0;
   std::vector<int> results_;
+  std::vector<std::string> changes_;
 };
 
 // One JSON object per line, written by both threads.

@@ -31,6 +31,7 @@
 #include "host/json.h"
 #include "host/script.h"
 #include "host/ui_win.h"
+#include "platform/floating_point_win.h"
 
 namespace {
 
@@ -93,6 +94,26 @@ std::string toCp936(const std::wstring& text) {
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
                       nullptr);
+  return out;
+}
+
+std::string hex(unsigned value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%04X", value);
+  return text;
+}
+
+// What the call left different in this thread's floating-point control, empty when nothing.
+std::string floatingPointChange(const risview::win::FloatingPointState& before,
+                                const risview::win::FloatingPointState& after) {
+  std::string out;
+  if (after.x87 != before.x87) {
+    out = "x87 control word at " + hex(after.x87) + ", not " + hex(before.x87);
+  }
+  if (after.mxcsr != before.mxcsr) {
+    out += (out.empty() ? "" : " and ") + std::string("MXCSR at ") + hex(after.mxcsr) + ", not " +
+           hex(before.mxcsr);
+  }
   return out;
 }
 
@@ -282,15 +303,27 @@ int main() {
     std::optional<std::string> clinic, hospital;
     if (call.clinicId) clinic = toCp936(toWide(*call.clinicId));
     if (call.hospitalId) hospital = toCp936(toWide(*call.hospitalId));
+    // A host that unmasks floating-point exceptions, as some hospital programs run.
+    const risview::win::FloatingPointState host = risview::win::floatingPointState();
+    risview::win::FloatingPointState wanted = host;
+    if (call.x87) wanted.x87 = static_cast<uint16_t>(*call.x87);
+    if (call.mxcsr) wanted.mxcsr = *call.mxcsr;
+    risview::win::setFloatingPointState(wanted);
+    const risview::win::FloatingPointState before = risview::win::floatingPointState();
     log.started();
     unsigned char result =
         showTarnel(clinic ? clinic->c_str() : nullptr, hospital ? hospital->c_str() : nullptr);
-    log.returned(result);
+    const risview::win::FloatingPointState after = risview::win::floatingPointState();
+    risview::win::setFloatingPointState(host);
+    const std::string changed = floatingPointChange(before, after);
+    log.returned(result, changed);
     if (transcript) {
       transcript->write(risview::host::JsonObject()
                             .add("event", "returned")
                             .add("call", log.startedCount())
                             .add("value", static_cast<int>(result))
+                            .add("x87", hex(after.x87))
+                            .add("mxcsr", hex(after.mxcsr))
                             .str());
     }
     std::printf("ShowTarnel returned %d\n", result);

@@ -33,8 +33,9 @@ const std::vector<Grammar>& grammars() {
       {"lock-table", "T", "", false, {}},
       {"display-dpi", "I", "T", false, {}},
       {"host-ole", "", "", false, {}},
+      {"printer", "", "", false, {}},
       {"on-signal", "TT", "T", false, {}},
-      {"call", "CC", "", false, {}},
+      {"call", "CC", "", false, {"x87", "mxcsr"}},
       {"timeout", "I", "", false, {}},
       {"wait", "", "", false, {"class", "caption", "timeout"}},
       {"wait-gone", "", "", false, {"timeout"}},
@@ -43,6 +44,7 @@ const std::vector<Grammar>& grammars() {
       {"settle", "", "", false, {}},
       {"expect-no-box", "", "", false, {}},
       {"click", "T", "", false, {}},
+      {"click-tool", "TI", "", false, {}},
       {"type", "TT", "", false, {}},
       {"key", "TK", "T", false, {}},
       {"select-text", "TII", "", false, {}},
@@ -249,7 +251,8 @@ void checkOption(const std::string& key, const std::string& value, const std::st
   auto fail = [&](const std::string& what) {
     throw ScriptError(number, command + ": " + key + "=" + what + ", not \"" + value + "\"");
   };
-  if (key == "timeout" || key == "row" || key == "style" || key == "code") {
+  if (key == "timeout" || key == "row" || key == "style" || key == "code" || key == "x87" ||
+      key == "mxcsr") {
     auto n = parseNumber(value);
     if (!n || *n < 0) fail("needs a whole number");
   } else if (key == "at") {
@@ -282,6 +285,8 @@ std::vector<CallArgs> Script::calls() const {
     CallArgs call;
     if (!c.args[0].isNull()) call.clinicId = c.args[0].text;
     if (!c.args[1].isNull()) call.hospitalId = c.args[1].text;
+    if (auto v = c.option("x87")) call.x87 = static_cast<unsigned>(*parseNumber(*v));
+    if (auto v = c.option("mxcsr")) call.mxcsr = static_cast<unsigned>(*parseNumber(*v));
     out.push_back(call);
   }
   return out;

@@ -30,10 +30,12 @@ struct Command {
   std::string source;
 };
 
-// The arguments of one ShowTarnel call; nullopt passes a null pointer.
+// The arguments of one ShowTarnel call; nullopt passes a null pointer. x87 and mxcsr: the
+// floating-point control the host's thread sets before the call, as some hosts run.
 struct CallArgs {
   std::optional<std::string> clinicId;
   std::optional<std::string> hospitalId;
+  std::optional<unsigned> x87, mxcsr;
 };
 
 struct Script {
