@@ -2,8 +2,12 @@
 // optionally with a scenario driver playing a script against the windows it shows.
 //
 //   risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]
-//                [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]
+//                [--script FILE --transcript FILE [--helpers DIR]] [--probe FILE]
+//                [CLINIC [HOSPITAL]]
 //
+// --probe FILE: a second thread posts to the host's main window every 10 ms and the window
+// notes how long each message waited to be handled; FILE gets the longest wait (how long
+// the host's thread stopped answering) and each call's length, in milliseconds.
 // --dpi-aware marks the process DPI aware before the library is loaded, as a host built for
 // high-DPI monitors is. The numbers are converted to code page 936, as a hospital program holds
 // them; a null flag passes a null pointer whatever the position holds. --helpers names the folder
@@ -15,10 +19,12 @@
 
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/driver_win.h"
@@ -36,7 +42,8 @@ using ShowTarnelFn = unsigned char(__stdcall*)(const char* clinicId, const char*
 
 constexpr const char* kUsage =
     "usage: risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]\n"
-    "                    [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]\n"
+    "                    [--script FILE --transcript FILE [--helpers DIR]] [--probe FILE]\n"
+    "                    [CLINIC [HOSPITAL]]\n"
     "Calls ShowTarnel(CLINIC, HOSPITAL) of the library (default: risview.dll beside this\n"
     "program) N times; with a script, a driver thread plays it against the windows.\n"
     "--clinic-null and --hospital-null pass null pointers (\"\" keeps CLINIC's place).\n";
@@ -91,7 +98,7 @@ std::string toCp936(const std::wstring& text) {
 
 struct Options {
   std::wstring dll, helpers;
-  std::optional<std::wstring> script, transcript;
+  std::optional<std::wstring> script, transcript, probe;
   int calls = 1;
   bool callsGiven = false;
   bool dpiAware = false;
@@ -112,13 +119,14 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (a == L"--dll" || a == L"--script" || a == L"--transcript" || a == L"--calls" ||
-               a == L"--helpers") {
+               a == L"--helpers" || a == L"--probe") {
       auto v = value();
       if (!v) return usageError(toUtf8(a) + " needs a value");
       if (a == L"--dll") o.dll = *v;
       if (a == L"--helpers") o.helpers = *v;
       if (a == L"--script") o.script = *v;
       if (a == L"--transcript") o.transcript = *v;
+      if (a == L"--probe") o.probe = *v;
       if (a == L"--calls") {
         o.calls = _wtoi(v->c_str());
         o.callsGiven = true;
@@ -159,7 +167,52 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
 // the window's user data (result + 1, 0 while none).
 ShowTarnelFn nestedShowTarnel = nullptr;
 
+// Microseconds on one clock for the probe thread and the host's thread.
+uint32_t microseconds() {
+  static const LONGLONG frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<uint32_t>(now.QuadPart * 1000000 / frequency);
+}
+
+// The probe's message carries the time it was posted; the host's window notes the longest
+// time one waited (read by the host's thread only).
+constexpr UINT kProbeMessage = WM_APP + 0x51;
+uint32_t longestUnansweredUs = 0;
+long probesAnswered = 0;
+
+class Probe {
+ public:
+  explicit Probe(HWND window)
+      : thread_([this, window] {
+          while (!stop_) {
+            PostMessageW(window, kProbeMessage, 0, static_cast<LPARAM>(microseconds()));
+            Sleep(10);
+          }
+        }) {}
+  ~Probe() {
+    stop_ = true;
+    thread_.join();
+  }
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
 LRESULT CALLBACK hostWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kProbeMessage) {
+    const uint32_t waited = microseconds() - static_cast<uint32_t>(lParam);
+    if (waited > longestUnansweredUs) longestUnansweredUs = waited;
+    ++probesAnswered;
+    return 0;
+  }
   if (message == risview::host::kNestedCallMessage && nestedShowTarnel) {
     unsigned char result = nestedShowTarnel("", "");
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(result) + 1);
@@ -241,6 +294,9 @@ int main() {
     driver->start();
   }
 
+  std::unique_ptr<Probe> probe;
+  if (options.probe && hostWindow) probe = std::make_unique<Probe>(hostWindow);
+  std::vector<double> callMs;
   for (size_t index = 0; index < calls.size(); ++index) {
     const CallArgs& call = calls[index];
     if (scriptedCalls) log.awaitPermit(index);
@@ -249,8 +305,10 @@ int main() {
     if (call.clinicId) clinic = toCp936(toWide(*call.clinicId));
     if (call.hospitalId) hospital = toCp936(toWide(*call.hospitalId));
     log.started();
+    const uint32_t callStart = microseconds();
     unsigned char result =
         showTarnel(clinic ? clinic->c_str() : nullptr, hospital ? hospital->c_str() : nullptr);
+    callMs.push_back((microseconds() - callStart) / 1000.0);
     log.returned(result);
     if (transcript) {
       transcript->write(risview::host::JsonObject()
@@ -264,6 +322,19 @@ int main() {
   }
 
   bool passed = driver ? driver->finish() : true;
+  if (probe) {
+    probe.reset();
+    // What was posted before the probe stopped and is still queued is not counted.
+    risview::host::JsonObject result;
+    result.add("longestUnansweredMs", longestUnansweredUs / 1000.0).add("probes", probesAnswered);
+    risview::host::Json lengths = risview::host::Json::array();
+    for (double ms : callMs) lengths.push_back(ms);
+    result.add("callMs", lengths);
+    if (FILE* f = _wfopen(options.probe->c_str(), L"w")) {
+      std::fprintf(f, "%s\n", result.str().c_str());
+      std::fclose(f);
+    }
+  }
   if (hostWindow) DestroyWindow(hostWindow);
   FreeLibrary(library);
   return passed ? 0 : 1;
