@@ -183,7 +183,10 @@ uint32_t microseconds() {
 // time one waited (read by the host's thread only).
 constexpr UINT kProbeMessage = WM_APP + 0x51;
 uint32_t longestUnansweredUs = 0;
+uint32_t longestAnsweredAtUs = 0;  // when the longest wait ended
 long probesAnswered = 0;
+// The longest wait of each call, by the call that was running when it ended.
+std::vector<uint32_t> longestOfCallUs;
 
 class Probe {
  public:
@@ -209,7 +212,11 @@ class Probe {
 LRESULT CALLBACK hostWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kProbeMessage) {
     const uint32_t waited = microseconds() - static_cast<uint32_t>(lParam);
-    if (waited > longestUnansweredUs) longestUnansweredUs = waited;
+    if (waited > longestUnansweredUs) {
+      longestUnansweredUs = waited;
+      longestAnsweredAtUs = microseconds();
+    }
+    if (!longestOfCallUs.empty() && waited > longestOfCallUs.back()) longestOfCallUs.back() = waited;
     ++probesAnswered;
     return 0;
   }
@@ -295,6 +302,7 @@ int main() {
   }
 
   std::unique_ptr<Probe> probe;
+  const uint32_t probeStartUs = microseconds();
   if (options.probe && hostWindow) probe = std::make_unique<Probe>(hostWindow);
   std::vector<double> callMs;
   for (size_t index = 0; index < calls.size(); ++index) {
@@ -306,6 +314,7 @@ int main() {
     if (call.hospitalId) hospital = toCp936(toWide(*call.hospitalId));
     log.started();
     const uint32_t callStart = microseconds();
+    longestOfCallUs.push_back(0);
     unsigned char result =
         showTarnel(clinic ? clinic->c_str() : nullptr, hospital ? hospital->c_str() : nullptr);
     callMs.push_back((microseconds() - callStart) / 1000.0);
@@ -326,10 +335,16 @@ int main() {
     probe.reset();
     // What was posted before the probe stopped and is still queued is not counted.
     risview::host::JsonObject result;
-    result.add("longestUnansweredMs", longestUnansweredUs / 1000.0).add("probes", probesAnswered);
+    result.add("longestUnansweredMs", longestUnansweredUs / 1000.0);
+    // On the transcript's clock, roughly: milliseconds since the probe started.
+    result.add("longestEndedAtMs", (longestAnsweredAtUs - probeStartUs) / 1000.0);
+    result.add("probes", probesAnswered);
     risview::host::Json lengths = risview::host::Json::array();
     for (double ms : callMs) lengths.push_back(ms);
     result.add("callMs", lengths);
+    risview::host::Json longest = risview::host::Json::array();
+    for (uint32_t us : longestOfCallUs) longest.push_back(us / 1000.0);
+    result.add("longestOfCallMs", longest);
     if (FILE* f = _wfopen(options.probe->c_str(), L"w")) {
       std::fprintf(f, "%s\n", result.str().c_str());
       std::fclose(f);
