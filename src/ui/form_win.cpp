@@ -223,7 +223,7 @@ void FormWindow::showModal() {
   // As a modal run does: the thread's other windows, the host's among them, take no input
   // until it ends, so nothing can start a second run under this one.
   std::optional<ThreadWindowsDisabled> others(std::in_place, hwnd_);
-  guarded(onShow);
+  if (!closed_) guarded(onShow);
   if (!closed_) {
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
