@@ -216,7 +216,8 @@ LRESULT CALLBACK hostWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       longestUnansweredUs = waited;
       longestAnsweredAtUs = microseconds();
     }
-    if (!longestOfCallUs.empty() && waited > longestOfCallUs.back()) longestOfCallUs.back() = waited;
+    if (!longestOfCallUs.empty() && waited > longestOfCallUs.back())
+      longestOfCallUs.back() = waited;
     ++probesAnswered;
     return 0;
   }
