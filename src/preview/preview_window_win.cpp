@@ -126,8 +126,6 @@ class TMyPrintPageControl {
   }
 
   void ShowModal() { form_.showModal(); }
-  // Safe from any thread: the decodes in progress give up at their next row or band.
-  void stopDecoding() { decoding_.stop(); }
 
  private:
   void load(data::TdmRIS& dm) {
@@ -346,12 +344,6 @@ void ShowReportPreview(const Services& services, data::TdmRIS& dm, const std::st
   TMyPrintPageControl preview(services, dm, requisitionId, owner);
   preview.ShowModal();
   win::traceResources("with the preview open");
-  // Decodes of large pictures still running are waited for away from the host's thread.
-  try {
-    waitsOf(services).run([&] { preview.stopDecoding(); });
-  } catch (const RunEnded&) {
-    // The run is over; the window stops them as it goes.
-  }
 }
 
 }  // namespace risview::preview
