@@ -30,8 +30,8 @@ Options readOptions(const Environment& env, const std::string& directory);
 
 class TdmRIS {
  public:
-  // Runs the creation handler: reads RisOption.ini from the current directory and opens
-  // con, conRisDicom and conDICOM in that order. Never throws.
+  // Runs the creation handler: reads RisOption.ini from the current directory, opens con,
+  // conRisDicom and conDICOM at once and reports them in that order. Never throws.
   explicit TdmRIS(const Services& services);
   TdmRIS(const TdmRIS&) = delete;
   TdmRIS& operator=(const TdmRIS&) = delete;
@@ -49,9 +49,16 @@ class TdmRIS {
   bool PreviewEditions = false;
 
  private:
+  // One connection of the creation handler: what it opens and the lines and box that
+  // report it.
+  struct Step {
+    Connection& connection;
+    const std::string& oledb;
+    const std::string& driver;
+    const char *starting, *done, *failed;
+  };
   void DataModuleCreate();
-  void openStep(Connection& connection, const std::string& oledb, const std::string& driver,
-                const char* starting, const char* done, const char* failed);
+  void report(const Step& step, bool failed);
 
   Services services_;
 };

@@ -7,6 +7,7 @@
 #include <sqlext.h>
 
 #include <cstring>
+#include <mutex>
 
 #include "data/connection_string.h"
 #include "platform/errors.h"
@@ -99,6 +100,11 @@ struct Connection::Handles {
 
 Connection::Connection() : handles_(std::make_unique<Handles>()) {}
 Connection::~Connection() = default;
+Waits& Connection::waits() {
+  static InlineWaits inlineWaits;
+  return waits_ ? *waits_ : inlineWaits;
+}
+
 Connection::Handles& Connection::handles() {
   return *handles_;
 }
@@ -216,11 +222,31 @@ void Query::setParameter(std::string_view name, int64_t value) {
   parameters_.push_back({std::string(name), std::nullopt, value});
 }
 
+// The statement handle of a running statement, for a cancel from the waiting thread: set
+// and cleared under the lock, so that a cancel never reaches a handle already freed.
+struct Query::Running {
+  std::mutex lock;
+  SQLHSTMT statement = SQL_NULL_HSTMT;
+  void cancel() {
+    std::lock_guard<std::mutex> hold(lock);
+    if (statement) SQLCancel(statement);
+  }
+};
+
 void Query::open() {
   close();
   if (trim(sql_).empty()) throw DatabaseError("Command text was not set for the command object.");
-  PreparedText prepared = prepareNamedParameters(sql_);
+  const PreparedText prepared = prepareNamedParameters(sql_);
+  Running running;
+  Result result = connection_->waits().run([&] { return execute(prepared, running); },
+                                           [&] { running.cancel(); });
+  columns_ = std::move(result.columns);
+  rows_ = std::move(result.rows);
+  current_ = 0;
+  active_ = true;
+}
 
+Query::Result Query::execute(const PreparedText& prepared, Running& running) const {
   Connection& con = *connection_;
   con.open();
   Statement st;
@@ -228,6 +254,17 @@ void Query::open() {
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.handle))) {
     fail(SQL_HANDLE_DBC, dbc, "Could not allocate a statement");
   }
+  struct Published {
+    Running& running;
+    Published(Running& r, SQLHSTMT statement) : running(r) {
+      std::lock_guard<std::mutex> hold(running.lock);
+      running.statement = statement;
+    }
+    ~Published() {
+      std::lock_guard<std::mutex> hold(running.lock);
+      running.statement = SQL_NULL_HSTMT;
+    }
+  } published(running, st.handle);
   limitStatementTime(st.handle, con.commandTimeout());
 
   // Bound buffers must outlive the execution.
@@ -306,10 +343,7 @@ void Query::open() {
       row.emplace_back(std::move(text));
     }
   }
-  columns_ = std::move(columns);
-  rows_ = std::move(rows);
-  current_ = 0;
-  active_ = true;
+  return {std::move(columns), std::move(rows)};
 }
 
 void Query::requireActive(std::string_view what) const {

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/waits.h"
+
 namespace risview::data {
 
 class Connection {
@@ -38,6 +40,10 @@ class Connection {
   // answering cannot hold the calling thread for good.
   void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
   int commandTimeout() const { return commandTimeout_; }
+  // Where the statements of the queries on this connection wait; none: inline. The
+  // connection does not own it.
+  void setWaits(Waits* waits) { waits_ = waits; }
+  Waits& waits();
 
   // Runs a statement that returns no rows (fixtures only). Throws DatabaseError.
   void execute(std::string_view sql);
@@ -51,6 +57,7 @@ class Connection {
   bool readOnly_ = true;
   int loginTimeout_ = 15;
   int commandTimeout_ = 30;
+  Waits* waits_ = nullptr;
   std::unique_ptr<Handles> handles_;
 };
 
@@ -68,6 +75,8 @@ class Field {
  private:
   const std::optional<std::string>* value_ = nullptr;
 };
+
+struct PreparedText;
 
 class Query {
  public:
@@ -109,6 +118,14 @@ class Query {
     std::optional<std::string> text;
     std::optional<int64_t> number;
   };
+  struct Result {
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::optional<std::string>>> rows;
+  };
+  // Executes the prepared text and reads every row; a statement running on the handle is
+  // published in `running` for a cancel from another thread.
+  struct Running;
+  Result execute(const PreparedText& prepared, Running& running) const;
   void requireActive(std::string_view what) const;
 
   Connection* connection_;

@@ -6,10 +6,12 @@ namespace {
 
 constexpr char kArchiveClosed[] = "DICOM数据库连接失败!";
 
-void closeViewerWindows(ViewerPlatform& platform, DebugOutput& debug) {
+void closeViewerWindows(ViewerPlatform& platform, DebugOutput& debug,
+                        const std::atomic<bool>* stop) {
   WindowRef viewer = platform.findTopLevelWindow(kViewerWindowClass);
   debug.write(platform.lastErrorText());
   for (int round = 0; viewer != 0; ++round) {
+    if (stop && *stop) return;
     if (round == kViewerCloseRounds) {
       // The old studies may stay on screen beside the new ones; the report still opens.
       debug.write(std::string(kViewerWindowClass) + "窗口" + std::to_string(kViewerCloseRounds) +
@@ -81,8 +83,10 @@ std::optional<int> rowToOpen(std::optional<int> selected, const data::Query& lis
   return 0;
 }
 
-bool launchViewer(ViewerPlatform& platform, DebugOutput& debug, std::string_view address) {
-  closeViewerWindows(platform, debug);
+bool launchViewer(ViewerPlatform& platform, DebugOutput& debug, std::string_view address,
+                  const std::atomic<bool>* stop) {
+  closeViewerWindows(platform, debug, stop);
+  if (stop && *stop) return false;
   if (!endBrowsers(platform, debug)) return false;
   platform.shellExecute("open", address, kShellShowHidden);
   return true;
@@ -101,8 +105,12 @@ bool openStudies(data::TdmRIS& dm, const Services& services, ViewerPlatform& pla
   q.open();
   std::string studies = studyList(q);
   if (studies.empty()) return false;
-  return launchViewer(platform, services.debug,
-                      viewerAddress(dm.FWebURL, studies, dm.FWebUser, dm.FWebPassword));
+  const std::string address = viewerAddress(dm.FWebURL, studies, dm.FWebUser, dm.FWebPassword);
+  // Other programs are waited on away from the host's thread; a close of the run stops the
+  // close requests at the next round.
+  std::atomic<bool> stop{false};
+  return waitsOf(services).run(
+      [&] { return launchViewer(platform, services.debug, address, &stop); }, [&] { stop = true; });
 }
 
 }  // namespace risview::list

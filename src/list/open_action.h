@@ -4,6 +4,7 @@
 // preview when the viewer was opened.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,13 +51,16 @@ std::optional<int> rowToOpen(std::optional<int> selected, const data::Query& lis
 // caller's own session; then hands the address to the shell. The platform's last-error text
 // goes to the debugger output after each look for a window, after a close request that got
 // no answer, and after each open and end of a process. Returns false, with the address not
-// opened, when the system gives no process snapshot.
-bool launchViewer(ViewerPlatform& platform, DebugOutput& debug, std::string_view address);
+// opened, when the system gives no process snapshot. Once stop is set (from another thread)
+// no further close round starts and the launch ends there, returning false.
+bool launchViewer(ViewerPlatform& platform, DebugOutput& debug, std::string_view address,
+                  const std::atomic<bool>* stop = nullptr);
 
 // Looks the request's studies up on the archive connection (announcing first, with a box
 // owned by `owner`, that the connection is closed) and, when there is at least one, launches
 // the viewer on them. Returns true when the viewer address went to the shell: the report
-// preview follows. Database errors throw.
+// preview follows. Database errors throw. The statement and the launch wait through the
+// services' waits.
 bool openStudies(data::TdmRIS& dm, const Services& services, ViewerPlatform& platform,
                  std::string_view patientID, std::string_view accessionNumber, WindowRef owner);
 

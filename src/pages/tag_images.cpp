@@ -25,6 +25,8 @@ void TOTPrntPage::PlaceTagImages() {
                 " and EditOrder = " + std::to_string(EditOrder) + " order by ImageOrder");
   try {
     query_.open();
+  } catch (const RunEnded&) {
+    throw;  // the window is closing: no box
   } catch (const std::exception&) {
     context_.services.boxes.show(kTagQueryFailed, context_.services.applicationTitle,
                                  mb::kIconHand | mb::kOk, 0);

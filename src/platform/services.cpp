@@ -30,6 +30,11 @@ std::unique_ptr<FileReader> Environment::openFile(const std::string& path) const
   return std::make_unique<WholeFileReader>(std::move(*bytes));
 }
 
+Waits& waitsOf(const Services& services) {
+  static InlineWaits inlineWaits;
+  return services.waits ? *services.waits : inlineWaits;
+}
+
 std::string FixedLocale::shortTime(int hour, int minute, int second) const {
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
     throw ConversionError("Invalid argument to time encode");

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/waits.h"
+
 namespace risview {
 
 // Message box style flags, with the platform's values.
@@ -140,7 +142,13 @@ struct Services {
   // How large our windows are drawn, in percent of their 96-dpi design: 100 in a host the
   // system scales for its monitor (one that is not DPI aware), else the monitor's DPI / 96.
   int displayPercent = 100;
+  // Where the steps that wait run: the library's keeps the host's thread answering; left
+  // out, they run inline.
+  Waits* waits = nullptr;
 };
+
+// The services' waits, or a shared inline one when they have none.
+Waits& waitsOf(const Services& services);
 
 // "HH:mm", the short time of a Chinese Windows, whatever the machine's settings: for tools
 // whose output must be the same everywhere. An impossible time throws ConversionError.

@@ -11,8 +11,8 @@ TaskPool::~TaskPool() {
   stop();
 }
 
-unsigned TaskPool::threadsFor(unsigned most) {
-  return std::clamp(std::thread::hardware_concurrency(), 1u, std::max(most, 1u));
+unsigned TaskPool::threadsFor(unsigned most, unsigned cores) {
+  return std::clamp(cores > 1 ? cores - 1 : 1u, 1u, std::max(most, 1u));
 }
 
 void TaskPool::submit(int priority, Task task) {

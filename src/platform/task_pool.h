@@ -43,8 +43,11 @@ class TaskPool {
   // see what the user sees before the work arrives.
   void hold(bool held);
 
-  // Workers for decoding on this machine: one a core, at most `most`, at least one.
-  static unsigned threadsFor(unsigned most);
+  // Workers for decoding on a machine of `cores` cores (0: not known): one a core but one,
+  // which the thread that answers the user keeps, at most `most`, at least one. Their
+  // lower priority alone does not keep that core free: Wine ignores it, and so does a
+  // workstation whose other programs keep every core busy.
+  static unsigned threadsFor(unsigned most, unsigned cores = std::thread::hardware_concurrency());
 
  private:
   void run();

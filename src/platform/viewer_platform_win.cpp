@@ -1,6 +1,7 @@
 // The image viewer launch's window and process services on Win32.
 #include <windows.h>
 
+#include <objbase.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -102,7 +103,11 @@ std::unique_ptr<ProcessHandle> Win32ViewerPlatform::openProcess(uint32_t process
 
 void Win32ViewerPlatform::shellExecute(std::string_view verb, std::string_view file,
                                        int showCommand) {
+  // The hand-off may run on a data thread, and the shell wants COM on the thread that calls
+  // it; a thread that has it already keeps it as it is.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   ShellExecuteW(nullptr, widen(verb).c_str(), widen(file).c_str(), nullptr, nullptr, showCommand);
+  if (SUCCEEDED(com)) CoUninitialize();
 }
 
 }  // namespace risview::win

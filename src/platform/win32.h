@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/services.h"
 
@@ -120,6 +121,17 @@ class Win32ViewerPlatform : public ViewerPlatform {
   void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
 };
 
+// The steps that wait run on data threads while the calling thread (the host's) answers its
+// messages without taking input: the host's windows are disabled, the library's windows
+// keep their close gestures, whose close ends the run (Waits::endRun).
+class Win32Waits : public Waits {
+ protected:
+  void runAll(const std::vector<Work>& work) override;
+};
+
+// A step is waiting on this process's data threads now: our windows show the wait cursor.
+bool waitInProgress();
+
 // The module this code is linked into (the DLL, or the test executable).
 HMODULE thisModule();
 
@@ -136,8 +148,9 @@ struct Platform {
   Win32Locale locale;
   Win32Environment env;
   Win32ViewerPlatform viewer;
+  Win32Waits waits;
   Services services(std::string title) {
-    return {boxes, debug, clock, locale, env, std::move(title), &viewer, displayPercent()};
+    return {boxes, debug, clock, locale, env, std::move(title), &viewer, displayPercent(), &waits};
   }
 };
 

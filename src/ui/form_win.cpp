@@ -230,6 +230,8 @@ void FormWindow::guarded(const std::function<void()>& handler) {
   if (!handler) return;
   try {
     handler();
+  } catch (const RunEnded&) {
+    // Closed while it waited: the run is over, there is nothing to tell.
   } catch (const std::exception& e) {
     services_.boxes.show(e.what(), services_.applicationTitle, mb::kOk | mb::kIconHand,
                          reinterpret_cast<WindowRef>(hwnd_));
@@ -241,14 +243,19 @@ void FormWindow::guarded(const std::function<void()>& handler) {
 
 void FormWindow::close() {
   closed_ = true;
+  // Closed while a step waits: the step ends the run once it returns.
+  if (waitsOf(services_).endRun()) endedRun_ = true;
 }
 
 void FormWindow::showModal() {
-  closed_ = false;
+  // A window closed while its loading waited is not shown; nor is any once the run it
+  // belongs to was ended.
+  Waits& waits = waitsOf(services_);
+  closed_ = endedRun_ || waits.ended();
   // As a modal run does: the thread's other windows, the host's among them, take no input
   // until it ends, so nothing can start a second run under this one.
   std::optional<ThreadWindowsDisabled> others(std::in_place, hwnd_);
-  guarded(onShow);
+  if (!closed_) guarded(onShow);
   if (!closed_) {
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
@@ -274,6 +281,9 @@ void FormWindow::showModal() {
   // The other windows come back before this one goes, so that the owner is activated.
   others.reset();
   ShowWindow(hwnd_, SW_HIDE);
+  // The run this window's close ended is over: what follows runs again.
+  if (endedRun_) waits.resumeRuns();
+  endedRun_ = false;
 }
 
 // Keyboard interface of the form: Tab moves between controls, Alt+letter presses the
@@ -372,11 +382,17 @@ LRESULT FormWindow::keyMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CLOSE:
-      closed_ = true;
+      close();
       // A close sent from another thread is handled inside GetMessageW, which returns only
       // for a posted message: this one lets the run see that it has ended.
       PostMessageW(hwnd_, WM_NULL, 0, 0);
       return 0;
+    case WM_SETCURSOR:
+      if (win::waitInProgress()) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
     case WM_ERASEBKGND: {
       RECT r;
       GetClientRect(hwnd_, &r);

@@ -100,6 +100,7 @@ class FormWindow {
   bool wheelFollowsPointer_ = false;
   std::map<int, std::string> toolButtons_;  // command id -> component name
   bool closed_ = false;
+  bool endedRun_ = false;  // closed while a step waited
 };
 
 }  // namespace risview::ui

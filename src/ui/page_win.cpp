@@ -280,13 +280,15 @@ void PageWindow::raise() {
 }
 
 void PageWindow::bringToFront() {
-  // The first sheet's pictures decode while the page makes its windows and paints.
-  if (!realised()) {
+  // The first sheet's pictures decode once the page has made its windows: started sooner,
+  // the decoding threads would take the cores the windows are made on.
+  const bool first = !realised();
+  realise();
+  raise();
+  if (first) {
     const std::vector<const Component*> sheets = page_->model().sheets();
     if (!sheets.empty()) pictures_->decodeAhead(*sheets.front(), scale());
   }
-  realise();
-  raise();
   notifySheets(EVENT_OBJECT_SHOW);
 }
 

@@ -35,6 +35,8 @@ TEST(DataModule, NoOptionFileReportsAllThreeConnectionsInOrder) {
                                                         {"WEBSERVER连接失败！", "Risview", 0, 0}}));
   EXPECT_EQ(fake.debug.lines, (std::vector<std::string>{"RIS连接开始", empty, "NORVSERVER连接开始",
                                                         empty, "WEBSERVER连接开始", empty}));
+  // Opened at once, in one wait, however the reports are ordered.
+  EXPECT_EQ(fake.waits.waits, std::vector<size_t>{3});
   EXPECT_FALSE(dm.con.connected());
   EXPECT_FALSE(dm.conRisDicom.connected());
   EXPECT_FALSE(dm.conDICOM.connected());

@@ -283,6 +283,50 @@ TEST_P(DatabaseTest, StatementsEndAtTheCommandTimeout) {
   EXPECT_FALSE(q.active());
 }
 
+// Runs a statement on a data thread and, once it runs, ends the run as a window closed
+// meanwhile would; notes whether the statement then returned soon or was waited out.
+class EndingWaits : public Waits {
+ public:
+  bool returnedSoon = false;
+
+ protected:
+  void runAll(const std::vector<Work>& work) override {
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    std::thread data([&] {
+      for (const Work& w : work) w();
+      std::lock_guard lock(m);
+      done = true;
+      cv.notify_all();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    endRun();
+    std::unique_lock lock(m);
+    returnedSoon = cv.wait_for(lock, std::chrono::seconds(10), [&] { return done; });
+    lock.unlock();
+    data.join();
+  }
+};
+
+// A statement held by a lock would otherwise keep the closing window for its whole timeout.
+TEST_P(DatabaseTest, AStatementOfAnEndedRunIsCancelledNotWaitedOut) {
+  if (GetParam() != Backend::Postgres) GTEST_SKIP() << "needs a statement that sleeps";
+  Connection& con = fx->connection();
+  EndingWaits waits;
+  con.setWaits(&waits);
+  Query q(con);
+  q.setSql("select pg_sleep(25) as slept");
+  EXPECT_THROW(q.open(), RunEnded);
+  EXPECT_TRUE(waits.returnedSoon);
+  EXPECT_FALSE(q.active());
+  // The connection serves the next run.
+  con.setWaits(nullptr);
+  q.setSql("select 1 as one");
+  q.open();
+  EXPECT_EQ(q.field("one").asInteger(), 1);
+}
+
 #ifndef _WIN32
 // A listening loopback port: the system completes connections to it whether or not they
 // are ever accepted.

@@ -337,5 +337,22 @@ TEST_F(OpenStudiesTest, ClosedArchiveConnectionIsAnnouncedThenTried) {
   EXPECT_TRUE(fake.viewer.calls.empty());
 }
 
+// The lookup and the launch each wait off the host's thread; a window closed during the
+// viewer's close rounds stops them at the next round, and nothing is handed to the shell.
+TEST_F(OpenStudiesTest, ARunEndedDuringTheCloseRoundsStopsThere) {
+  auto dm = dataModule();
+  fake.waits.waits.clear();
+  fake.viewer.viewerRefusals = 1000;
+  fake.viewer.onPump = [&] { fake.waits.endRun(); };
+  EXPECT_THROW(open(*dm, "P0006", "DR02"), RunEnded);
+  EXPECT_EQ(fake.waits.waits, (std::vector<size_t>{1, 1}));
+  int requests = 0;
+  for (const auto& call : fake.viewer.calls) {
+    EXPECT_EQ(call.rfind("shell", 0), std::string::npos) << call;
+    if (call.rfind("close", 0) == 0) ++requests;
+  }
+  EXPECT_EQ(requests, 1);
+}
+
 }  // namespace
 }  // namespace risview::list

@@ -90,5 +90,14 @@ TEST(SharedGate, AloneWaitsForTheOthersAndHoldsBackNewcomers) {
   EXPECT_EQ(log, (std::vector<std::string>{"first done", "alone", "alone done", "later"}));
 }
 
+TEST(TaskPool, DecodingLeavesTheUserThreadACore) {
+  const struct {
+    unsigned most, cores, threads;
+  } cases[] = {{4, 0, 1}, {4, 1, 1}, {4, 2, 1}, {4, 3, 2}, {4, 8, 4}, {0, 8, 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(TaskPool::threadsFor(c.most, c.cores), c.threads) << c.cores << " cores";
+  }
+}
+
 }  // namespace
 }  // namespace risview

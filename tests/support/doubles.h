@@ -97,6 +97,21 @@ class RecordingViewer : public ViewerPlatform {
   int errorsAsked = 0;
 };
 
+// Runs every wait inline, in order, and notes how many pieces of work each wait held.
+// onWait runs inside each wait before its work (a window closed while it waits, say).
+class RecordingWaits : public Waits {
+ public:
+  std::vector<size_t> waits;
+  std::function<void()> onWait;
+
+ protected:
+  void runAll(const std::vector<Work>& work) override {
+    waits.push_back(work.size());
+    if (onWait) onWait();
+    for (const Work& w : work) w();
+  }
+};
+
 // A bundle of doubles with a Services view onto them.
 struct FakeServices {
   RecordingBoxes boxes;
@@ -105,7 +120,10 @@ struct FakeServices {
   TestLocale locale;
   FakeEnvironment env;
   RecordingViewer viewer;
-  Services services() { return Services{boxes, debug, clock, locale, env, "Risview", &viewer}; }
+  RecordingWaits waits;
+  Services services() {
+    return Services{boxes, debug, clock, locale, env, "Risview", &viewer, 100, &waits};
+  }
 };
 
 }  // namespace risview::testing

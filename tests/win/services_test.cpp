@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -71,6 +72,75 @@ TEST(Win32Services, ShortTimeRejectsImpossibleTimes) {
 TEST(Win32Services, Cp936DoesNotDependOnTheAnsiCodePage) {
   EXPECT_EQ(cp936ToUtf8("\xBC\xEC\xB2\xE9"), "检查");
   EXPECT_EQ(utf8ToCp936("报告"), "\xB1\xA8\xB8\xE6");
+}
+
+// A window of the waiting thread: notes the keys it gets, answers WM_APP by setting the
+// event, and a close ends the run of the waits it is given.
+struct Answering {
+  static inline HANDLE answered = nullptr;
+  static inline int keys = 0;
+  static inline Waits* waits = nullptr;
+  static LRESULT CALLBACK proc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) SetEvent(answered);
+    if (message == WM_KEYDOWN) ++keys;
+    if (message == WM_CLOSE && waits) {
+      waits->endRun();
+      return 0;
+    }
+    return DefWindowProcW(h, message, wParam, lParam);
+  }
+};
+
+// The step's work waits for what only the waiting thread can do (handle a message posted to
+// its window), so it returns at all only because that thread answers while it waits. Input
+// posted meanwhile is not taken; an error, and a close that ends the run, come back to the
+// step on its own thread.
+TEST(Win32Waits, TheWaitingThreadAnswersButTakesNoInput) {
+  win::Win32Waits waits;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Answering::proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"RisviewAnswering";
+  RegisterClassW(&wc);
+  HWND window = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+  ASSERT_TRUE(window);
+  win::unique_handle answered(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  Answering::answered = answered.get();
+  Answering::waits = &waits;
+  auto answer = [&] { return WaitForSingleObject(answered.get(), 10000) == WAIT_OBJECT_0; };
+
+  PostMessageW(window, WM_KEYDOWN, 'A', 0);
+  PostMessageW(window, WM_APP, 0, 0);
+  EXPECT_TRUE(waits.run(answer));
+  EXPECT_EQ(Answering::keys, 0);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageW(&msg, window, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE));
+
+  bool answeredAtOnce = false;
+  const std::vector<std::exception_ptr> errors =
+      waits.all({[] { throw DatabaseError("login timeout"); },
+                 [&] { PostMessageW(window, WM_APP, 0, 0); }, [&] { answeredAtOnce = answer(); }});
+  EXPECT_TRUE(answeredAtOnce);
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_THROW(std::rethrow_exception(errors[0]), DatabaseError);
+  EXPECT_FALSE(errors[1]);
+
+  win::unique_handle cancelled(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  bool cancelSeen = false;
+  EXPECT_THROW(
+      waits.run([&] { cancelSeen = WaitForSingleObject(cancelled.get(), 10000) == WAIT_OBJECT_0; },
+                [&] { SetEvent(cancelled.get()); }),
+      RunEnded);
+  EXPECT_TRUE(cancelSeen);
+  EXPECT_THROW(waits.run([] {}), RunEnded);
+  waits.resumeRuns();
+  EXPECT_NO_THROW(waits.run([] {}));
+
+  Answering::waits = nullptr;
+  DestroyWindow(window);
+  UnregisterClassW(wc.lpszClassName, wc.hInstance);
 }
 
 }  // namespace

@@ -3,8 +3,12 @@
 //
 //   risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]
 //                [--dpi-unaware] [--ole]
-//                [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]
+//                [--script FILE --transcript FILE [--helpers DIR]] [--probe FILE]
+//                [CLINIC [HOSPITAL]]
 //
+// --probe FILE: a second thread posts to the host's main window every 10 ms and the window
+// notes how long each message waited to be handled; FILE gets the longest wait (how long
+// the host's thread stopped answering) and each call's length, in milliseconds.
 // --dpi-aware marks the process DPI aware before the library is loaded, as a host built for
 // high-DPI monitors is; --dpi-unaware marks it unaware, as Windows has a program without a
 // DPI manifest (Wine makes every program aware unless told). --ole initialises OLE on the
@@ -21,10 +25,12 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/driver_win.h"
@@ -44,7 +50,8 @@ using ShowTarnelFn = unsigned char(__stdcall*)(const char* clinicId, const char*
 constexpr const char* kUsage =
     "usage: risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]\n"
     "                    [--dpi-unaware] [--ole]\n"
-    "                    [--script FILE --transcript FILE [--helpers DIR]] [CLINIC [HOSPITAL]]\n"
+    "                    [--script FILE --transcript FILE [--helpers DIR]] [--probe FILE]\n"
+    "                    [CLINIC [HOSPITAL]]\n"
     "Calls ShowTarnel(CLINIC, HOSPITAL) of the library (default: risview.dll beside this\n"
     "program) N times; with a script, a driver thread plays it against the windows.\n"
     "--clinic-null and --hospital-null pass null pointers (\"\" keeps CLINIC's place).\n";
@@ -119,7 +126,7 @@ std::string floatingPointChange(const risview::win::FloatingPointState& before,
 
 struct Options {
   std::wstring dll, helpers;
-  std::optional<std::wstring> script, transcript;
+  std::optional<std::wstring> script, transcript, probe;
   int calls = 1;
   bool callsGiven = false;
   bool dpiAware = false, dpiUnaware = false;
@@ -141,13 +148,14 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (a == L"--dll" || a == L"--script" || a == L"--transcript" || a == L"--calls" ||
-               a == L"--helpers") {
+               a == L"--helpers" || a == L"--probe") {
       auto v = value();
       if (!v) return usageError(toUtf8(a) + " needs a value");
       if (a == L"--dll") o.dll = *v;
       if (a == L"--helpers") o.helpers = *v;
       if (a == L"--script") o.script = *v;
       if (a == L"--transcript") o.transcript = *v;
+      if (a == L"--probe") o.probe = *v;
       if (a == L"--calls") {
         o.calls = _wtoi(v->c_str());
         o.callsGiven = true;
@@ -209,7 +217,60 @@ void markDpiUnaware() {
 // the window's user data (result + 1, 0 while none).
 ShowTarnelFn nestedShowTarnel = nullptr;
 
+// Microseconds on one clock for the probe thread and the host's thread.
+uint32_t microseconds() {
+  static const LONGLONG frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<uint32_t>(now.QuadPart * 1000000 / frequency);
+}
+
+// The probe's message carries the time it was posted; the host's window notes the longest
+// time one waited (read by the host's thread only).
+constexpr UINT kProbeMessage = WM_APP + 0x51;
+uint32_t longestUnansweredUs = 0;
+uint32_t longestAnsweredAtUs = 0;  // when the longest wait ended
+long probesAnswered = 0;
+// The longest wait of each call, by the call that was running when it ended.
+std::vector<uint32_t> longestOfCallUs;
+
+class Probe {
+ public:
+  explicit Probe(HWND window)
+      : thread_([this, window] {
+          while (!stop_) {
+            PostMessageW(window, kProbeMessage, 0, static_cast<LPARAM>(microseconds()));
+            Sleep(10);
+          }
+        }) {}
+  ~Probe() {
+    stop_ = true;
+    thread_.join();
+  }
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
 LRESULT CALLBACK hostWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kProbeMessage) {
+    const uint32_t waited = microseconds() - static_cast<uint32_t>(lParam);
+    if (waited > longestUnansweredUs) {
+      longestUnansweredUs = waited;
+      longestAnsweredAtUs = microseconds();
+    }
+    if (!longestOfCallUs.empty() && waited > longestOfCallUs.back())
+      longestOfCallUs.back() = waited;
+    ++probesAnswered;
+    return 0;
+  }
   if (message == risview::host::kNestedCallMessage && nestedShowTarnel) {
     unsigned char result = nestedShowTarnel("", "");
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(result) + 1);
@@ -296,6 +357,10 @@ int main() {
     driver->start();
   }
 
+  std::unique_ptr<Probe> probe;
+  const uint32_t probeStartUs = microseconds();
+  if (options.probe && hostWindow) probe = std::make_unique<Probe>(hostWindow);
+  std::vector<double> callMs;
   for (size_t index = 0; index < calls.size(); ++index) {
     const CallArgs& call = calls[index];
     if (scriptedCalls) log.awaitPermit(index);
@@ -311,8 +376,11 @@ int main() {
     risview::win::setFloatingPointState(wanted);
     const risview::win::FloatingPointState before = risview::win::floatingPointState();
     log.started();
+    const uint32_t callStart = microseconds();
+    longestOfCallUs.push_back(0);
     unsigned char result =
         showTarnel(clinic ? clinic->c_str() : nullptr, hospital ? hospital->c_str() : nullptr);
+    callMs.push_back((microseconds() - callStart) / 1000.0);
     const risview::win::FloatingPointState after = risview::win::floatingPointState();
     risview::win::setFloatingPointState(host);
     const std::string changed = floatingPointChange(before, after);
@@ -331,6 +399,25 @@ int main() {
   }
 
   bool passed = driver ? driver->finish() : true;
+  if (probe) {
+    probe.reset();
+    // What was posted before the probe stopped and is still queued is not counted.
+    risview::host::JsonObject result;
+    result.add("longestUnansweredMs", longestUnansweredUs / 1000.0);
+    // On the transcript's clock, roughly: milliseconds since the probe started.
+    result.add("longestEndedAtMs", (longestAnsweredAtUs - probeStartUs) / 1000.0);
+    result.add("probes", probesAnswered);
+    risview::host::Json lengths = risview::host::Json::array();
+    for (double ms : callMs) lengths.push_back(ms);
+    result.add("callMs", lengths);
+    risview::host::Json longest = risview::host::Json::array();
+    for (uint32_t us : longestOfCallUs) longest.push_back(us / 1000.0);
+    result.add("longestOfCallMs", longest);
+    if (FILE* f = _wfopen(options.probe->c_str(), L"w")) {
+      std::fprintf(f, "%s\n", result.str().c_str());
+      std::fclose(f);
+    }
+  }
   if (hostWindow) DestroyWindow(hostWindow);
   FreeLibrary(library);
   // What the library left on the clipboard is released here, as at a host's exit.

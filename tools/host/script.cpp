@@ -83,7 +83,7 @@ const std::vector<Grammar>& grammars() {
       {"count-windows", "", "", false, {}},
       {"expect-same-windows", "", "", false, {}},
       {"expect-host-enabled", "B", "", false, {}},
-      {"nested-call", "", "", false, {}},
+      {"nested-call", "", "", false, {"within"}},
       {"signal", "T", "", false, {"timeout"}},
       {"resources", "", "T", false, {}},
   };
@@ -252,7 +252,7 @@ void checkOption(const std::string& key, const std::string& value, const std::st
     throw ScriptError(number, command + ": " + key + "=" + what + ", not \"" + value + "\"");
   };
   if (key == "timeout" || key == "row" || key == "style" || key == "code" || key == "x87" ||
-      key == "mxcsr") {
+      key == "mxcsr" || key == "within") {
     auto n = parseNumber(value);
     if (!n || *n < 0) fail("needs a whole number");
   } else if (key == "at") {
