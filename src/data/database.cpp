@@ -128,10 +128,16 @@ void Connection::open() {
   std::u16string odbc = wide(toOdbcConnectionString(oledb_, driver_));
   Handles& h = *handles_;
   h.release();
-  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h.env))) {
-    throw DatabaseError("The ODBC driver manager could not be loaded");
+  {
+    // Connections open side by side; the driver manager sets itself up with the first
+    // environment, which no two threads make at once.
+    static std::mutex environments;
+    std::lock_guard lock(environments);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h.env))) {
+      throw DatabaseError("The ODBC driver manager could not be loaded");
+    }
+    SQLSetEnvAttr(h.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   }
-  SQLSetEnvAttr(h.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, h.env, &h.dbc))) {
     fail(SQL_HANDLE_ENV, h.env, "Could not allocate a connection");
   }

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/floating_point_win.h"
 #include "platform/win32.h"
 
 namespace risview::win {
@@ -118,6 +119,8 @@ void Win32Waits::runAll(const std::vector<Work>& work) {
     try {
       for (const Work& w : work) {
         threads.emplace_back([&w, &finished] {
+          // The data threads run as the call does, every floating-point exception masked.
+          setFloatingPointState(kMaskedFloatingPoint);
           w();
           finished();
         });
