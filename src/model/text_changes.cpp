@@ -21,6 +21,18 @@ namespace risview::ui {
 
 std::vector<TextChange> compareTexts(std::string_view before, std::string_view now) {
   const std::u32string a = utf8ToUtf32(before), b = utf8ToUtf32(now);
+  // The comparison's time grows with the length times the differences: 20,000 characters
+  // rewritten take half a second. A text past the limit is marked as replaced whole.
+  if (a.size() > kComparedLength || b.size() > kComparedLength) {
+    std::vector<TextChange> whole;
+    if (before == now) {
+      whole.push_back({TextChange::Kind::Same, std::string(now)});
+    } else {
+      if (!before.empty()) whole.push_back({TextChange::Kind::Removed, std::string(before)});
+      if (!now.empty()) whole.push_back({TextChange::Kind::Inserted, std::string(now)});
+    }
+    return whole;
+  }
   dtl::Diff<char32_t, std::u32string> diff(a, b);
   diff.compose();
   std::vector<TextChange> out;

@@ -10,8 +10,12 @@
 
 namespace risview::ui {
 
+// The longest text compared character by character (report texts are a few hundred).
+inline constexpr size_t kComparedLength = 10000;
+
 // The pieces in reading order, neighbours of one kind joined; a removal comes before the
-// insertion that replaces it. Empty when both texts are.
+// insertion that replaces it. Empty when both texts are. A text longer than kComparedLength
+// characters is marked as replaced whole (or the same, when both are equal).
 std::vector<TextChange> compareTexts(std::string_view before, std::string_view now);
 
 // Marks every rich-text box of the page with its changes against the box of the same name

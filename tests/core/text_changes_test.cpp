@@ -31,6 +31,15 @@ TEST(TextChanges, ReportTextsAreComparedCharacterByCharacter) {
   for (const Case& c : cases) {
     EXPECT_EQ(describeChanges(compareTexts(c.before, c.now)), c.marked) << c.what;
   }
+  // Past the length compared, a text is replaced whole.
+  std::string longer;
+  for (size_t i = 0; i <= kComparedLength; ++i) longer += "肺";
+  const std::vector<TextChange> whole = compareTexts("肺", longer);
+  ASSERT_EQ(whole.size(), 2u);
+  EXPECT_TRUE(whole[0].kind == TextChange::Kind::Removed && whole[0].text == "肺");
+  EXPECT_TRUE(whole[1].kind == TextChange::Kind::Inserted && whole[1].text == longer);
+  const std::vector<TextChange> same = compareTexts(longer, longer);
+  EXPECT_TRUE(same.size() == 1 && same[0].kind == TextChange::Kind::Same);
   // The pieces read back as both texts.
   std::string before, now;
   for (const TextChange& piece : compareTexts("左肺上叶结节", "右肺下叶小结节")) {
