@@ -59,10 +59,14 @@ class HostWindowsDisabled {
 
  private:
   static BOOL CALLBACK collect(HWND window, LPARAM list) {
-    if (IsWindowVisible(window) && IsWindowEnabled(window) && !isLibraryWindow(window)) {
-      reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    try {
+      if (IsWindowVisible(window) && IsWindowEnabled(window) && !isLibraryWindow(window)) {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+      }
+      return TRUE;
+    } catch (...) {
+      return FALSE;  // out of memory: the windows collected so far are disabled
     }
-    return TRUE;
   }
   std::vector<HWND> disabled_;
 };
@@ -77,13 +81,13 @@ void answerUntil(HANDLE done) {
   HostWindowsDisabled hold;
   std::optional<WPARAM> quit;
   for (;;) {
+    // The host's thread: it sleeps only until a message or the end of the work comes.
     const DWORD r =
         MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (r == WAIT_OBJECT_0) break;
-    if (r == WAIT_FAILED) {
-      WaitForSingleObject(done, INFINITE);
-      break;
-    }
+    // Should the combined wait fail, the thread looks at the event every 10 ms and keeps
+    // handling its messages in between.
+    if (r == WAIT_FAILED && WaitForSingleObject(done, 10) == WAIT_OBJECT_0) break;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
