@@ -70,6 +70,8 @@ if(WIN32 AND TARGET risview)
   # Loads on every Windows it is meant for: its imports and header flags.
   add_test(NAME dll_imports COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check-imports
     $<TARGET_FILE:risview> ${CMAKE_OBJDUMP} ${CMAKE_SOURCE_DIR}/tests/win/allowed-imports.txt)
+  # Both read the file and run nothing: they run on machines that cannot run the DLL too.
+  set_tests_properties(dll_exports dll_imports PROPERTIES LABELS files)
 endif()
 
 # The Windows dump tool agrees with the native one, byte for byte.
@@ -95,7 +97,9 @@ if(NOT WIN32)
   include(${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz.cmake)
 endif()
 
-# The set-up's package install on a mirror in mid-sync, against a stand-in apt-get.
+# The set-up's package install on a mirror in mid-sync, against a stand-in apt-get; and the
+# Wine launcher's choice of loader, against stand-in loaders.
 if(NOT WIN32)
   add_test(NAME setup_apt_install COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-apt-install)
+  add_test(NAME wine_launcher COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-wine-launcher)
 endif()
