@@ -49,6 +49,11 @@ if(NOT WIN32 AND RISVIEW_TESTS)
   add_executable(bench-figures ${CMAKE_SOURCE_DIR}/tools/bench/bench_figures.cpp)
   target_link_libraries(bench-figures PRIVATE risview_testing)
 endif()
+# What a statement costs through the waits, in the Windows build under Wine (make bench).
+if(WIN32 AND RISVIEW_TESTS)
+  add_executable(waits-bench ${CMAKE_SOURCE_DIR}/tools/bench/waits_bench_win.cpp)
+  target_link_libraries(waits-bench PRIVATE risview_testing)
+endif()
 # The reports and pictures the figures (and scenarios) open; portable C++ over libjpeg only.
 if(NOT WIN32)
   add_executable(bench-fixture ${CMAKE_SOURCE_DIR}/tools/bench/bench_fixture.cpp)

@@ -60,6 +60,8 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
   } catch (...) {
     // Every handler reports its own errors; what is left has nobody to tell.
   }
+  // The call's data threads end with it.
+  platform().waits.endCall();
   try {
     // No window of the call is left: its classes and the rich edit library go too.
     risview::ui::releaseWindowResources(clipboardAtStart);

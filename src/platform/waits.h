@@ -52,6 +52,12 @@ class Waits {
   // what it threw or null. Throws RunEnded as run does.
   std::vector<std::exception_ptr> all(const std::vector<Work>& steps);
 
+  // The calling thread answers what waits for it (paint, timers, sent and posted messages, a
+  // close gesture) as it does while a step waits, then goes on: for long work of its own
+  // between steps, such as a long report's pages made into windows. Throws RunEnded as run
+  // does, when a close ended the run.
+  void answer() { wait({}, {}); }
+
   // A window of the run was closed: when a step is waiting, the run ends (the waiting steps'
   // cancels run, and every step from there on throws RunEnded until resumeRuns) and this
   // returns true; otherwise nothing changes.
@@ -61,9 +67,25 @@ class Waits {
   void resumeRuns() { ended_ = false; }
   bool waiting() const { return depth_ > 0; }
 
+  // Many steps in a row (the rows of a report, a statement or more each): what every wait
+  // would set up around its step is set up once for all of them while this lives.
+  class Batch {
+   public:
+    explicit Batch(Waits& waits) : waits_(waits) { waits_.beginBatch(); }
+    ~Batch() { waits_.endBatch(); }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    Waits& waits_;
+  };
+
  protected:
-  // Runs every piece of work, none of which throws, and returns once all have ended.
+  // Runs every piece of work, none of which throws, and returns once all have ended; with
+  // none, lets the calling thread answer what it has pending.
   virtual void runAll(const std::vector<Work>& work) = 0;
+  virtual void beginBatch() {}
+  virtual void endBatch() noexcept {}
 
  private:
   template <typename Body>

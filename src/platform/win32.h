@@ -124,9 +124,28 @@ class Win32ViewerPlatform : public ViewerPlatform {
 // The steps that wait run on data threads while the calling thread (the host's) answers its
 // messages without taking input: the host's windows are disabled, the library's windows
 // keep their close gestures, whose close ends the run (Waits::endRun).
+// The data threads are the call's: started as its steps first need them (one for each step
+// of the widest wait, the three connections), each taking the next step as the last one
+// returns, and ended by endCall, before the call returns to the host.
 class Win32Waits : public Waits {
+ public:
+  Win32Waits();
+  ~Win32Waits() override;
+  Win32Waits(const Win32Waits&) = delete;
+  Win32Waits& operator=(const Win32Waits&) = delete;
+  // Ends the data threads and waits for them; the next step starts them again.
+  void endCall() noexcept;
+  // How many data threads were started since this was made.
+  size_t threadsStarted() const;
+
  protected:
   void runAll(const std::vector<Work>& work) override;
+  void beginBatch() override;
+  void endBatch() noexcept override;
+
+ private:
+  struct Threads;
+  std::unique_ptr<Threads> threads_;
 };
 
 // A step is waiting on this process's data threads now: our windows show the wait cursor.

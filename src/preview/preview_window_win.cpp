@@ -154,6 +154,7 @@ class TMyPrintPageControl {
   void load(LoadedReport report) {
     DepartmentID = report.departmentId;
     HWND tabs = form_.control("PrntTabControl");
+    Waits& waits = waitsOf(services_);
     for (auto& tab : report.tabs) {
       ui::PageWindow& page = embed(std::move(tab.page));
       std::wstring caption = win::widen(tab.caption);
@@ -162,6 +163,13 @@ class TMyPrintPageControl {
       item.pszText = caption.data();
       SendMessageW(tabs, TCM_INSERTITEMW, tabPages_.size(), reinterpret_cast<LPARAM>(&item));
       tabPages_.push_back(&page);
+      // A long report's windows take a while to make: the host's thread answers between
+      // pages. Closed meanwhile, the window is not shown and the rest is not made.
+      try {
+        waits.answer();
+      } catch (const RunEnded&) {
+        return;
+      }
     }
     // Built and shown before loading ended, it stays in front without a tab.
     if (report.untabbed) embed(std::move(report.untabbed));

@@ -88,6 +88,8 @@ namespace {
 LoadedReport loadRows(const std::vector<std::string>& statement, pages::PageContext& context) {
   LoadedReport report;
   data::Query query(context.con);
+  // Every statement of every page waits in turn: the host's windows are disabled once.
+  const Waits::Batch statements(context.con.waits());
   try {
     for (const auto& line : statement) query.addSql(line);
     query.open();

@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/errors.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "support/fixture.h"
 
 namespace risview {
 namespace {
@@ -138,9 +142,62 @@ TEST(Win32Waits, TheWaitingThreadAnswersButTakesNoInput) {
   waits.resumeRuns();
   EXPECT_NO_THROW(waits.run([] {}));
 
+  // Between steps, the calling thread answers what it has pending, input aside, and learns
+  // of a close there too.
+  PostMessageW(window, WM_KEYDOWN, 'B', 0);
+  PostMessageW(window, WM_APP, 0, 0);
+  EXPECT_NO_THROW(waits.answer());
+  EXPECT_EQ(WaitForSingleObject(answered.get(), 0), WAIT_OBJECT_0);
+  EXPECT_EQ(Answering::keys, 0);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_THROW(waits.answer(), RunEnded);
+  waits.resumeRuns();
+
   Answering::waits = nullptr;
   DestroyWindow(window);
   UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+// Before, every statement started and joined a thread of its own: a 200-page report paid
+// hundreds of thread starts. The three connections take three threads, and every statement
+// after them one of those, however many statements the call runs.
+TEST(Win32Waits, TheStepsOfACallShareItsDataThreads) {
+  testing::Fixture fx(testing::Backend::Sqlite, testing::Schema::Ris);
+  data::Connection& con = fx.connection();
+  win::Win32Waits waits;
+  con.setWaits(&waits);
+  std::set<DWORD> threads;
+  std::mutex noting;
+  auto note = [&] {
+    std::lock_guard hold(noting);
+    threads.insert(GetCurrentThreadId());
+  };
+  // Each of the three holds its thread until all three run, as connections being opened do.
+  std::atomic<int> opening{0};
+  auto open = [&] {
+    note();
+    ++opening;
+    for (int i = 0; i < 1000 && opening < 3; ++i) Sleep(10);
+  };
+  waits.all({open, open, open});
+  EXPECT_EQ(waits.threadsStarted(), 3u);
+  for (int statements : {5, 50}) {
+    for (int i = 0; i < statements; ++i) {
+      data::Query q(con);
+      q.setSql("select count(*) as n from RIS_REPORT");
+      q.open();
+      EXPECT_EQ(q.field("n").asInteger(), 0);
+      waits.run(note);
+    }
+    EXPECT_EQ(waits.threadsStarted(), 3u) << "after " << statements << " statements";
+  }
+  EXPECT_LE(threads.size(), 3u);
+  // The call ends its threads; the next call starts its own.
+  waits.endCall();
+  waits.run(note);
+  EXPECT_EQ(waits.threadsStarted(), 4u);
+  waits.endCall();
+  con.setWaits(nullptr);
 }
 
 }  // namespace
