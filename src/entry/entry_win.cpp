@@ -9,6 +9,7 @@
 #include "platform/floating_point_win.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "ui/sheet_accessible_win.h"
 #include "ui/window_win.h"
 
 extern "C" {
@@ -62,14 +63,29 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
   }
   try {
     // No window of the call is left: its classes and the rich edit library go too.
-    risview::ui::releaseWindowResources(clipboardAtStart);
+    const bool classesGone = risview::ui::releaseWindowResources(clipboardAtStart);
     risview::win::traceResources("after the call");
+    // A host may free the library as soon as the call returns. What could still call into
+    // it then keeps it loaded instead: a window of ours, or an accessible object a client
+    // holds directly (one in the host's own apartment, which disconnecting does not reach).
+    if (!classesGone) {
+      risview::win::pinThisModule("a window of the library outlived the call");
+    } else if (risview::ui::liveSheetAccessibles() > 0) {
+      risview::win::pinThisModule("a client in the host's apartment holds an accessible object");
+    }
   } catch (...) {
   }
   callRunning = false;
   return 1;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  // Freed by the host (not the process ending): every call has released what it made and
+  // pinned the module where it could not, so this is only a last word for the debugger, and
+  // the loader lock allows no more than that.
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr &&
+      (callRunning || risview::ui::liveSheetAccessibles() > 0)) {
+    OutputDebugStringA("risview: freed while a call or an accessible object of it was alive");
+  }
   return TRUE;
 }
