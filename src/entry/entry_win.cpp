@@ -25,6 +25,13 @@ void* _frmShowCanvas = nullptr;
 void* _frmImageList = nullptr;
 }
 
+// The C++ runtime linked into this module keeps a reserve for throwing when memory runs out
+// (73 KiB on 64-bit), allocated as the module loads and otherwise never given back: a host
+// that loads and frees the library for each call would lose it each time.
+namespace __gnu_cxx {
+void __freeres();
+}
+
 namespace {
 
 risview::win::Platform& platform() {
@@ -80,12 +87,14 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  // Freed by the host (not the process ending): every call has released what it made and
-  // pinned the module where it could not, so this is only a last word for the debugger, and
-  // the loader lock allows no more than that.
-  if (reason == DLL_PROCESS_DETACH && reserved == nullptr &&
-      (callRunning || risview::ui::liveSheetAccessibles() > 0)) {
-    OutputDebugStringA("risview: freed while a call or an accessible object of it was alive");
+  // Freed by the host, not the process ending: every call has released what it made and
+  // pinned the module where it could not, so what is left is a last word for the debugger
+  // and the runtime's reserve, given back to the heap; the loader lock allows no more.
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    if (callRunning || risview::ui::liveSheetAccessibles() > 0) {
+      OutputDebugStringA("risview: freed while a call or an accessible object of it was alive");
+    }
+    __gnu_cxx::__freeres();
   }
   return TRUE;
 }
