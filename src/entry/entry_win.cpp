@@ -73,12 +73,13 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
     const bool classesGone = risview::ui::releaseWindowResources(clipboardAtStart);
     risview::win::traceResources("after the call");
     // A host may free the library as soon as the call returns. What could still call into
-    // it then keeps it loaded instead: a window of ours, or an accessible object a client
-    // holds directly (one in the host's own apartment, which disconnecting does not reach).
+    // it then keeps it loaded instead: a window of ours, or an accessible object still
+    // referenced (by a client in the host's own apartment, which disconnecting does not
+    // reach, or by the system's stub where disconnecting failed).
     if (!classesGone) {
       risview::win::pinThisModule("a window of the library outlived the call");
     } else if (risview::ui::liveSheetAccessibles() > 0) {
-      risview::win::pinThisModule("a client in the host's apartment holds an accessible object");
+      risview::win::pinThisModule("an accessible object of the library is still referenced");
     }
   } catch (...) {
   }
