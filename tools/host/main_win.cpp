@@ -333,19 +333,17 @@ long long heapBytesInUse() {
   return bytes;
 }
 
+BOOL CALLBACK countChild(HWND, LPARAM data) {
+  ++*reinterpret_cast<int*>(data);
+  return TRUE;
+}
+
 BOOL CALLBACK countWindow(HWND window, LPARAM data) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   if (process != GetCurrentProcessId()) return TRUE;
-  int& count = *reinterpret_cast<int*>(data);
-  ++count;
-  EnumChildWindows(
-      window,
-      [](HWND, LPARAM d) -> BOOL {
-        ++*reinterpret_cast<int*>(d);
-        return TRUE;
-      },
-      data);
+  ++*reinterpret_cast<int*>(data);
+  EnumChildWindows(window, countChild, data);
   return TRUE;
 }
 
