@@ -33,7 +33,7 @@ if(WIN32)
     ${CMAKE_SOURCE_DIR}/tools/host/main_win.cpp
     ${CMAKE_SOURCE_DIR}/tools/host/driver_win.cpp
     ${CMAKE_SOURCE_DIR}/tools/host/ui_win.cpp)
-  target_link_libraries(risview-host PRIVATE risview_host_script comctl32 gdi32 user32 shell32 psapi ole32)
+  target_link_libraries(risview-host PRIVATE risview_host_script comctl32 gdi32 user32 shell32 psapi ole32 oleacc)
 endif()
 
 # Benchmarks (native, `make bench`): figures only, never asserted.

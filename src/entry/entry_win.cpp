@@ -9,6 +9,7 @@
 #include "platform/floating_point_win.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "ui/sheet_accessible_win.h"
 #include "ui/window_win.h"
 
 extern "C" {
@@ -22,6 +23,13 @@ void* _frmShowEdit = nullptr;
 void* _frmShowReport = nullptr;
 void* _frmShowCanvas = nullptr;
 void* _frmImageList = nullptr;
+}
+
+// The C++ runtime linked into this module keeps a reserve for throwing when memory runs out
+// (73 KiB on 64-bit), allocated as the module loads and otherwise never given back: a host
+// that loads and frees the library for each call would lose it each time.
+namespace __gnu_cxx {
+void __freeres();
 }
 
 namespace {
@@ -64,14 +72,32 @@ extern "C" unsigned char __stdcall ShowTarnel(const char* ClinicID, const char* 
   platform().waits.endCall();
   try {
     // No window of the call is left: its classes and the rich edit library go too.
-    risview::ui::releaseWindowResources(clipboardAtStart);
+    const bool classesGone = risview::ui::releaseWindowResources(clipboardAtStart);
     risview::win::traceResources("after the call");
+    // A host may free the library as soon as the call returns. What could still call into
+    // it then keeps it loaded instead: a window of ours, or an accessible object still
+    // referenced (by a client in the host's own apartment, which disconnecting does not
+    // reach, or by the system's stub where disconnecting failed).
+    if (!classesGone) {
+      risview::win::pinThisModule("a window of the library outlived the call");
+    } else if (risview::ui::liveSheetAccessibles() > 0) {
+      risview::win::pinThisModule("an accessible object of the library is still referenced");
+    }
   } catch (...) {
   }
   callRunning = false;
   return 1;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  // Freed by the host, not the process ending: every call has released what it made and
+  // pinned the module where it could not, so what is left is a last word for the debugger
+  // and the runtime's reserve, given back to the heap; the loader lock allows no more.
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    if (callRunning || risview::ui::liveSheetAccessibles() > 0) {
+      OutputDebugStringA("risview: freed while a call or an accessible object of it was alive");
+    }
+    __gnu_cxx::__freeres();
+  }
   return TRUE;
 }

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <string>
+
 #include "platform/win32.h"
 
 namespace risview::win {
@@ -106,7 +108,16 @@ void Win32ViewerPlatform::shellExecute(std::string_view verb, std::string_view f
   // The hand-off may run on a data thread, and the shell wants COM on the thread that calls
   // it; a thread that has it already keeps it as it is.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  ShellExecuteW(nullptr, widen(verb).c_str(), widen(file).c_str(), nullptr, nullptr, showCommand);
+  const std::wstring wideVerb = widen(verb), wideFile = widen(file);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  // The thread ends soon after the call: the shell finishes its work before returning
+  // instead of leaving it to a thread of its own in a library that may be freed by then.
+  info.fMask = SEE_MASK_NOASYNC;
+  info.lpVerb = wideVerb.c_str();
+  info.lpFile = wideFile.c_str();
+  info.nShow = showCommand;
+  ShellExecuteExW(&info);
   if (SUCCEEDED(com)) CoUninitialize();
 }
 

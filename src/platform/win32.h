@@ -154,6 +154,14 @@ bool waitInProgress();
 // The module this code is linked into (the DLL, or the test executable).
 HMODULE thisModule();
 
+// A system library by its file name, from the system folder only: a file of that name beside
+// the host or in its current folder is never loaded. Null when it cannot be loaded.
+HMODULE loadSystemLibrary(const wchar_t* name);
+
+// Keeps this module in the process until it ends, saying why once in the debugger output:
+// for when something of ours may still be called after the host frees the library.
+void pinThisModule(const char* why);
+
 // The display scale our windows take (Services::displayPercent): 100 unless the calling
 // thread is DPI aware, then the system's DPI in percent of 96. The library never changes
 // the host's awareness; the functions of newer systems are looked up, not imported.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <utility>
 
 #include "platform/errors.h"
@@ -162,6 +163,30 @@ HMODULE thisModule() {
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       reinterpret_cast<LPCWSTR>(&thisModule), &module);
   return module;
+}
+
+HMODULE loadSystemLibrary(const wchar_t* name) {
+  if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
+  // Windows 7 without its loader update refuses the flag: the full path does the same.
+  if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+  wchar_t folder[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  std::wstring path(folder, n);
+  path += L'\\';
+  path += name;
+  return LoadLibraryW(path.c_str());
+}
+
+void pinThisModule(const char* why) {
+  static std::atomic<bool> pinned{false};
+  if (pinned.exchange(true)) return;
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&pinThisModule), &module);
+  char line[256];
+  wsprintfA(line, "risview: the library stays loaded until the process ends: %.200s", why);
+  OutputDebugStringA(line);
 }
 
 namespace {

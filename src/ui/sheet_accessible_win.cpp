@@ -24,12 +24,18 @@ bool isSelf(const VARIANT& v) {
   return v.vt == VT_I4 && v.lVal == CHILDID_SELF;
 }
 
+// Objects not yet deleted: a client that still holds one can call into this module.
+std::atomic<long> liveObjects{0};
+
 }  // namespace
 
 class SheetAccessible final : public IAccessible {
  public:
   SheetAccessible(const SheetSource& source, HWND window, const Component& sheet)
-      : source_(&source), window_(window), sheet_(&sheet) {}
+      : source_(&source), window_(window), sheet_(&sheet) {
+    ++liveObjects;
+  }
+  ~SheetAccessible() { --liveObjects; }
 
   void disconnect() { source_ = nullptr; }
 
@@ -319,7 +325,17 @@ SheetAccessible* makeSheetAccessible(const SheetSource& source, HWND sheetWindow
 }
 
 void disconnect(SheetAccessible* object) {
-  if (object) object->disconnect();
+  if (!object) return;
+  object->disconnect();
+  // The system's stub keeps a reference for every client that read the object, and would
+  // call into this module after the host has freed it. Cut off here, on the thread that
+  // made the object, the stub lets go now, and a client's later call is answered by the
+  // system itself as a disconnection.
+  CoDisconnectObject(static_cast<IAccessible*>(object), 0);
+}
+
+long liveSheetAccessibles() {
+  return liveObjects;
 }
 
 void release(SheetAccessible* object) {

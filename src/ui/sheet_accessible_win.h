@@ -35,6 +35,8 @@ SheetAccessible* makeSheetAccessible(const SheetSource& source, HWND sheetWindow
                                      const Component& sheet);
 void disconnect(SheetAccessible* object);
 void release(SheetAccessible* object);
+// Objects that a client still holds (none once every page has gone and its readers let go).
+long liveSheetAccessibles();
 // The answer to WM_GETOBJECT for OBJID_CLIENT.
 LRESULT answerGetObject(SheetAccessible* object, WPARAM wParam);
 // The child id a client knows a component by (1 the first), or 0 when the sheet does not

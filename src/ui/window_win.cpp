@@ -106,7 +106,7 @@ void registerWindowClass(const wchar_t* name, WNDPROC proc) {
 void loadRichEdit() {
   WindowResources& r = resources();
   std::lock_guard lock(r.mutex);
-  if (!r.richEdit) r.richEdit = LoadLibraryW(L"riched20.dll");
+  if (!r.richEdit) r.richEdit = win::loadSystemLibrary(L"riched20.dll");
 }
 
 namespace {
@@ -129,7 +129,7 @@ void flushClipboardCopiedDuringCall(DWORD sequenceAtStart) {
 
 }  // namespace
 
-void releaseWindowResources(DWORD clipboardSequenceAtStart) {
+bool releaseWindowResources(DWORD clipboardSequenceAtStart) {
   WindowResources& r = resources();
   std::lock_guard lock(r.mutex);
   HINSTANCE instance = win::thisModule();
@@ -141,6 +141,7 @@ void releaseWindowResources(DWORD clipboardSequenceAtStart) {
     FreeLibrary(r.richEdit);
     r.richEdit = nullptr;
   }
+  return r.classes.empty();
 }
 
 bool hasTextSelection(HWND window) {

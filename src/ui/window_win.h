@@ -41,7 +41,8 @@ void loadRichEdit();
 // What a rich edit copied during the call (the clipboard has changed since
 // `clipboardSequenceAtStart`) is rendered onto the clipboard first, so that it stays
 // pasteable and no data object on the clipboard points into the freed library.
-void releaseWindowResources(DWORD clipboardSequenceAtStart);
+// False when a class is left, because a window of it still exists.
+bool releaseWindowResources(DWORD clipboardSequenceAtStart);
 
 // How a report text shows what a revision changed: inserted text underlined in blue, removed
 // text struck through in red.

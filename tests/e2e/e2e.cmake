@@ -25,6 +25,19 @@ foreach(spelling IN ITEMS "browser;IEXPLORE;.EXE" "other;iexplore;.exe")
     RUNTIME_OUTPUT_DIRECTORY ${e2e_helpers}/${folder})
 endforeach()
 
+# A rich edit library of no use, planted by `plant-riched20` where only a library loaded by
+# name, not from the system folder, would find it.
+add_library(e2e_planted_riched20 SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/helpers/planted_library_win.cpp)
+set_target_properties(e2e_planted_riched20 PROPERTIES OUTPUT_NAME riched20 PREFIX ""
+  RUNTIME_OUTPUT_DIRECTORY ${e2e_helpers}/planted)
+
+# A library that only shows a window and runs a thread, to weigh a load-and-free cycle
+# against (docs/reliability.md).
+add_library(e2e_minimal_library SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/helpers/minimal_library_win.cpp)
+target_link_options(e2e_minimal_library PRIVATE -Wl,--kill-at)
+set_target_properties(e2e_minimal_library PROPERTIES OUTPUT_NAME minimal-library PREFIX ""
+  RUNTIME_OUTPUT_DIRECTORY ${e2e_helpers})
+
 # The default printer of a scenario that prints, printing into a file (run by the runner).
 add_executable(e2e_test_printer ${CMAKE_SOURCE_DIR}/tests/e2e/helpers/test_printer_win.cpp)
 target_include_directories(e2e_test_printer PRIVATE ${CMAKE_SOURCE_DIR}/tests)

@@ -1,6 +1,7 @@
 #include "host/driver_win.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <psapi.h>
 #include <richedit.h>
 
@@ -18,6 +19,11 @@
 #include "host/ui_win.h"
 
 namespace risview::host {
+
+// IID_IAccessible, spelled out: the x86_64 MinGW import library resolves its symbol to an
+// import stub rather than the GUID.
+constexpr GUID kIAccessibleId = {
+    0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 namespace {
 
@@ -181,6 +187,17 @@ void CallLog::returned(int value, std::string changed) {
   changed_.notify_all();
 }
 
+void CallLog::unloaded() {
+  std::lock_guard lock(mutex_);
+  ++unloaded_;
+  changed_.notify_all();
+}
+
+bool CallLog::awaitUnloaded(int count, DWORD ms) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return unloaded_ >= count; });
+}
+
 std::optional<int> CallLog::result(size_t index, DWORD ms) {
   std::unique_lock lock(mutex_);
   changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return results_.size() > index; });
@@ -296,6 +313,11 @@ class Driver::Steps {
         {"nested-call", &Steps::nestedCall},
         {"signal", &Steps::signal},
         {"resources", &Steps::resources},
+        {"host-reload", &Steps::nothing},
+        {"plant-riched20", &Steps::nothing},
+        {"wait-unloaded", &Steps::waitUnloaded},
+        {"keep-accessible", &Steps::keepAccessible},
+        {"expect-accessible", &Steps::expectAccessible},
     };
     (this->*steps.at(c_.name))();
   }
@@ -1305,6 +1327,55 @@ class Driver::Steps {
     if (!c_.args.empty()) record_.add("label", arg(0));
   }
 
+  // The host (host-reload) has freed the library after the call that returned last.
+  void waitUnloaded() {
+    if (!d_.calls_.awaitUnloaded(static_cast<int>(d_.nextResult_), limitMs())) {
+      throw Failure("the host did not free the library after call " +
+                    std::to_string(d_.nextResult_));
+    }
+  }
+
+  // This thread takes a sheet's accessible object and keeps it, as a screen reader does,
+  // from an apartment of its own: each call on it goes through the system's stub.
+  void keepAccessible() {
+    HWND sheet = control();
+    if (!d_.accessibleApartment_) {
+      if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) throw Failure("no COM here");
+      d_.accessibleApartment_ = true;
+    }
+    if (d_.accessible_) d_.accessible_->Release();
+    d_.accessible_ = nullptr;
+    void* object = nullptr;
+    const HRESULT hr = AccessibleObjectFromWindow(sheet, static_cast<DWORD>(OBJID_CLIENT),
+                                                  kIAccessibleId, &object);
+    record_.add("hresult", hresultText(hr));
+    if (FAILED(hr) || !object) throw Failure("no accessible object for " + arg(0));
+    d_.accessible_ = static_cast<IUnknown*>(object);
+  }
+
+  // connected: the kept object answers; disconnected: the system answers for it that it is
+  // gone (never an exception code from code that is no longer there).
+  void expectAccessible() {
+    if (!d_.accessible_) throw Failure("no keep-accessible before it");
+    long count = -1;
+    const HRESULT hr = static_cast<IAccessible*>(d_.accessible_)->get_accChildCount(&count);
+    record_.add("hresult", hresultText(hr));
+    // Wine answers a call on an object whose stub is gone with its RPC runtime's "unknown
+    // interface" once no stub of that interface is left in the apartment.
+    const bool disconnected = hr == RPC_E_DISCONNECTED || hr == CO_E_OBJNOTCONNECTED ||
+                              hr == HRESULT_FROM_WIN32(RPC_S_UNKNOWN_IF);
+    if (arg(0) == "connected" ? hr != S_OK : !disconnected) {
+      throw Failure("the kept accessible object answered " + hresultText(hr) + ", expected " +
+                    (arg(0) == "connected" ? "S_OK" : "a COM disconnection error"));
+    }
+  }
+
+  static std::string hresultText(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+  }
+
   void expectLaunch() {
     std::vector<std::string> launches;
     const ULONGLONG end = GetTickCount64() + limitMs();
@@ -1395,6 +1466,10 @@ void Driver::execute(const Command& command) {
 
 void Driver::run() {
   for (const Command& command : script_.commands) execute(command);
+  // A reader lets go of what it kept only now, whatever the library did meanwhile.
+  if (accessible_) accessible_->Release();
+  accessible_ = nullptr;
+  if (accessibleApartment_) CoUninitialize();
   // The script is over: whatever call is still running must come to its end by itself.
   const ULONGLONG end = GetTickCount64() + timeoutMs_;
   while (!calls_.finished()) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <unknwn.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -38,6 +40,10 @@ class CallLog {
   std::optional<int> result(size_t index, DWORD ms);
   // What call `index`, returned, left changed.
   std::string changed(size_t index) const;
+  // A host that frees the library after each call has done so after the last one.
+  void unloaded();
+  // Waits until the library has been freed `count` times, at most `ms`.
+  bool awaitUnloaded(int count, DWORD ms);
   bool running() const;
   // Every planned call has returned.
   bool finished() const;
@@ -51,6 +57,7 @@ class CallLog {
   int started_ = 0;
   std::vector<int> results_;
   std::vector<std::string> changes_;
+  int unloaded_ = 0;
 };
 
 // One JSON object per line, written by both threads.
@@ -110,6 +117,8 @@ class Driver {
   std::map<std::string, HANDLE> processes_;  // the started programs, by the script's name
   size_t launchesSeen_ = 0;                  // browser launches that expect-launch matched
   int windowsCounted_ = -1;                  // the last count-windows, none yet
+  IUnknown* accessible_ = nullptr;           // kept as a screen reader keeps it (keep-accessible)
+  bool accessibleApartment_ = false;         // this thread joined COM for it
 
   class Steps;
   friend class Steps;

@@ -2,7 +2,7 @@
 // optionally with a scenario driver playing a script against the windows it shows.
 //
 //   risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]
-//                [--dpi-unaware] [--ole]
+//                [--dpi-unaware] [--ole] [--reload [--warmup N] [--growth-kib N]]
 //                [--script FILE --transcript FILE [--helpers DIR]] [--probe FILE]
 //                [CLINIC [HOSPITAL]]
 //
@@ -13,7 +13,12 @@
 // high-DPI monitors is; --dpi-unaware marks it unaware, as Windows has a program without a
 // DPI manifest (Wine makes every program aware unless told). --ole initialises OLE on the
 // calling thread before the library is loaded and uninitialises it last, after the library is
-// freed, as most programs with a user interface do. The numbers are converted to code page
+// freed, as most programs with a user interface do. --reload loads the library before each
+// call and frees it after, as many hospital programs do; after each free it notes whether
+// the module and its window classes left the process, and the process's threads, windows
+// and committed private memory; after the first --warmup cycles (default 3) the threads and
+// windows must stay as they are and the heap memory in use grow by at most --growth-kib a
+// cycle (default 64), else the host fails. The numbers are converted to code page
 // 936, as a hospital program holds them; a null flag passes a null pointer whatever the
 // position holds. --helpers names the folder of the programs a script starts (default:
 // beside this program).
@@ -23,8 +28,12 @@
 #include <windows.h>
 
 #include <ole2.h>
+#include <psapi.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
+#include <malloc.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -49,7 +58,7 @@ using ShowTarnelFn = unsigned char(__stdcall*)(const char* clinicId, const char*
 
 constexpr const char* kUsage =
     "usage: risview-host [--dll PATH] [--calls N] [--clinic-null] [--hospital-null] [--dpi-aware]\n"
-    "                    [--dpi-unaware] [--ole]\n"
+    "                    [--dpi-unaware] [--ole] [--reload [--warmup N] [--growth-kib N]]\n"
     "                    [--script FILE --transcript FILE [--helpers DIR]] [--probe FILE]\n"
     "                    [CLINIC [HOSPITAL]]\n"
     "Calls ShowTarnel(CLINIC, HOSPITAL) of the library (default: risview.dll beside this\n"
@@ -131,6 +140,8 @@ struct Options {
   bool callsGiven = false;
   bool dpiAware = false, dpiUnaware = false;
   bool ole = false;
+  bool reload = false;
+  int warmup = 3, growthKib = 64;
   CallArgs args{std::string(), std::string()};
 };
 
@@ -148,7 +159,7 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (a == L"--dll" || a == L"--script" || a == L"--transcript" || a == L"--calls" ||
-               a == L"--helpers" || a == L"--probe") {
+               a == L"--helpers" || a == L"--probe" || a == L"--warmup" || a == L"--growth-kib") {
       auto v = value();
       if (!v) return usageError(toUtf8(a) + " needs a value");
       if (a == L"--dll") o.dll = *v;
@@ -156,6 +167,8 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
       if (a == L"--script") o.script = *v;
       if (a == L"--transcript") o.transcript = *v;
       if (a == L"--probe") o.probe = *v;
+      if (a == L"--warmup") o.warmup = _wtoi(v->c_str());
+      if (a == L"--growth-kib") o.growthKib = _wtoi(v->c_str());
       if (a == L"--calls") {
         o.calls = _wtoi(v->c_str());
         o.callsGiven = true;
@@ -171,6 +184,8 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
       o.dpiUnaware = true;
     } else if (a == L"--ole") {
       o.ole = true;
+    } else if (a == L"--reload") {
+      o.reload = true;
     } else if (a.rfind(L"--", 0) == 0) {
       return usageError("unknown option " + toUtf8(a));
     } else {
@@ -291,6 +306,105 @@ HWND createHostWindow() {
                          wc.hInstance, nullptr);
 }
 
+// What the process holds after the library has been freed, and whether it has gone.
+struct AfterUnload {
+  bool moduleGone = false;
+  bool classesGone = false;
+  int threads = 0;
+  int windows = 0;
+  long long privateKib = 0;
+  long long heapKib = 0;
+};
+
+// Bytes in use in the process's heap and the C runtime's, which the library allocates from:
+// exact where the commit charge moves in the heap's steps.
+long long heapBytesInUse() {
+  HANDLE heaps[] = {GetProcessHeap(), reinterpret_cast<HANDLE>(_get_heap_handle())};
+  long long bytes = 0;
+  for (HANDLE heap : heaps) {
+    if (!heap || (heap == heaps[1] && heaps[1] == heaps[0])) continue;
+    if (!HeapLock(heap)) continue;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heap, &entry)) {
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+    }
+    HeapUnlock(heap);
+  }
+  return bytes;
+}
+
+BOOL CALLBACK countChild(HWND, LPARAM data) {
+  ++*reinterpret_cast<int*>(data);
+  return TRUE;
+}
+
+BOOL CALLBACK countWindow(HWND window, LPARAM data) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId()) return TRUE;
+  ++*reinterpret_cast<int*>(data);
+  EnumChildWindows(window, countChild, data);
+  return TRUE;
+}
+
+AfterUnload measureAfterUnload(const std::wstring& dll, HMODULE freed) {
+  AfterUnload a;
+  a.moduleGone = GetModuleHandleW(dll.c_str()) == nullptr;
+  a.classesGone = true;
+  // The library's windows as site tools know them; each registered with the module.
+  for (const wchar_t* name : {L"TfrmShowDetail", L"TMyPrintPageControl", L"TMyPrntPage"}) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (GetClassInfoExW(freed, name, &wc)) a.classesGone = false;
+  }
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot != INVALID_HANDLE_VALUE) {
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+      if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++a.threads;
+    }
+    CloseHandle(snapshot);
+  }
+  EnumWindows(countWindow, reinterpret_cast<LPARAM>(&a.windows));
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                       sizeof memory);
+  // Wine leaves PrivateUsage 0; its PagefileUsage is the commit charge.
+  a.privateKib = static_cast<long long>(std::max(memory.PrivateUsage, memory.PagefileUsage)) / 1024;
+  a.heapKib = heapBytesInUse() / 1024;
+  return a;
+}
+
+// Empty when every cycle let the library go and the process stayed flat after the warm-up.
+std::string judgeCycles(const std::vector<AfterUnload>& cycles, int warmup, int growthKib) {
+  for (size_t i = 0; i < cycles.size(); ++i) {
+    const std::string cycle = "after cycle " + std::to_string(i + 1) + ": ";
+    if (!cycles[i].moduleGone) return cycle + "the library is still loaded";
+    if (!cycles[i].classesGone) return cycle + "a window class of the library is still registered";
+  }
+  const size_t base = static_cast<size_t>(warmup) - 1;
+  if (warmup < 1 || cycles.size() <= base + 1) return {};
+  const AfterUnload& from = cycles[base];
+  const AfterUnload& to = cycles.back();
+  const std::string span =
+      " from cycle " + std::to_string(base + 1) + " to " + std::to_string(cycles.size()) + ": ";
+  if (to.threads != from.threads) {
+    return "threads" + span + std::to_string(from.threads) + " -> " + std::to_string(to.threads);
+  }
+  if (to.windows != from.windows) {
+    return "windows" + span + std::to_string(from.windows) + " -> " + std::to_string(to.windows);
+  }
+  const long long allowed = static_cast<long long>(growthKib) * (cycles.size() - 1 - base);
+  if (to.heapKib - from.heapKib > allowed) {
+    return "heap memory in use" + span + std::to_string(from.heapKib) + " -> " +
+           std::to_string(to.heapKib) + " KiB, more than " + std::to_string(growthKib) +
+           " KiB a cycle";
+  }
+  return {};
+}
+
 }  // namespace
 
 int main() {
@@ -326,24 +440,32 @@ int main() {
     }
   }
 
-  HMODULE library = LoadLibraryW(options.dll.c_str());
-  if (!library) {
-    std::fprintf(stderr, "risview-host: cannot load %s (%s)\n", toUtf8(options.dll).c_str(),
-                 lastErrorText().c_str());
-    return 2;
-  }
-  auto showTarnel = reinterpret_cast<ShowTarnelFn>(
-      reinterpret_cast<void*>(GetProcAddress(library, "ShowTarnel")));
-  if (!showTarnel) {
-    std::fprintf(stderr, "risview-host: %s exports no ShowTarnel (%s)\n",
-                 toUtf8(options.dll).c_str(), lastErrorText().c_str());
-    return 2;
-  }
+  HMODULE library = nullptr;
+  ShowTarnelFn showTarnel = nullptr;
+  // Returns an exit status when the library cannot be used.
+  auto load = [&]() -> std::optional<int> {
+    library = LoadLibraryW(options.dll.c_str());
+    if (!library) {
+      std::fprintf(stderr, "risview-host: cannot load %s (%s)\n", toUtf8(options.dll).c_str(),
+                   lastErrorText().c_str());
+      return 2;
+    }
+    showTarnel = reinterpret_cast<ShowTarnelFn>(
+        reinterpret_cast<void*>(GetProcAddress(library, "ShowTarnel")));
+    if (!showTarnel) {
+      std::fprintf(stderr, "risview-host: %s exports no ShowTarnel (%s)\n",
+                   toUtf8(options.dll).c_str(), lastErrorText().c_str());
+      return 2;
+    }
+    nestedShowTarnel = showTarnel;
+    return std::nullopt;
+  };
+  if (auto status = load()) return *status;
+  std::vector<AfterUnload> cycles;
 
   // The driver posts to this thread's queue, which must exist before it starts.
   MSG msg;
   PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-  nestedShowTarnel = showTarnel;
   HWND hostWindow = createHostWindow();
 
   risview::host::CallLog log(static_cast<int>(calls.size()));
@@ -364,6 +486,9 @@ int main() {
   for (size_t index = 0; index < calls.size(); ++index) {
     const CallArgs& call = calls[index];
     if (scriptedCalls) log.awaitPermit(index);
+    if (!library) {
+      if (auto status = load()) return *status;
+    }
     // The library copies both texts at once; they only need to live through the call.
     std::optional<std::string> clinic, hospital;
     if (call.clinicId) clinic = toCp936(toWide(*call.clinicId));
@@ -397,6 +522,26 @@ int main() {
     }
     std::printf("ShowTarnel returned %d\n", result);
     std::fflush(stdout);
+    if (options.reload) {
+      HMODULE freed = library;
+      nestedShowTarnel = nullptr;
+      FreeLibrary(library);
+      library = nullptr;
+      const AfterUnload& a = cycles.emplace_back(measureAfterUnload(options.dll, freed));
+      risview::host::JsonObject unloaded;
+      unloaded.add("event", "unloaded")
+          .add("cycle", static_cast<int>(cycles.size()))
+          .add("moduleGone", a.moduleGone)
+          .add("classesGone", a.classesGone)
+          .add("threads", a.threads)
+          .add("windows", a.windows)
+          .add("privateKib", a.privateKib)
+          .add("heapKib", a.heapKib);
+      if (transcript) transcript->write(unloaded.str());
+      std::printf("%s\n", unloaded.str().c_str());
+      std::fflush(stdout);
+      log.unloaded();
+    }
   }
 
   bool passed = driver ? driver->finish() : true;
@@ -420,7 +565,14 @@ int main() {
     }
   }
   if (hostWindow) DestroyWindow(hostWindow);
-  FreeLibrary(library);
+  if (library) FreeLibrary(library);
+  const std::string unflat =
+      options.reload ? judgeCycles(cycles, options.warmup, options.growthKib) : std::string();
+  if (!unflat.empty()) {
+    std::fprintf(stderr, "risview-host: loaded and freed %zu times: %s\n", cycles.size(),
+                 unflat.c_str());
+    passed = false;
+  }
   // What the library left on the clipboard is released here, as at a host's exit.
   if (options.ole) OleUninitialize();
   return passed ? 0 : 1;

@@ -86,6 +86,11 @@ const std::vector<Grammar>& grammars() {
       {"nested-call", "", "", false, {"within"}},
       {"signal", "T", "", false, {"timeout"}},
       {"resources", "", "T", false, {}},
+      {"host-reload", "", "", false, {"warmup", "growth-kib"}},
+      {"plant-riched20", "", "", false, {}},
+      {"wait-unloaded", "", "", false, {}},
+      {"keep-accessible", "T", "", false, {}},
+      {"expect-accessible", "T", "", false, {}},
   };
   return all;
 }
