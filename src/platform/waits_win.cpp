@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -85,10 +86,45 @@ void answerOne(const MSG& msg, std::optional<WPARAM>& quit) {
   }
 }
 
-// Handles the thread's messages until the event is set, or, without one, those it has now.
-// A quit is posted again once the wait is over. The host's windows are disabled for the wait
-// unless a batch holds them already.
-void answerUntil(HANDLE done, bool disableHost) {
+// Where the host's thread sleeps while a step runs, and how many of its waits (one may nest
+// in another, from a message it handles) sleep there now: a data thread sets the event only
+// then, so that a step that ends while the host's thread still looks costs no call to the
+// system.
+struct Wake {
+  unique_handle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  std::atomic<int> sleepers{0};
+};
+
+// The steps of one wait: each data thread counts its step off as it ends.
+struct Completion {
+  std::atomic<size_t> left;
+  bool over() const { return left.load() == 0; }
+};
+
+// A short look before the thread sleeps: most statements end within it, and a thread that
+// sleeps costs a round of calls to the system to put to sleep and wake again.
+constexpr auto kLookBeforeSleeping = std::chrono::microseconds(200);
+
+constexpr auto kAnswerEvery = std::chrono::milliseconds(5);
+
+template <typename Ready>
+bool soon(Ready ready) {
+  const auto until = std::chrono::steady_clock::now() + kLookBeforeSleeping;
+  for (int i = 1;; ++i) {
+    if (ready()) return true;
+    if (i % 64 == 0) {
+      if (std::chrono::steady_clock::now() > until) return false;
+      SwitchToThread();  // a core shared with the thread being waited for goes to it
+    } else {
+      YieldProcessor();
+    }
+  }
+}
+
+// Handles the thread's messages until the steps are over or, without steps, those it has
+// now. A quit is posted again once the wait is over. The host's windows are disabled for the
+// wait unless a batch holds them already.
+void answerUntil(const Completion* done, Wake* wake, bool disableHost) {
   ++waitsInProgress;
   struct Count {
     ~Count() { --waitsInProgress; }
@@ -102,43 +138,37 @@ void answerUntil(HANDLE done, bool disableHost) {
   }
   std::optional<HostWindowsDisabled> hold;
   if (disableHost) hold.emplace();
-  for (;;) {
-    // The host's thread: it sleeps only until a message or the end of the work comes.
-    const DWORD r =
-        MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (r == WAIT_OBJECT_0) break;
-    // Should the combined wait fail, the thread looks at the event every 10 ms and keeps
-    // handling its messages in between.
-    if (r == WAIT_FAILED && WaitForSingleObject(done, 10) == WAIT_OBJECT_0) break;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      answerOne(msg, quit);
-      if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0) break;
+  HANDLE event = wake->event.get();
+  while (!done->over()) {
+    // The host's thread: it sleeps only until a message or the end of the steps comes. It
+    // says so before it looks a last time; a data thread whose step ends after that wakes it.
+    ++wake->sleepers;
+    ResetEvent(event);
+    DWORD r = WAIT_OBJECT_0;
+    if (!done->over()) {
+      r = MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      // Should the combined wait fail, the thread looks every 10 ms and keeps handling its
+      // messages in between.
+      if (r == WAIT_FAILED) WaitForSingleObject(event, 10);
     }
-    if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0) break;
+    --wake->sleepers;
+    if (r == WAIT_OBJECT_0) continue;
+    while (!done->over() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) answerOne(msg, quit);
   }
   if (quit) PostQuitMessage(static_cast<int>(*quit));
 }
 
-// The steps of one wait: the last to end sets the event the host's thread waits on.
-struct Completion {
-  std::atomic<size_t> left;
-  HANDLE event;
-  void one() {
-    if (--left == 0) SetEvent(event);
-  }
-};
-
 // A data thread of the call. It sleeps until it is handed a step, runs it, and is free for
-// the next one the moment it reports the step ended.
+// the next one the moment it counts the step off.
 class DataThread {
  public:
-  DataThread() : thread_(&DataThread::serve, this) {}
+  explicit DataThread(Wake& wake) : wake_(wake), thread_(&DataThread::serve, this) {}
   ~DataThread() {
     {
       std::lock_guard hold(lock_);
       stop_ = true;
     }
-    wake_.notify_one();
+    wake_up_.notify_one();
     thread_.join();
   }
   DataThread(const DataThread&) = delete;
@@ -148,41 +178,52 @@ class DataThread {
   bool take(const Waits::Work& step, Completion& done) {
     {
       std::lock_guard hold(lock_);
-      if (step_ != nullptr) return false;
-      step_ = &step;
+      if (busy_) return false;
+      busy_ = true;
       done_ = &done;
+      step_.store(&step);
     }
-    wake_.notify_one();
+    wake_up_.notify_one();
     return true;
   }
 
  private:
   void serve() {
-    std::unique_lock hold(lock_);
     for (;;) {
-      wake_.wait(hold, [this] { return step_ != nullptr || stop_; });
-      if (step_ == nullptr) return;
-      const Waits::Work& step = *step_;
-      Completion& done = *done_;
-      hold.unlock();
+      // The host's thread hands steps in quick succession while it builds a report's pages.
+      if (!soon([this] { return step_.load() != nullptr; })) {
+        std::unique_lock hold(lock_);
+        wake_up_.wait(hold, [this] { return step_.load() != nullptr || stop_; });
+        if (step_.load() == nullptr) return;
+      }
+      const Waits::Work& step = *step_.load();
+      Completion* done;
+      {
+        std::lock_guard hold(lock_);
+        done = done_;
+      }
       // Each step runs as the call does, every floating-point exception masked, whatever a
       // driver left of the one before.
       setFloatingPointState(kMaskedFloatingPoint);
       step();
-      hold.lock();
-      step_ = nullptr;
-      done_ = nullptr;
-      hold.unlock();
-      // After this the wait may return and its step and completion be gone.
-      done.one();
-      hold.lock();
+      {
+        std::lock_guard hold(lock_);
+        step_.store(nullptr);
+        done_ = nullptr;
+        busy_ = false;
+      }
+      // The wait may return the moment the count reaches nought, its step and completion
+      // gone with it: only the call's own Wake is touched after that.
+      if (--done->left == 0 && wake_.sleepers.load() > 0) SetEvent(wake_.event.get());
     }
   }
 
+  Wake& wake_;
   std::mutex lock_;
-  std::condition_variable wake_;
-  const Waits::Work* step_ = nullptr;
+  std::condition_variable wake_up_;
+  std::atomic<const Waits::Work*> step_{nullptr};
   Completion* done_ = nullptr;
+  bool busy_ = false;
   bool stop_ = false;
   std::thread thread_;  // last: it starts once the rest is made
 };
@@ -194,9 +235,10 @@ bool waitInProgress() {
 }
 
 struct Win32Waits::Threads {
+  Wake wake;
+  std::chrono::steady_clock::time_point answered;  // when the host's thread last answered
   std::vector<std::unique_ptr<DataThread>> running;
   size_t started = 0;
-  std::vector<unique_handle> events;  // free for the next wait (a wait may nest in another)
   int batches = 0;
   std::optional<HostWindowsDisabled> batchHold;
 
@@ -206,7 +248,7 @@ struct Win32Waits::Threads {
       if (t->take(step, done)) return true;
     }
     try {
-      running.push_back(std::make_unique<DataThread>());
+      running.push_back(std::make_unique<DataThread>(wake));
       ++started;
     } catch (const std::exception&) {
       return false;  // no thread to be had (or no memory for one): the step runs here
@@ -242,33 +284,30 @@ void Win32Waits::endBatch() noexcept {
 
 void Win32Waits::runAll(const std::vector<Work>& work) {
   if (work.empty()) {
-    answerUntil(nullptr, false);
+    // Asking the system for messages costs a round trip: between steps, every few
+    // milliseconds is enough for the host's thread to answer as it does while steps wait.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - threads_->answered < kAnswerEvery) return;
+    answerUntil(nullptr, nullptr, false);
+    threads_->answered = std::chrono::steady_clock::now();
     return;
   }
   Threads& t = *threads_;
-  unique_handle event;
-  if (!t.events.empty()) {
-    event = std::move(t.events.back());
-    t.events.pop_back();
-    ResetEvent(event.get());
-  } else {
-    event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  }
-  Completion done{{work.size()}, event.get()};
+  Completion done{{work.size()}};
   size_t handed = 0;
-  if (event) {
+  if (t.wake.event) {
     while (handed < work.size() && t.hand(work[handed], done)) ++handed;
   }
   for (size_t i = handed; i < work.size(); ++i) {
     work[i]();
-    done.one();
+    --done.left;
   }
-  if (handed > 0) {
+  if (handed > 0 && !soon([&] { return done.over(); })) {
     // In a batch the host's windows are disabled once, at its first wait, until it ends.
     if (t.batches > 0 && !t.batchHold) t.batchHold.emplace();
-    answerUntil(event.get(), t.batches == 0);
+    answerUntil(&done, &t.wake, t.batches == 0);
+    t.answered = std::chrono::steady_clock::now();
   }
-  if (event) t.events.push_back(std::move(event));
 }
 
 }  // namespace risview::win
