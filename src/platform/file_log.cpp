@@ -1,0 +1,84 @@
+#include "platform/file_log.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace risview {
+
+namespace {
+
+std::filesystem::path fsPath(const std::string& utf8) {
+  std::u8string text(utf8.begin(), utf8.end());
+#ifndef _WIN32
+  // The POSIX builds write Windows-style paths with slashes, as their Environment does.
+  for (auto& c : text) {
+    if (c == u8'\\') c = u8'/';
+  }
+#endif
+  return std::filesystem::path(text);
+}
+
+// A line is one line: a text with a line break of its own cannot forge the next one.
+void appendFlat(std::string& out, std::string_view text) {
+  for (char c : text) out += (c == '\r' || c == '\n') ? ' ' : c;
+}
+
+}  // namespace
+
+FileLog::FileLog(DebugOutput& debug, const Clock& clock, std::function<uint32_t()> threadId)
+    : debug_(debug), clock_(clock), threadId_(std::move(threadId)) {}
+
+void FileLog::start(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  path_ = path;
+  failed_ = false;
+}
+
+void FileLog::step(std::string_view what, double milliseconds, std::string_view outcome) {
+  try {
+    std::lock_guard lock(mutex_);
+    if (path_.empty() || failed_) return;
+    LocalDateTime t = clock_.now();
+    char head[64];
+    std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d.%03d [%u] ", t.year, t.month,
+                  t.day, t.hour, t.minute, t.second, t.millisecond,
+                  static_cast<unsigned>(threadId_()));
+    std::string line = head;
+    appendFlat(line, what);
+    char took[32];
+    std::snprintf(took, sizeof took, " %.1f ms: ", milliseconds);
+    line += took;
+    appendFlat(line, outcome);
+    line += "\r\n";
+
+    std::error_code ec;
+    uintmax_t size = std::filesystem::file_size(fsPath(path_), ec);
+    if (!ec && size + line.size() > kCapBytes) rotate();
+    // The C library opens it shared, so the file can be read, copied or sent while we write.
+    std::ofstream file(fsPath(path_), std::ios::binary | std::ios::app);
+    file << line;
+    file.flush();
+    if (!file) {
+      failed_ = true;
+      debug_.write("The diagnostic log " + path_ + " cannot be written: this call is not logged");
+    }
+  } catch (...) {
+    // The log is a help, never a reason for the call to fail.
+  }
+}
+
+void FileLog::rotate() {
+  std::error_code ec;
+  std::filesystem::remove(fsPath(path_ + "." + std::to_string(kKept)), ec);
+  for (int i = kKept - 1; i >= 1; --i) {
+    std::filesystem::rename(fsPath(path_ + "." + std::to_string(i)),
+                            fsPath(path_ + "." + std::to_string(i + 1)), ec);
+  }
+  // A reader that holds the file without sharing its deletion keeps it where it is; the
+  // line is then written past the cap, and the move is tried again with the next.
+  std::filesystem::rename(fsPath(path_), fsPath(path_ + ".1"), ec);
+}
+
+}  // namespace risview
