@@ -142,8 +142,8 @@ class ViewerPlatform {
   // nullptr when the process cannot be opened.
   virtual std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) = 0;
   // Asks the shell to perform the verb on the file or address: no parameters, no working
-  // directory, no owner window. Whether the shell manages is not reported.
-  virtual void shellExecute(std::string_view verb, std::string_view file, int showCommand) = 0;
+  // directory, no owner window. Returns the shell's result (above 32: it managed).
+  virtual int shellExecute(std::string_view verb, std::string_view file, int showCommand) = 0;
 };
 
 // Everything a unit of the core may need from the platform, passed down explicitly.
@@ -177,6 +177,8 @@ class LoggedStep {
   LoggedStep(const LoggedStep&) = delete;
   LoggedStep& operator=(const LoggedStep&) = delete;
   void done(std::string_view outcome);
+  // Not logged after all.
+  void dismiss() { log_ = nullptr; }
 
  private:
   StepLog* log_;

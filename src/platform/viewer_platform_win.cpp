@@ -101,13 +101,15 @@ std::unique_ptr<ProcessHandle> Win32ViewerPlatform::openProcess(uint32_t process
   return std::make_unique<Win32Process>(std::move(process));
 }
 
-void Win32ViewerPlatform::shellExecute(std::string_view verb, std::string_view file,
-                                       int showCommand) {
+int Win32ViewerPlatform::shellExecute(std::string_view verb, std::string_view file,
+                                      int showCommand) {
   // The hand-off may run on a data thread, and the shell wants COM on the thread that calls
   // it; a thread that has it already keeps it as it is.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  ShellExecuteW(nullptr, widen(verb).c_str(), widen(file).c_str(), nullptr, nullptr, showCommand);
+  HINSTANCE result = ShellExecuteW(nullptr, widen(verb).c_str(), widen(file).c_str(), nullptr,
+                                   nullptr, showCommand);
   if (SUCCEEDED(com)) CoUninitialize();
+  return static_cast<int>(reinterpret_cast<intptr_t>(result));
 }
 
 }  // namespace risview::win

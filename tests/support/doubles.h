@@ -90,7 +90,7 @@ class RecordingViewer : public ViewerPlatform {
   std::optional<uint32_t> sessionOf(uint32_t processId) override;
   std::optional<uint32_t> currentSession() override;
   std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) override;
-  void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
+  int shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
 
   static constexpr uint32_t kOwnSession = 1;
   std::optional<int> viewerRefusals;  // the viewer window's refusals; nullopt: no viewer open
