@@ -7,6 +7,7 @@
 
 #include "data/connection_string.h"
 #include "data/ini_file.h"
+#include "platform/protected_text.h"
 #include "platform/text.h"
 
 namespace risview::data {
@@ -82,16 +83,31 @@ void TdmRIS::DataModuleCreate() {
   }
   FWebURL = o.webUrl;
   FWebUser = o.webUser;
-  FWebPassword = o.webPassword;
+  if (std::optional<std::string> web = revealPassword(o.webPassword, services_.secrets)) {
+    FWebPassword = std::move(*web);
+  } else {
+    services_.debug.write(
+        "[DICOMWEBURL] PASSWORD: the protected password could not be read on this machine; the "
+        "viewer is opened without it");
+  }
+  wipe(o.webPassword);
   PreviewPrint = switchedOn(o.previewPrint);
   PreviewEditions = switchedOn(o.previewEditions);
-  const std::string ris = buildOleDbConnectionString(
-      o.risServer, o.risDatabase, o.risUser, o.risPassword,
-      security("RISDATASET", o.risAuthentication, o.risEncrypt, o.risTrustServerCertificate));
-  const std::string dicom =
-      buildOleDbConnectionString(o.dicomServer, o.dicomDatabase, o.dicomUser, o.dicomPassword,
-                                 security("DICOMDATASET", o.dicomAuthentication, o.dicomEncrypt,
-                                          o.dicomTrustServerCertificate));
+  const ConnectionSecurity risSecurity =
+      security("RISDATASET", o.risAuthentication, o.risEncrypt, o.risTrustServerCertificate);
+  const ConnectionSecurity dicomSecurity = security("DICOMDATASET", o.dicomAuthentication,
+                                                    o.dicomEncrypt, o.dicomTrustServerCertificate);
+  std::string risRefusal, dicomRefusal;
+  std::string password = databasePassword("RISDATASET", o.risPassword, risSecurity, risRefusal);
+  const std::string ris =
+      buildOleDbConnectionString(o.risServer, o.risDatabase, o.risUser, password, risSecurity);
+  wipe(password);
+  password = databasePassword("DICOMDATASET", o.dicomPassword, dicomSecurity, dicomRefusal);
+  const std::string dicom = buildOleDbConnectionString(o.dicomServer, o.dicomDatabase, o.dicomUser,
+                                                       password, dicomSecurity);
+  wipe(password);
+  wipe(o.risPassword);
+  wipe(o.dicomPassword);
 
   // The three are opened at once, each on its own, and reported in their fixed order
   // afterwards: three servers that never answer cost one login timeout, not three.
@@ -102,11 +118,11 @@ void TdmRIS::DataModuleCreate() {
   }
   const Step steps[] = {
       {con, ris, o.risDriver, "RIS连接开始", "RIS成功连接", "RIS连接失败！", o.risServer,
-       o.risDatabase, "con"},
+       o.risDatabase, "con", risRefusal},
       {conRisDicom, ris, o.risDriver, "NORVSERVER连接开始", "NORVSERVER成功连接",
-       "NORVSERVER连接失败！", o.risServer, o.risDatabase, "conRisDicom"},
+       "NORVSERVER连接失败！", o.risServer, o.risDatabase, "conRisDicom", risRefusal},
       {conDICOM, dicom, o.dicomDriver, "WEBSERVER连接开始", "WEBSERVER成功连接",
-       "WEBSERVER连接失败！", o.dicomServer, o.dicomDatabase, "conDICOM"},
+       "WEBSERVER连接失败！", o.dicomServer, o.dicomDatabase, "conDICOM", dicomRefusal},
   };
   std::vector<Waits::Work> opening;
   for (const Step& step : steps) {
@@ -115,6 +131,7 @@ void TdmRIS::DataModuleCreate() {
       LoggedStep logged(services_, std::string("connection ") + step.name +
                                        " server=" + step.server + " database=" + step.database);
       try {
+        if (!step.refusal.empty()) throw ConnectionRefused(step.refusal);
         step.connection.setConnectionString(step.oledb, step.driver);
         step.connection.open();
       } catch (const ConnectionRefused&) {
@@ -131,6 +148,18 @@ void TdmRIS::DataModuleCreate() {
     return;  // the list was closed while they opened: nobody is left to tell
   }
   for (size_t i = 0; i < std::size(steps); ++i) report(steps[i], failures[i]);
+}
+
+std::string TdmRIS::databasePassword(std::string_view section, std::string_view value,
+                                     const ConnectionSecurity& security, std::string& refusal) {
+  if (security.windowsLogin) return {};  // not needed, so not read
+  if (std::optional<std::string> password = revealPassword(value, services_.secrets)) {
+    return std::move(*password);
+  }
+  // Never the value itself: it is of no use to anyone reading the debugger output.
+  refusal = "[" + std::string(section) +
+            "] PASSWORD: the protected password could not be read on this machine; not connected";
+  return {};
 }
 
 ConnectionSecurity TdmRIS::security(std::string_view section, std::string_view authentication,

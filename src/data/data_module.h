@@ -67,9 +67,14 @@ class TdmRIS {
     const std::string& server;
     const std::string& database;
     const char* name;
+    const std::string& refusal;  // why it is not tried at all; "" : it is
   };
   void DataModuleCreate();
   void report(const Step& step, const std::exception_ptr& failure);
+  // The section's password, read from its protected form where it has one; "" with the
+  // refusal set when it cannot be read here.
+  std::string databasePassword(std::string_view section, std::string_view value,
+                               const ConnectionSecurity& security, std::string& refusal);
   ConnectionSecurity security(std::string_view section, std::string_view authentication,
                               std::string_view encrypt, std::string_view trust);
 

@@ -146,6 +146,15 @@ class ViewerPlatform {
   virtual int shellExecute(std::string_view verb, std::string_view file, int showCommand) = 0;
 };
 
+// The workstation's protection of secrets at rest (DPAPI on Windows).
+class Secrets {
+ public:
+  virtual ~Secrets() = default;
+  // The clear bytes of a protected blob; nullopt when this machine cannot read it (made on
+  // another machine, damaged, or no protection here at all).
+  virtual std::optional<std::string> unprotect(std::string_view blob) const = 0;
+};
+
 // Everything a unit of the core may need from the platform, passed down explicitly.
 struct Services {
   MessageBoxes& boxes;
@@ -165,6 +174,8 @@ struct Services {
   Waits* waits = nullptr;
   // Where the steps of a call are logged; left out, they are not.
   StepLog* log = nullptr;
+  // What reads the option file's protected passwords; left out, none can be read.
+  const Secrets* secrets = nullptr;
 };
 
 // Times one step from its construction and logs it once with its outcome (done), or as

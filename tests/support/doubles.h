@@ -131,6 +131,15 @@ class RecordingLog : public StepLog {
   std::mutex mutex;
 };
 
+// Reads the blobs this "machine" made: "here:" followed by the clear text.
+class FakeSecrets : public Secrets {
+ public:
+  std::optional<std::string> unprotect(std::string_view blob) const override {
+    if (!blob.starts_with("here:")) return std::nullopt;
+    return std::string(blob.substr(5));
+  }
+};
+
 // A bundle of doubles with a Services view onto them.
 struct FakeServices {
   RecordingBoxes boxes;
@@ -141,8 +150,10 @@ struct FakeServices {
   RecordingViewer viewer;
   RecordingWaits waits;
   RecordingLog log;
+  FakeSecrets secrets;
   Services services() {
-    return Services{boxes, debug, clock, locale, env, "Risview", &viewer, 100, &waits, &log};
+    return Services{boxes,   debug, clock,  locale, env,     "Risview",
+                    &viewer, 100,   &waits, &log,   &secrets};
   }
 };
 
