@@ -187,7 +187,7 @@ void TdmRIS::report(const Step& step, const std::exception_ptr& failure) {
   } catch (const ConnectionRefused& e) {
     services_.debug.write(e.what());
   } catch (...) {
-    // The driver's own text stays out: it may quote the string, password and all.
+    // Any other failure is told by the string alone, as it always was.
   }
   // Any local program can read debugger output, so the password never goes there.
   services_.debug.write(maskPassword(step.oledb));

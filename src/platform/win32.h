@@ -108,6 +108,13 @@ class Win32Environment : public Environment {
   std::optional<std::string> variable(const std::string& name) const override;
 };
 
+// DPAPI blobs of machine scope: readable by every user of the workstation that made them,
+// by no other machine.
+class Win32Secrets : public Secrets {
+ public:
+  std::optional<std::string> unprotect(std::string_view blob) const override;
+};
+
 // Each step leaves the thread's last error as the underlying call set it, for lastErrorText.
 class Win32ViewerPlatform : public ViewerPlatform {
  public:
@@ -154,9 +161,10 @@ struct Platform {
   // Started by each call's data module from the option file, silent until then.
   FileLog log{debug, clock, [] { return static_cast<uint32_t>(GetCurrentThreadId()); }};
   LoggedBoxes loggedBoxes{boxes, log};
+  Win32Secrets secrets;
   Services services(std::string title) {
-    return {loggedBoxes,      debug,  clock, locale, env, std::move(title), &viewer,
-            displayPercent(), &waits, &log};
+    return {loggedBoxes,      debug,  clock, locale,  env, std::move(title), &viewer,
+            displayPercent(), &waits, &log,  &secrets};
   }
 };
 
