@@ -1,6 +1,5 @@
 #include "data/data_module.h"
 
-#include <chrono>
 #include <exception>
 #include <iterator>
 #include <vector>
@@ -63,7 +62,7 @@ TdmRIS::TdmRIS(const Services& services) : services_(services) {
 
 void TdmRIS::DataModuleCreate() {
   Options o;
-  const auto readStarted = std::chrono::steady_clock::now();
+  const double readStarted = monotonicMilliseconds();
   std::string readOutcome = "read";
   try {
     o = readOptions(services_.env, services_.env.currentDirectory());
@@ -75,11 +74,7 @@ void TdmRIS::DataModuleCreate() {
     // The log is the call's from here on; without the key, nowhere, as before.
     services_.log->start(o.logFile.empty() ? std::string()
                                            : expandVariables(trim(o.logFile), services_.env));
-    services_.log->step(
-        "option file",
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - readStarted)
-            .count(),
-        readOutcome);
+    services_.log->step("option file", monotonicMilliseconds() - readStarted, readOutcome);
   }
   FWebURL = o.webUrl;
   FWebUser = o.webUser;

@@ -6,7 +6,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cctype>
 #include <cstring>
 #include <mutex>
 
@@ -192,8 +191,11 @@ std::string firstTable(std::string_view sql) {
     if (b >= sql.size() || static_cast<unsigned char>(sql[b]) > ' ') continue;
     while (b < sql.size() && static_cast<unsigned char>(sql[b]) <= ' ') ++b;
     size_t e = b;
-    while (e < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[e])) || sql[e] == '_' ||
-                              sql[e] == '.' || sql[e] == '[' || sql[e] == ']')) {
+    // Letters and digits as ASCII has them: the C library's test is the host's locale's.
+    while (e < sql.size() &&
+           (std::string_view("_.[]").find(sql[e]) != std::string_view::npos ||
+            (sql[e] >= '0' && sql[e] <= '9') || (sql[e] >= 'a' && sql[e] <= 'z') ||
+            (sql[e] >= 'A' && sql[e] <= 'Z'))) {
       ++e;
     }
     return std::string(sql.substr(b, e - b));

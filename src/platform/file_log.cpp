@@ -1,24 +1,10 @@
 #include "platform/file_log.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 
 namespace risview {
 
 namespace {
-
-std::filesystem::path fsPath(const std::string& utf8) {
-  std::u8string text(utf8.begin(), utf8.end());
-#ifndef _WIN32
-  // The POSIX builds write Windows-style paths with slashes, as their Environment does.
-  for (auto& c : text) {
-    if (c == u8'\\') c = u8'/';
-  }
-#endif
-  return std::filesystem::path(text);
-}
 
 // A line is one line: a text with a line break of its own cannot forge the next one.
 void appendFlat(std::string& out, std::string_view text) {
@@ -53,14 +39,9 @@ void FileLog::step(std::string_view what, double milliseconds, std::string_view 
     appendFlat(line, outcome);
     line += "\r\n";
 
-    std::error_code ec;
-    uintmax_t size = std::filesystem::file_size(fsPath(path_), ec);
-    if (!ec && size + line.size() > kCapBytes) rotate();
-    // The C library opens it shared, so the file can be read, copied or sent while we write.
-    std::ofstream file(fsPath(path_), std::ios::binary | std::ios::app);
-    file << line;
-    file.flush();
-    if (!file) {
+    std::optional<uint64_t> size = log_file::size(path_);
+    if (size && *size + line.size() > kCapBytes) rotate();
+    if (!log_file::append(path_, line)) {
       failed_ = true;
       debug_.write("The diagnostic log " + path_ + " cannot be written: this call is not logged");
     }
@@ -70,15 +51,13 @@ void FileLog::step(std::string_view what, double milliseconds, std::string_view 
 }
 
 void FileLog::rotate() {
-  std::error_code ec;
-  std::filesystem::remove(fsPath(path_ + "." + std::to_string(kKept)), ec);
+  // The oldest is replaced by the one before it.
   for (int i = kKept - 1; i >= 1; --i) {
-    std::filesystem::rename(fsPath(path_ + "." + std::to_string(i)),
-                            fsPath(path_ + "." + std::to_string(i + 1)), ec);
+    log_file::move(path_ + "." + std::to_string(i), path_ + "." + std::to_string(i + 1));
   }
   // A reader that holds the file without sharing its deletion keeps it where it is; the
   // line is then written past the cap, and the move is tried again with the next.
-  std::filesystem::rename(fsPath(path_), fsPath(path_ + ".1"), ec);
+  log_file::move(path_, path_ + ".1");
 }
 
 }  // namespace risview

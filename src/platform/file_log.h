@@ -5,12 +5,23 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/services.h"
 
 namespace risview {
+
+// The log's file operations, one file per platform (log_file_win.cpp, log_file_posix.cpp).
+namespace log_file {
+// The file's size; nullopt when it does not exist or cannot be looked at.
+std::optional<uint64_t> size(const std::string& path);
+// Appends the bytes, creating the file; others may read, write or rename it meanwhile.
+bool append(const std::string& path, std::string_view bytes);
+// Renames the file, replacing one of the new name; false when it cannot.
+bool move(const std::string& from, const std::string& to);
+}  // namespace log_file
 
 class FileLog : public StepLog {
  public:

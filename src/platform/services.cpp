@@ -1,6 +1,5 @@
 #include "platform/services.h"
 
-#include <chrono>
 #include <cstdio>
 #include <utility>
 
@@ -59,18 +58,8 @@ std::string expandVariables(std::string_view text, const Environment& env) {
   return out;
 }
 
-namespace {
-
-int64_t steadyNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
-
 LoggedStep::LoggedStep(StepLog* log, std::string what)
-    : log_(log), what_(std::move(what)), startedNs_(log_ ? steadyNs() : 0) {}
+    : log_(log), what_(std::move(what)), startedMs_(log_ ? monotonicMilliseconds() : 0) {}
 
 LoggedStep::~LoggedStep() {
   try {
@@ -82,15 +71,15 @@ LoggedStep::~LoggedStep() {
 
 void LoggedStep::done(std::string_view outcome) {
   if (!log_) return;
-  log_->step(what_, static_cast<double>(steadyNs() - startedNs_) / 1e6, outcome);
+  log_->step(what_, monotonicMilliseconds() - startedMs_, outcome);
   log_ = nullptr;
 }
 
 int LoggedBoxes::show(std::string_view text, std::string_view caption, unsigned style,
                       WindowRef owner) {
-  int64_t started = steadyNs();
+  double started = monotonicMilliseconds();
   int result = boxes_.show(text, caption, style, owner);
-  log_.step("box", static_cast<double>(steadyNs() - started) / 1e6,
+  log_.step("box", monotonicMilliseconds() - started,
             std::string(text) + " (answer " + std::to_string(result) + ")");
   return result;
 }

@@ -178,6 +178,10 @@ struct Services {
   const Secrets* secrets = nullptr;
 };
 
+// A monotonic time in milliseconds, for durations (log_file_win.cpp, log_file_posix.cpp): the
+// C++ clocks of the Windows builds would import functions the library has no other use for.
+double monotonicMilliseconds();
+
 // Times one step from its construction and logs it once with its outcome (done), or as
 // "failed" if it goes out of scope first. Costs nothing without a log.
 class LoggedStep {
@@ -194,7 +198,7 @@ class LoggedStep {
  private:
   StepLog* log_;
   std::string what_;
-  int64_t startedNs_ = 0;
+  double startedMs_ = 0;
 };
 
 // Message boxes that log each box shown, with its text, as a step of the call.
