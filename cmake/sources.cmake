@@ -43,7 +43,7 @@ file(CREATE_LINK ${DTL_INCLUDE}/dtl ${dtl_include}/dtl SYMBOLIC)
 target_include_directories(risview_core SYSTEM PRIVATE ${dtl_include})
 
 if(WIN32)
-  target_link_libraries(risview_core PUBLIC comctl32 gdi32 user32 shell32 ole32 oleaut32 oleacc uuid msimg32 comdlg32)
+  target_link_libraries(risview_core PUBLIC comctl32 gdi32 user32 shell32 ole32 oleaut32 oleacc uuid msimg32 comdlg32 crypt32)
   include(${CMAKE_SOURCE_DIR}/src/entry/dll.cmake)
 endif()
 

@@ -79,3 +79,10 @@ add_executable(risview-dump ${CMAKE_SOURCE_DIR}/tools/dump/dump_main.cpp
   ${CMAKE_SOURCE_DIR}/tools/dump/tool_platform.cpp ${dump_platform})
 target_link_libraries(risview-dump PRIVATE risview_dump)
 set_target_properties(risview-dump PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+
+# risview-protect: a password's protected form for the option file (Windows only: DPAPI).
+if(WIN32)
+  add_executable(risview-protect ${CMAKE_SOURCE_DIR}/tools/protect/protect_main_win.cpp)
+  target_link_libraries(risview-protect PRIVATE risview_core)
+  set_target_properties(risview-protect PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+endif()

@@ -98,7 +98,34 @@ bool containsNoCase(std::string_view text, std::string_view part) {
   return false;
 }
 
+// The drivers that take Encrypt and TrustServerCertificate: "ODBC Driver 17 for SQL Server"
+// and its kin, and the Native Client before them.
+bool knowsEncryption(std::string_view driver) {
+  return (containsNoCase(driver, "ODBC Driver") && containsNoCase(driver, "for SQL Server")) ||
+         containsNoCase(driver, "SQL Server Native Client");
+}
+
+bool isYes(std::string_view value) {
+  return equalsNoCase(value, "SSPI") || equalsNoCase(value, "true") || equalsNoCase(value, "yes");
+}
+
 }  // namespace
+
+std::string buildOleDbConnectionString(std::string_view server, std::string_view database,
+                                       std::string_view user, std::string_view password,
+                                       const ConnectionSecurity& security) {
+  std::string out =
+      security.windowsLogin
+          ? "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial "
+            "Catalog=" +
+                oleDbValue(database) + ";Data Source=" + oleDbValue(server) + ";"
+          : buildOleDbConnectionString(server, database, user, password);
+  if (!security.encrypt.empty()) out += "Encrypt=" + oleDbValue(security.encrypt) + ";";
+  if (!security.trustServerCertificate.empty()) {
+    out += "TrustServerCertificate=" + oleDbValue(security.trustServerCertificate) + ";";
+  }
+  return out;
+}
 
 std::string buildOleDbConnectionString(std::string_view server, std::string_view database,
                                        std::string_view user, std::string_view password) {
@@ -119,7 +146,8 @@ std::string maskPassword(std::string_view oledb) {
 }
 
 std::string toOdbcConnectionString(std::string_view oledb, std::string_view driver) {
-  std::string provider, server, database, user, password;
+  std::string provider, server, database, user, password, encrypt, trust;
+  bool integrated = false;
   for (const auto& p : parse(oledb)) {
     if (equalsNoCase(p.key, "Provider"))
       provider = p.value;
@@ -131,12 +159,28 @@ std::string toOdbcConnectionString(std::string_view oledb, std::string_view driv
       user = p.value;
     else if (equalsNoCase(p.key, "Password"))
       password = p.value;
+    else if (equalsNoCase(p.key, "Integrated Security"))
+      integrated = isYes(p.value);
+    else if (equalsNoCase(p.key, "Encrypt"))
+      encrypt = p.value;
+    else if (equalsNoCase(p.key, "TrustServerCertificate"))
+      trust = p.value;
   }
   if (!equalsNoCase(provider, "SQLOLEDB") && !equalsNoCase(provider, "SQLOLEDB.1")) {
     throw DatabaseError("Provider cannot be found. It may not be properly installed. (" + provider +
                         ")");
   }
   std::string driverName = driver.empty() ? std::string("SQL Server") : std::string(driver);
+  // A driver that does not know the keys would connect in clear without a word: the
+  // connection is better not made.
+  if ((!encrypt.empty() || !trust.empty()) && !knowsEncryption(driverName)) {
+    throw ConnectionRefused(
+        equalsNoCase(driverName, "SQL Server")
+            ? "Encrypt/TrustServerCertificate need Driver=ODBC Driver 18 for SQL Server (or 17): "
+              "the \"SQL Server\" driver cannot encrypt on its own; not connected"
+            : "Encrypt/TrustServerCertificate are not known to the driver \"" + driverName +
+                  "\"; not connected");
+  }
   // Always braced, and a "}" inside doubled: a driver name cannot end the attribute early
   // and add others of its own.
   std::string out = "DRIVER=" + wrapped(driverName, true, '{', '}') + ";";
@@ -148,8 +192,15 @@ std::string toOdbcConnectionString(std::string_view oledb, std::string_view driv
   } else {
     out += "SERVER=" + odbcValue(server) + ";";
   }
-  out += "DATABASE=" + odbcValue(database) + ";UID=" + odbcValue(user) +
-         ";PWD=" + odbcValue(password) + ";";
+  out += "DATABASE=" + odbcValue(database) + ";";
+  if (integrated) {
+    // The driver logs in as the workstation's user; other drivers get no login at all.
+    if (containsNoCase(driverName, "SQL Server")) out += "Trusted_Connection=Yes;";
+  } else {
+    out += "UID=" + odbcValue(user) + ";PWD=" + odbcValue(password) + ";";
+  }
+  if (!encrypt.empty()) out += "Encrypt=" + odbcValue(encrypt) + ";";
+  if (!trust.empty()) out += "TrustServerCertificate=" + odbcValue(trust) + ";";
   return out;
 }
 

@@ -2,9 +2,11 @@
 // order (reporting each failure and carrying on), and keeps the viewer's address.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 
+#include "data/connection_string.h"
 #include "data/database.h"
 #include "platform/services.h"
 
@@ -13,11 +15,17 @@ namespace risview::data {
 // The option file's eleven values, plus the optional ODBC driver name per database and
 // the optional [PREVIEW] keys: Print offers printing in the report preview, Editions the
 // earlier editions of a report and what each revision changed.
+// The optional security keys of a database section: Authentication (Windows: the
+// workstation user's login), Encrypt and TrustServerCertificate; and [LOG] File, where the
+// diagnostic log of a call goes.
 struct Options {
   std::string risServer, risDatabase, risUser, risPassword, risDriver;
   std::string dicomServer, dicomDatabase, dicomUser, dicomPassword, dicomDriver;
   std::string webUrl, webUser, webPassword;
   std::string previewPrint, previewEditions;
+  std::string risAuthentication, risEncrypt, risTrustServerCertificate;
+  std::string dicomAuthentication, dicomEncrypt, dicomTrustServerCertificate;
+  std::string logFile;
 };
 
 // A key switched on as the profile functions read a number: the value's leading whole
@@ -39,8 +47,8 @@ class TdmRIS {
   Connection con;          // radiology information database: every report query
   Connection conRisDicom;  // opened with the radiology parameters; nothing queries it
   Connection conDICOM;     // image archive
-  Query qryShowDeatil{con};
-  Query qryDicom{conDICOM};
+  Query qryShowDeatil{con, "qryShowDeatil"};
+  Query qryDicom{conDICOM, "qryDicom"};
 
   std::string FWebURL, FWebUser, FWebPassword;
   // [PREVIEW] Print: the preview offers its two print buttons.
@@ -56,9 +64,19 @@ class TdmRIS {
     const std::string& oledb;
     const std::string& driver;
     const char *starting, *done, *failed;
+    const std::string& server;
+    const std::string& database;
+    const char* name;
+    const std::string& refusal;  // why it is not tried at all; "" : it is
   };
   void DataModuleCreate();
-  void report(const Step& step, bool failed);
+  void report(const Step& step, const std::exception_ptr& failure);
+  // The section's password, read from its protected form where it has one; "" with the
+  // refusal set when it cannot be read here.
+  std::string databasePassword(std::string_view section, std::string_view value,
+                               const ConnectionSecurity& security, std::string& refusal);
+  ConnectionSecurity security(std::string_view section, std::string_view authentication,
+                              std::string_view encrypt, std::string_view trust);
 
   Services services_;
 };

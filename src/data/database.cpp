@@ -11,6 +11,7 @@
 
 #include "data/connection_string.h"
 #include "platform/errors.h"
+#include "platform/services.h"
 #include "platform/text.h"
 
 namespace risview::data {
@@ -179,7 +180,33 @@ int32_t Field::asInteger() const {
   return isNull() ? 0 : toInt(**value_);
 }
 
-Query::Query(Connection& connection) : connection_(&connection) {}
+namespace {
+
+// The first name after "from": which statement ran, told apart without any of its values.
+std::string firstTable(std::string_view sql) {
+  for (size_t i = 0; i + 4 <= sql.size(); ++i) {
+    bool wordStart = i == 0 || static_cast<unsigned char>(sql[i - 1]) <= ' ';
+    if (!wordStart || !equalsNoCase(sql.substr(i, 4), "from")) continue;
+    size_t b = i + 4;
+    if (b >= sql.size() || static_cast<unsigned char>(sql[b]) > ' ') continue;
+    while (b < sql.size() && static_cast<unsigned char>(sql[b]) <= ' ') ++b;
+    size_t e = b;
+    // Letters and digits as ASCII has them: the C library's test is the host's locale's.
+    while (e < sql.size() &&
+           (std::string_view("_.[]").find(sql[e]) != std::string_view::npos ||
+            (sql[e] >= '0' && sql[e] <= '9') || (sql[e] >= 'a' && sql[e] <= 'z') ||
+            (sql[e] >= 'A' && sql[e] <= 'Z'))) {
+      ++e;
+    }
+    return std::string(sql.substr(b, e - b));
+  }
+  return "";
+}
+
+}  // namespace
+
+Query::Query(Connection& connection, std::string name)
+    : connection_(&connection), name_(std::move(name)) {}
 Query::~Query() = default;
 
 void Query::close() noexcept {
@@ -244,8 +271,10 @@ void Query::open() {
   if (trim(sql_).empty()) throw DatabaseError("Command text was not set for the command object.");
   const PreparedText prepared = prepareNamedParameters(sql_);
   Running running;
+  LoggedStep logged(connection_->log(), "statement " + name_ + " (" + firstTable(sql_) + ")");
   Result result = connection_->waits().run([&] { return execute(prepared, running); },
                                            [&] { running.cancel(); });
+  logged.done(std::to_string(result.rows.size()) + " rows");
   columns_ = std::move(result.columns);
   rows_ = std::move(result.rows);
   current_ = 0;

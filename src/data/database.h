@@ -14,6 +14,10 @@
 
 #include "platform/waits.h"
 
+namespace risview {
+class StepLog;
+}
+
 namespace risview::data {
 
 class Connection {
@@ -44,6 +48,9 @@ class Connection {
   // connection does not own it.
   void setWaits(Waits* waits) { waits_ = waits; }
   Waits& waits();
+  // Where the statements of the queries on this connection are logged; none: nowhere.
+  void setLog(StepLog* log) { log_ = log; }
+  StepLog* log() const { return log_; }
 
   // Runs a statement that returns no rows (fixtures only). Throws DatabaseError.
   void execute(std::string_view sql);
@@ -58,6 +65,7 @@ class Connection {
   int loginTimeout_ = 15;
   int commandTimeout_ = 30;
   Waits* waits_ = nullptr;
+  StepLog* log_ = nullptr;
   std::unique_ptr<Handles> handles_;
 };
 
@@ -80,7 +88,8 @@ struct PreparedText;
 
 class Query {
  public:
-  explicit Query(Connection& connection);
+  // The name says in the diagnostic log which statement ran, never what it was asked.
+  explicit Query(Connection& connection, std::string name = "query");
   ~Query();
   Query(const Query&) = delete;
   Query& operator=(const Query&) = delete;
@@ -129,6 +138,7 @@ class Query {
   void requireActive(std::string_view what) const;
 
   Connection* connection_;
+  std::string name_;
   std::string sql_;
   std::vector<Parameter> parameters_;
   bool active_ = false;

@@ -36,7 +36,7 @@ bool inCurrentSession(ViewerPlatform& platform, DebugOutput& debug, std::optiona
   return session == current;
 }
 
-bool endBrowsers(ViewerPlatform& platform, DebugOutput& debug) {
+bool endBrowsers(ViewerPlatform& platform, DebugOutput& debug, int& ended) {
   auto processes = platform.processes();
   if (!processes) return false;
   std::optional<uint32_t> current = platform.currentSession();
@@ -48,7 +48,7 @@ bool endBrowsers(ViewerPlatform& platform, DebugOutput& debug) {
     debug.write(platform.lastErrorText());
     // A browser that cannot be opened cannot be ended either; the launch goes on.
     if (!handle) continue;
-    handle->terminate(0);
+    if (handle->terminate(0)) ++ended;
     debug.write(platform.lastErrorText());
   }
   return true;
@@ -84,11 +84,13 @@ std::optional<int> rowToOpen(std::optional<int> selected, const data::Query& lis
 }
 
 bool launchViewer(ViewerPlatform& platform, DebugOutput& debug, std::string_view address,
-                  const std::atomic<bool>* stop) {
+                  const std::atomic<bool>* stop, LaunchOutcome* outcome) {
+  LaunchOutcome ignored;
+  LaunchOutcome& out = outcome ? *outcome : ignored;
   closeViewerWindows(platform, debug, stop);
   if (stop && *stop) return false;
-  if (!endBrowsers(platform, debug)) return false;
-  platform.shellExecute("open", address, kShellShowHidden);
+  if (!endBrowsers(platform, debug, out.browsersEnded)) return false;
+  out.shellResult = platform.shellExecute("open", address, kShellShowHidden);
   return true;
 }
 
@@ -109,8 +111,16 @@ bool openStudies(data::TdmRIS& dm, const Services& services, ViewerPlatform& pla
   // Other programs are waited on away from the host's thread; a close of the run stops the
   // close requests at the next round.
   std::atomic<bool> stop{false};
-  return waitsOf(services).run(
-      [&] { return launchViewer(platform, services.debug, address, &stop); }, [&] { stop = true; });
+  LoggedStep logged(services, "viewer launch");
+  LaunchOutcome outcome;
+  bool launched = waitsOf(services).run(
+      [&] { return launchViewer(platform, services.debug, address, &stop, &outcome); },
+      [&] { stop = true; });
+  // The address holds the viewer's login and the studies: neither goes in the log.
+  logged.done(std::to_string(outcome.browsersEnded) + " browser processes ended, " +
+              (outcome.shellResult ? "shell result " + std::to_string(*outcome.shellResult)
+                                   : std::string("not handed to the shell")));
+  return launched;
 }
 
 }  // namespace risview::list

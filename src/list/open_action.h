@@ -53,8 +53,13 @@ std::optional<int> rowToOpen(std::optional<int> selected, const data::Query& lis
 // no answer, and after each open and end of a process. Returns false, with the address not
 // opened, when the system gives no process snapshot. Once stop is set (from another thread)
 // no further close round starts and the launch ends there, returning false.
+// What a launch did, for the diagnostic log.
+struct LaunchOutcome {
+  int browsersEnded = 0;
+  std::optional<int> shellResult;  // none: the address was not handed over
+};
 bool launchViewer(ViewerPlatform& platform, DebugOutput& debug, std::string_view address,
-                  const std::atomic<bool>* stop = nullptr);
+                  const std::atomic<bool>* stop = nullptr, LaunchOutcome* outcome = nullptr);
 
 // Looks the request's studies up on the archive connection (announcing first, with a box
 // owned by `owner`, that the connection is closed) and, when there is at least one, launches

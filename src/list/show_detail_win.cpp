@@ -65,6 +65,12 @@ TfrmShowDetail::~TfrmShowDetail() {
   dm_.reset();
   _dmRIS = nullptr;
   if (comInitialised_) CoUninitialize();
+  try {
+    call_.done("ended");
+    // The next call's option file says again whether it is logged.
+    if (services_.log) services_.log->start("");
+  } catch (...) {
+  }
 }
 
 void TfrmShowDetail::ShowModal() {

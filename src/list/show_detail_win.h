@@ -31,6 +31,8 @@ class TfrmShowDetail {
   void openAction();
 
   Services services_;
+  // The whole call, from the list's creation to its release, as the log's last line.
+  LoggedStep call_{services_, "call"};
   ui::FormWindow form_;
   bool comInitialised_ = false;
   bool opening_ = false;

@@ -109,7 +109,7 @@ void TOTPrntPage::loadTagPicture(const std::string& modalityAE, const std::strin
   if (query_.eof()) return;
   const std::string file = trimmed(query_.field("TagImage").asString());
   if (file.empty()) return;
-  const PictureInfo info = context_.pictures.info(file);
+  const PictureInfo info = pictureInfo(file);
   ui::Component& flag = model_.at("Image_Flag");
   flag.file = file;
   flag.pictureWidth = info.width;

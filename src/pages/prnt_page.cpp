@@ -2,10 +2,12 @@
 
 #include <stdexcept>
 
+#include "platform/errors.h"
+
 namespace risview::pages {
 
 TPrntPage::TPrntPage(const ui::FormDesc& form, PageContext& context)
-    : model_(form), context_(context), query_(context.con) {
+    : model_(form), context_(context), query_(context.con, "page") {
   model_.sizeLabels(context.metrics);
 }
 
@@ -24,10 +26,22 @@ void TPrntPage::setValue(std::string_view label, std::string text, std::string_v
   model_.centreOver(label, line);
 }
 
+PictureInfo TPrntPage::pictureInfo(const std::string& file) {
+  LoggedStep logged(context_.services, "picture " + file.substr(file.find_last_of("\\/") + 1));
+  try {
+    PictureInfo info = context_.pictures.info(file);
+    logged.dismiss();  // only the pictures that fail are worth a line
+    return info;
+  } catch (const PictureError&) {
+    logged.done("failed");
+    throw;
+  }
+}
+
 ui::Component& TPrntPage::createPicture(std::string_view namePrefix, const std::string& file) {
   ui::Component& picture = model_.create(
       {.name = model_.uniqueName(namePrefix), .kind = ui::Kind::Image, .visible = false});
-  const PictureInfo info = context_.pictures.info(file);
+  const PictureInfo info = pictureInfo(file);
   picture.file = file;
   picture.pictureWidth = info.width;
   picture.pictureHeight = info.height;

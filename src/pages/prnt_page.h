@@ -106,6 +106,9 @@ class TPrntPage {
   // not shown. Throws PictureError when the picture cannot be read: the control stays, never
   // shown, as the failing row's control does.
   ui::Component& createPicture(std::string_view namePrefix, const std::string& file);
+  // The picture's natural size; a picture that cannot be read is logged by its file name
+  // (its folder may name the patient) before PictureError goes on.
+  PictureInfo pictureInfo(const std::string& file);
 
   // Where a page shows its signature block: the fields (edits or labels) and the revision
   // controls made visible on a revised edition. An empty name: the page has no such field.

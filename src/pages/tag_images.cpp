@@ -32,7 +32,7 @@ void TOTPrntPage::PlaceTagImages() {
                                  mb::kIconHand | mb::kOk, 0);
     return;
   }
-  data::Query files(context_.con);  // the catalogue lookups; released with the step
+  data::Query files(context_.con, "tag images");  // the catalogue lookups; released with the step
   // As many tag rows as there are slots: rows that repeat a number cannot add marks without end.
   for (int row = 0; !query_.eof() && row < kImageSlots; query_.next(), ++row) {
     // A tag number that is not a number fails the page.
@@ -72,7 +72,7 @@ void TOTPrntPage::placeTag(data::Query& row, data::Query& files, std::string& ma
   files.open();
   if (files.eof()) throw std::runtime_error("No tag picture " + std::to_string(TagImageID));
   const std::string file = files.field("imagefile").asString();
-  const PictureInfo info = context_.pictures.info(file);
+  const PictureInfo info = pictureInfo(file);
   ui::Component& m = model_.at(mark);
   m.file = file;
   m.pictureWidth = info.width;

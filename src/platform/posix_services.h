@@ -17,6 +17,7 @@ class PosixEnvironment : public Environment {
   std::string executablePath() const override { return {}; }
   std::optional<std::string> readFile(const std::string& path) const override;
   std::unique_ptr<FileReader> openFile(const std::string& path) const override;
+  std::optional<std::string> variable(const std::string& name) const override;
 };
 
 // The system's local time.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -83,12 +84,20 @@ std::unique_ptr<FileReader> PosixEnvironment::openFile(const std::string& path) 
   return std::make_unique<PosixFileReader>(fd, size);
 }
 
+std::optional<std::string> PosixEnvironment::variable(const std::string& name) const {
+  const char* value = std::getenv(name.c_str());
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
 LocalDateTime SystemClock::now() const {
-  std::time_t t = std::time(nullptr);
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
   std::tm local{};
-  localtime_r(&t, &local);
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-          local.tm_hour,        local.tm_min,     local.tm_sec};
+  localtime_r(&now.tv_sec, &local);
+  return {
+      local.tm_year + 1900, local.tm_mon + 1,          local.tm_mday, local.tm_hour, local.tm_min,
+      local.tm_sec,         int(now.tv_nsec / 1000000)};
 }
 
 }  // namespace risview::posix

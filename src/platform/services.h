@@ -40,7 +40,7 @@ class DebugOutput {
 };
 
 struct LocalDateTime {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
 class Clock {
@@ -82,6 +82,24 @@ class Environment {
   // environment reads by parts itself, the file is read whole through readFile and the parts
   // are cut from that.
   virtual std::unique_ptr<FileReader> openFile(const std::string& path) const;
+  // An environment variable of the process; nullopt when it is not set.
+  virtual std::optional<std::string> variable(const std::string& name) const;
+};
+
+// The text with every "%NAME%" of a variable that is set replaced by its value, as Windows
+// expands a path; an unset name and a lone "%" stay as they are.
+std::string expandVariables(std::string_view text, const Environment& env);
+
+// The diagnostic log of a call: one line per step, for a site to send when a clinician
+// reports a problem. What a step says never holds a patient's name, number or report text,
+// nor a login.
+class StepLog {
+ public:
+  virtual ~StepLog() = default;
+  // Where this call's steps go: a file path, or "" for nowhere (no log).
+  virtual void start(const std::string& path) = 0;
+  // One step: what it was, how long it took and how it ended. Never throws.
+  virtual void step(std::string_view what, double milliseconds, std::string_view outcome) = 0;
 };
 
 // A process opened with the rights to end it and to wait on it; released with the object.
@@ -124,8 +142,17 @@ class ViewerPlatform {
   // nullptr when the process cannot be opened.
   virtual std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) = 0;
   // Asks the shell to perform the verb on the file or address: no parameters, no working
-  // directory, no owner window. Whether the shell manages is not reported.
-  virtual void shellExecute(std::string_view verb, std::string_view file, int showCommand) = 0;
+  // directory, no owner window. Returns the shell's result (above 32: it managed).
+  virtual int shellExecute(std::string_view verb, std::string_view file, int showCommand) = 0;
+};
+
+// The workstation's protection of secrets at rest (DPAPI on Windows).
+class Secrets {
+ public:
+  virtual ~Secrets() = default;
+  // The clear bytes of a protected blob; nullopt when this machine cannot read it (made on
+  // another machine, damaged, or no protection here at all).
+  virtual std::optional<std::string> unprotect(std::string_view blob) const = 0;
 };
 
 // Everything a unit of the core may need from the platform, passed down explicitly.
@@ -145,6 +172,45 @@ struct Services {
   // Where the steps that wait run: the library's keeps the host's thread answering; left
   // out, they run inline.
   Waits* waits = nullptr;
+  // Where the steps of a call are logged; left out, they are not.
+  StepLog* log = nullptr;
+  // What reads the option file's protected passwords; left out, none can be read.
+  const Secrets* secrets = nullptr;
+};
+
+// A monotonic time in milliseconds, for durations (log_file_win.cpp, log_file_posix.cpp): the
+// C++ clocks of the Windows builds would import functions the library has no other use for.
+double monotonicMilliseconds();
+
+// Times one step from its construction and logs it once with its outcome (done), or as
+// "failed" if it goes out of scope first. Costs nothing without a log.
+class LoggedStep {
+ public:
+  LoggedStep(StepLog* log, std::string what);
+  LoggedStep(const Services& services, std::string what) : LoggedStep(services.log, what) {}
+  ~LoggedStep();
+  LoggedStep(const LoggedStep&) = delete;
+  LoggedStep& operator=(const LoggedStep&) = delete;
+  void done(std::string_view outcome);
+  // Not logged after all.
+  void dismiss() { log_ = nullptr; }
+
+ private:
+  StepLog* log_;
+  std::string what_;
+  double startedMs_ = 0;
+};
+
+// Message boxes that log each box shown, with its text, as a step of the call.
+class LoggedBoxes : public MessageBoxes {
+ public:
+  LoggedBoxes(MessageBoxes& boxes, StepLog& log) : boxes_(boxes), log_(log) {}
+  int show(std::string_view text, std::string_view caption, unsigned style,
+           WindowRef owner = 0) override;
+
+ private:
+  MessageBoxes& boxes_;
+  StepLog& log_;
 };
 
 // The services' waits, or a shared inline one when they have none.

@@ -103,8 +103,8 @@ std::unique_ptr<ProcessHandle> Win32ViewerPlatform::openProcess(uint32_t process
   return std::make_unique<Win32Process>(std::move(process));
 }
 
-void Win32ViewerPlatform::shellExecute(std::string_view verb, std::string_view file,
-                                       int showCommand) {
+int Win32ViewerPlatform::shellExecute(std::string_view verb, std::string_view file,
+                                      int showCommand) {
   // The hand-off may run on a data thread, and the shell wants COM on the thread that calls
   // it; a thread that has it already keeps it as it is.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -117,8 +117,12 @@ void Win32ViewerPlatform::shellExecute(std::string_view verb, std::string_view f
   info.lpVerb = wideVerb.c_str();
   info.lpFile = wideFile.c_str();
   info.nShow = showCommand;
-  ShellExecuteExW(&info);
+  const BOOL started = ShellExecuteExW(&info);
+  // The shell's own result: above 32 when it started something, else its error number.
+  const auto result = reinterpret_cast<intptr_t>(info.hInstApp);
   if (SUCCEEDED(com)) CoUninitialize();
+  if (started) return result > 32 ? static_cast<int>(result) : 33;
+  return result > 0 && result <= 32 ? static_cast<int>(result) : 0;
 }
 
 }  // namespace risview::win

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_log.h"
 #include "platform/services.h"
 
 namespace risview::win {
@@ -104,6 +105,14 @@ class Win32Environment : public Environment {
   std::string executablePath() const override;
   std::optional<std::string> readFile(const std::string& path) const override;
   std::unique_ptr<FileReader> openFile(const std::string& path) const override;
+  std::optional<std::string> variable(const std::string& name) const override;
+};
+
+// DPAPI blobs of machine scope: readable by every user of the workstation that made them,
+// by no other machine.
+class Win32Secrets : public Secrets {
+ public:
+  std::optional<std::string> unprotect(std::string_view blob) const override;
 };
 
 // Each step leaves the thread's last error as the underlying call set it, for lastErrorText.
@@ -118,7 +127,7 @@ class Win32ViewerPlatform : public ViewerPlatform {
   std::optional<uint32_t> sessionOf(uint32_t processId) override;
   std::optional<uint32_t> currentSession() override;
   std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) override;
-  void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
+  int shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
 };
 
 // The steps that wait run on data threads while the calling thread (the host's) answers its
@@ -176,8 +185,13 @@ struct Platform {
   Win32Environment env;
   Win32ViewerPlatform viewer;
   Win32Waits waits;
+  // Started by each call's data module from the option file, silent until then.
+  FileLog log{debug, clock, [] { return static_cast<uint32_t>(GetCurrentThreadId()); }};
+  LoggedBoxes loggedBoxes{boxes, log};
+  Win32Secrets secrets;
   Services services(std::string title) {
-    return {boxes, debug, clock, locale, env, std::move(title), &viewer, displayPercent(), &waits};
+    return {loggedBoxes,      debug,  clock, locale,  env, std::move(title), &viewer,
+            displayPercent(), &waits, &log,  &secrets};
   }
 };
 

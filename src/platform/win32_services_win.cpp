@@ -33,7 +33,7 @@ void Win32DebugOutput::write(std::string_view line) {
 LocalDateTime Win32Clock::now() const {
   SYSTEMTIME t;
   GetLocalTime(&t);
-  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
 
 std::string Win32Locale::shortTime(int hour, int minute, int second) const {
@@ -56,6 +56,16 @@ std::string Win32Environment::currentDirectory() const {
   wchar_t buffer[MAX_PATH * 4];
   DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(std::size(buffer)), buffer);
   return n > 0 && n < std::size(buffer) ? narrow(std::wstring_view(buffer, n)) : std::string();
+}
+
+std::optional<std::string> Win32Environment::variable(const std::string& name) const {
+  std::wstring wideName = widen(name);
+  DWORD n = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+  if (n == 0) return std::nullopt;
+  std::wstring value(n, L'\0');
+  n = GetEnvironmentVariableW(wideName.c_str(), value.data(), n);
+  value.resize(n);
+  return narrow(value);
 }
 
 std::string Win32Environment::executablePath() const {

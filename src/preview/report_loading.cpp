@@ -44,7 +44,7 @@ std::string revisionsStatement(std::string_view requisitionId) {
 
 std::vector<Edition> ReadEditions(std::string_view requisitionId, data::Connection& con) {
   std::vector<Edition> editions;
-  data::Query query(con);
+  data::Query query(con, "editions");
   query.addSql(editionsStatement(requisitionId));
   query.open();
   for (; !query.eof(); query.next()) editions.push_back({query.field("EditOrder").asInteger()});
@@ -87,7 +87,7 @@ namespace {
 
 LoadedReport loadRows(const std::vector<std::string>& statement, pages::PageContext& context) {
   LoadedReport report;
-  data::Query query(context.con);
+  data::Query query(context.con, "report");
   // Every statement of every page waits in turn: the host's windows are disabled once.
   const Waits::Batch statements(context.con.waits());
   try {
@@ -96,7 +96,10 @@ LoadedReport loadRows(const std::vector<std::string>& statement, pages::PageCont
     report.departmentId = query.field("DepartmentID").asInteger();
     for (; !query.eof(); query.next()) {
       const int32_t editOrder = query.field("EditOrder").asInteger();
+      LoggedStep logged(context.services, "page");
       auto page = pages::createPage(report.departmentId, query, context);
+      logged.done(std::string(page->PageBuilt ? "built" : "dropped") + ": page " + page->ReportID +
+                  ", department " + std::to_string(report.departmentId));
       if (!page->PageBuilt) {
         report.dropped.push_back(page->ReportID);
         continue;

@@ -76,6 +76,83 @@ TEST(ConnectionString, MasksThePasswordOnly) {
             "Initial Catalog=d;Data Source=s;");
 }
 
+TEST(ConnectionString, SecurityKeysGiveTheseStrings) {
+  // Each row: the section's keys, the driver, then the string the debugger output shows
+  // (masked) and the one the driver gets ("" where the connection is refused).
+  const struct {
+    ConnectionSecurity security;
+    const char* driver;
+    const char* masked;
+    const char* odbc;
+  } cases[] = {
+      {{},
+       "",
+       "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;Initial "
+       "Catalog=d;Data Source=s;",
+       "DRIVER={SQL Server};SERVER=s;DATABASE=d;UID=sa;PWD=pw;"},
+      {{true},
+       "",
+       "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial "
+       "Catalog=d;Data Source=s;",
+       "DRIVER={SQL Server};SERVER=s;DATABASE=d;Trusted_Connection=Yes;"},
+      {{true},
+       "ODBC Driver 18 for SQL Server",
+       "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial "
+       "Catalog=d;Data Source=s;",
+       "DRIVER={ODBC Driver 18 for SQL Server};SERVER=s;DATABASE=d;Trusted_Connection=Yes;"},
+      // A driver of another make gets no login of its own to fall back on either.
+      {{true},
+       "PostgreSQL Unicode",
+       "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial "
+       "Catalog=d;Data Source=s;",
+       "DRIVER={PostgreSQL Unicode};SERVER=s;DATABASE=d;"},
+      {{false, "yes", "no"},
+       "ODBC Driver 17 for SQL Server",
+       "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;Initial "
+       "Catalog=d;Data Source=s;Encrypt=yes;TrustServerCertificate=no;",
+       "DRIVER={ODBC Driver 17 for SQL Server};SERVER=s;DATABASE=d;UID=sa;PWD=pw;Encrypt=yes;"
+       "TrustServerCertificate=no;"},
+      {{true, "strict"},
+       "ODBC Driver 18 for SQL Server",
+       "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial "
+       "Catalog=d;Data Source=s;Encrypt=strict;",
+       "DRIVER={ODBC Driver 18 for SQL Server};SERVER=s;DATABASE=d;Trusted_Connection=Yes;"
+       "Encrypt=strict;"},
+      {{false, "", "yes"},
+       "SQL Server Native Client 11.0",
+       "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;Initial "
+       "Catalog=d;Data Source=s;TrustServerCertificate=yes;",
+       "DRIVER={SQL Server Native Client 11.0};SERVER=s;DATABASE=d;UID=sa;PWD=pw;"
+       "TrustServerCertificate=yes;"},
+      // The classic driver would connect in clear; so would one that ignores the keys.
+      {{false, "yes"},
+       "",
+       "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;Initial "
+       "Catalog=d;Data Source=s;Encrypt=yes;",
+       ""},
+      {{true, "", "no"},
+       "SQL Server",
+       "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial "
+       "Catalog=d;Data Source=s;TrustServerCertificate=no;",
+       ""},
+      {{false, "yes"},
+       "PostgreSQL Unicode",
+       "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=sa;Initial "
+       "Catalog=d;Data Source=s;Encrypt=yes;",
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.masked) + " / " + c.driver);
+    std::string oledb = buildOleDbConnectionString("s", "d", "sa", "pw", c.security);
+    EXPECT_EQ(maskPassword(oledb), c.masked);
+    if (*c.odbc) {
+      EXPECT_EQ(toOdbcConnectionString(oledb, c.driver), c.odbc);
+    } else {
+      EXPECT_THROW(toOdbcConnectionString(oledb, c.driver), ConnectionRefused);
+    }
+  }
+}
+
 TEST(ConnectionString, UnknownProviderIsAClearError) {
   try {
     toOdbcConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb;");

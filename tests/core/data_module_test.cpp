@@ -120,6 +120,60 @@ TEST(DataModule, ThePasswordNeverReachesTheDebuggerOutput) {
   for (const auto& line : fake.debug.lines) EXPECT_EQ(line.find("Secret"), std::string::npos);
 }
 
+TEST(DataModule, SecurityKeysShapeTheStringsAndRefuseClearText) {
+  Fixture ris(Backend::Sqlite, Schema::Ris);
+  FakeServices fake;
+  // A Windows login leaves USER and PASSWORD aside; the archive asks for encryption through
+  // the classic driver, which cannot give it.
+  fake.env.files[kOptionPath] = "[RISDATASET]\r\nSERVER=" + ris.server() +
+                                "\r\nDataBaseName=" + ris.database() +
+                                "\r\nDriver=" + ris.driver() +
+                                "\r\nAuthentication=windows\r\n"
+                                "[DICOMDATASET]\r\nSERVER=pacs\r\nUSER=u\r\nPASSWORD=Secret2\r\n"
+                                "Encrypt=yes\r\n";
+  TdmRIS dm(fake.services());
+  EXPECT_TRUE(dm.con.connected());
+  EXPECT_EQ(dm.con.connectionString(),
+            "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial "
+            "Catalog=" +
+                ris.database() + ";Data Source=" + ris.server() + ";");
+  EXPECT_EQ(fake.boxes.shown, (std::vector<RecordedBox>{{"WEBSERVER连接失败！", "Risview", 0, 0}}));
+  ASSERT_EQ(fake.debug.lines.size(), 7u);
+  EXPECT_NE(fake.debug.lines[5].find("\"SQL Server\" driver cannot encrypt"), std::string::npos);
+  EXPECT_EQ(fake.debug.lines[6],
+            "Provider=SQLOLEDB.1;Password=******;Persist Security Info=True;User ID=u;Initial "
+            "Catalog=;Data Source=pacs;Encrypt=yes;");
+  for (const auto& line : fake.debug.lines) EXPECT_EQ(line.find("Secret"), std::string::npos);
+}
+
+TEST(DataModule, ProtectedPasswordsAreReadHereOrRefusedWithoutABlobInSight) {
+  Fixture ris(Backend::Sqlite, Schema::Ris);
+  FakeServices fake;
+  // "aGVyZTpjbGVhcnB3" is base64 of "here:clearpw", which this machine reads; the archive's
+  // blob was made elsewhere.
+  fake.env.files[kOptionPath] =
+      "[RISDATASET]\r\nSERVER=" + ris.server() + "\r\nDataBaseName=" + ris.database() +
+      "\r\nUSER=u\r\nPASSWORD=dpapi:aGVyZTpjbGVhcnB3\r\nDriver=" + ris.driver() +
+      "\r\n[DICOMDATASET]\r\nSERVER=" + ris.server() +
+      "\r\nUSER=u\r\n"
+      "PASSWORD=DPAPI:ZWxzZXdoZXJl\r\nDriver=" +
+      ris.driver() + "\r\n[DICOMWEBURL]\r\nPASSWORD=dpapi:aGVyZTp2aWV3\r\n";
+  TdmRIS dm(fake.services());
+  EXPECT_TRUE(dm.con.connected());
+  EXPECT_NE(dm.con.connectionString().find("Password=clearpw;"), std::string::npos);
+  EXPECT_EQ(dm.FWebPassword, "view");
+  EXPECT_FALSE(dm.conDICOM.connected());
+  EXPECT_EQ(fake.boxes.shown, (std::vector<RecordedBox>{{"WEBSERVER连接失败！", "Risview", 0, 0}}));
+  ASSERT_EQ(fake.debug.lines.size(), 7u);
+  EXPECT_EQ(fake.debug.lines[5],
+            "[DICOMDATASET] PASSWORD: the protected password could not be read on this machine; "
+            "not connected");
+  for (const auto& line : fake.debug.lines) {
+    EXPECT_EQ(line.find("ZWxzZXdoZXJl"), std::string::npos);
+    EXPECT_EQ(line.find("clearpw"), std::string::npos);
+  }
+}
+
 TEST(DataModule, BadOptionFilesEndInBoxesNotCrashes) {
   std::string garbage;
   for (int i = 0; i < 2000; ++i) garbage += static_cast<char>((i * 131) % 256);

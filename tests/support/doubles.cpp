@@ -76,9 +76,10 @@ std::unique_ptr<ProcessHandle> RecordingViewer::openProcess(uint32_t processId) 
   return std::make_unique<RecordedProcess>(calls, processId);
 }
 
-void RecordingViewer::shellExecute(std::string_view verb, std::string_view file, int showCommand) {
+int RecordingViewer::shellExecute(std::string_view verb, std::string_view file, int showCommand) {
   calls.push_back("shell " + std::string(verb) + " " + std::string(file) + " " +
                   std::to_string(showCommand));
+  return 42;
 }
 
 }  // namespace risview::testing

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -58,6 +59,12 @@ class FakeEnvironment : public Environment {
     if (it == files.end()) return std::nullopt;
     return it->second;
   }
+  std::optional<std::string> variable(const std::string& name) const override {
+    auto it = variables.find(name);
+    if (it == variables.end()) return std::nullopt;
+    return it->second;
+  }
+  std::map<std::string, std::string> variables;
   std::string cwd = "C:\\work";
   std::string exe = "C:\\App\\Host.exe";
   std::map<std::string, std::string> files;  // path -> bytes
@@ -83,7 +90,7 @@ class RecordingViewer : public ViewerPlatform {
   std::optional<uint32_t> sessionOf(uint32_t processId) override;
   std::optional<uint32_t> currentSession() override;
   std::unique_ptr<ProcessHandle> openProcess(uint32_t processId) override;
-  void shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
+  int shellExecute(std::string_view verb, std::string_view file, int showCommand) override;
 
   static constexpr uint32_t kOwnSession = 1;
   std::optional<int> viewerRefusals;  // the viewer window's refusals; nullopt: no viewer open
@@ -112,6 +119,27 @@ class RecordingWaits : public Waits {
   }
 };
 
+// Notes where the log was started and each step as "what: outcome" (durations vary).
+class RecordingLog : public StepLog {
+ public:
+  void start(const std::string& path) override { starts.push_back(path); }
+  void step(std::string_view what, double, std::string_view outcome) override {
+    std::lock_guard lock(mutex);
+    steps.push_back(std::string(what) + ": " + std::string(outcome));
+  }
+  std::vector<std::string> starts, steps;
+  std::mutex mutex;
+};
+
+// Reads the blobs this "machine" made: "here:" followed by the clear text.
+class FakeSecrets : public Secrets {
+ public:
+  std::optional<std::string> unprotect(std::string_view blob) const override {
+    if (!blob.starts_with("here:")) return std::nullopt;
+    return std::string(blob.substr(5));
+  }
+};
+
 // A bundle of doubles with a Services view onto them.
 struct FakeServices {
   RecordingBoxes boxes;
@@ -121,8 +149,11 @@ struct FakeServices {
   FakeEnvironment env;
   RecordingViewer viewer;
   RecordingWaits waits;
+  RecordingLog log;
+  FakeSecrets secrets;
   Services services() {
-    return Services{boxes, debug, clock, locale, env, "Risview", &viewer, 100, &waits};
+    return Services{boxes,   debug, clock,  locale, env,     "Risview",
+                    &viewer, 100,   &waits, &log,   &secrets};
   }
 };
 

@@ -11,13 +11,42 @@
 #include <string>
 #include <vector>
 
+#include <dpapi.h>
+
 #include "platform/errors.h"
+#include "platform/protected_text.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "support/fixture.h"
 
 namespace risview {
 namespace {
+
+// A password protected here reads back here; a value of another machine, or one damaged on
+// the way, does not. (Wine's DPAPI key is the same in every prefix, so the other machine's
+// value is laid out as Windows writes one, with a master key this machine does not have.)
+TEST(Win32Services, ProtectedPasswordsReadOnlyWhereTheyWereMade) {
+  const std::string password = "s3cret;密码 ";
+  DATA_BLOB in{static_cast<DWORD>(password.size()),
+               reinterpret_cast<BYTE*>(const_cast<char*>(password.data()))};
+  DATA_BLOB out{};
+  ASSERT_TRUE(CryptProtectData(&in, L"risview", nullptr, nullptr, nullptr,
+                               CRYPTPROTECT_LOCAL_MACHINE | CRYPTPROTECT_UI_FORBIDDEN, &out));
+  std::string blob(reinterpret_cast<const char*>(out.pbData), out.cbData);
+  LocalFree(out.pbData);
+  win::Win32Secrets secrets;
+  EXPECT_EQ(revealPassword("dpapi:" + base64Encode(blob), &secrets), password);
+  std::string damaged = blob;
+  damaged[damaged.size() - 30] ^= 0x5a;
+  const std::string elsewhere =
+      "dpapi:AQAAANCMnd8BFdERjHoAwE/Cl+sBAAAAwxx4AyRkC68j8xyJO7bBIwQAAAAQAAAAcgBpAHMAdgBpAGUAdwAA"
+      "ABBmAAAAAQAAIAAAACX7vQipDyI7ibtyhmk0/5cXHgXF8ONnVzI0VGRdmPQ/AAAAAA6AAAAAAgAAIAAAADW5N2qVqYw"
+      "P9A3WLlsiNCXWy/1gBxa8h95wps83NctuEAAAALpeMVSk0Th7CkNWS1WSZXtAAAAApabWUPY2+b/+GMrFTuUtj5/vi9a"
+      "sSxcsMQfry5lfsvQYq2ZI6E6m1v3iMh10M8xVcWfJDI+2HkQZ3/ujHvUxMw==";
+  for (const std::string& value : {"dpapi:" + base64Encode(damaged), elsewhere}) {
+    EXPECT_EQ(revealPassword(value, &secrets), std::nullopt) << value;
+  }
+}
 
 TEST(Win32Services, EnvironmentReadsFilesAndKnowsTheProcess) {
   win::Win32Environment env;

@@ -8,16 +8,19 @@
 
 #include <clocale>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "data/data_module.h"
 #include "dump/page_json.h"
 #include "dump/tool_platform.h"
 #include "model/page_model.h"
+#include "platform/file_log.h"
 #include "platform/picture.h"
 #include "platform/text.h"
 #include "preview/report_loading.h"
@@ -58,6 +61,12 @@ class StderrBoxes : public risview::MessageBoxes {
 class SilentDebug : public risview::DebugOutput {
  public:
   void write(std::string_view) override {}
+};
+
+// The log's own trouble, which a person at the console wants to see.
+class StderrDebug : public risview::DebugOutput {
+ public:
+  void write(std::string_view line) override { std::cerr << line << "\n"; }
 };
 
 bool parseDate(std::string_view text, risview::LocalDateTime& date) {
@@ -128,7 +137,15 @@ int main(int argc, char** argv) {
   StderrBoxes boxes;
   SilentDebug debug;
   risview::FixedLocale locale;
-  risview::Services services{boxes, debug, clock, locale, env, "Risview"};
+  // The option file's [LOG] File, as the library takes it.
+  StderrDebug logTrouble;
+  risview::FileLog log(logTrouble, clock, [] {
+    return static_cast<uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+  });
+  risview::LoggedBoxes loggedBoxes(boxes, log);
+  risview::Services services{loggedBoxes, debug, clock, locale, env, "Risview"};
+  services.log = &log;
+  risview::LoggedStep total(services, "dump");
   risview::data::TdmRIS dm(services);
   risview::ui::FixedTextMetrics metrics;
   risview::Pictures pictures(env);
@@ -146,5 +163,6 @@ int main(int argc, char** argv) {
     }
   }
   std::cout << risview::dump::reportJson(requisition, report).dump(2) << "\n";
+  total.done("printed");
   return 0;
 }

@@ -27,6 +27,9 @@ class ToolEnvironment : public Environment {
   std::unique_ptr<FileReader> openFile(const std::string& path) const override {
     return system_->openFile(path);
   }
+  std::optional<std::string> variable(const std::string& name) const override {
+    return system_->variable(name);
+  }
   std::string executable;  // the host program the tool stands in for
 
  private:
