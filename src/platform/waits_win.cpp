@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -101,19 +100,32 @@ struct Completion {
   bool over() const { return left.load() == 0; }
 };
 
+// The performance counter in microseconds (steady_clock would bring the C runtime's clock
+// functions, and their imports, into the library).
+long long microseconds() {
+  static const long long perSecond = [] {
+    LARGE_INTEGER f;
+    return QueryPerformanceFrequency(&f) && f.QuadPart > 0 ? f.QuadPart : 1000000LL;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart / perSecond * 1000000 + now.QuadPart % perSecond * 1000000 / perSecond;
+}
+
 // A short look before the thread sleeps: most statements end within it, and a thread that
 // sleeps costs a round of calls to the system to put to sleep and wake again.
-constexpr auto kLookBeforeSleeping = std::chrono::microseconds(200);
-
-constexpr auto kAnswerEvery = std::chrono::milliseconds(5);
+constexpr long long kLookBeforeSleepingUs = 200;
+// Asking the system for messages costs a round trip: between steps, every few milliseconds
+// is enough for the host's thread to answer as it does while steps wait.
+constexpr long long kAnswerEveryUs = 5000;
 
 template <typename Ready>
 bool soon(Ready ready) {
-  const auto until = std::chrono::steady_clock::now() + kLookBeforeSleeping;
+  const long long until = microseconds() + kLookBeforeSleepingUs;
   for (int i = 1;; ++i) {
     if (ready()) return true;
     if (i % 64 == 0) {
-      if (std::chrono::steady_clock::now() > until) return false;
+      if (microseconds() > until) return false;
       SwitchToThread();  // a core shared with the thread being waited for goes to it
     } else {
       YieldProcessor();
@@ -236,7 +248,7 @@ bool waitInProgress() {
 
 struct Win32Waits::Threads {
   Wake wake;
-  std::chrono::steady_clock::time_point answered;  // when the host's thread last answered
+  long long answered = 0;  // when the host's thread last answered, in microseconds
   std::vector<std::unique_ptr<DataThread>> running;
   size_t started = 0;
   int batches = 0;
@@ -284,12 +296,9 @@ void Win32Waits::endBatch() noexcept {
 
 void Win32Waits::runAll(const std::vector<Work>& work) {
   if (work.empty()) {
-    // Asking the system for messages costs a round trip: between steps, every few
-    // milliseconds is enough for the host's thread to answer as it does while steps wait.
-    const auto now = std::chrono::steady_clock::now();
-    if (now - threads_->answered < kAnswerEvery) return;
+    if (microseconds() - threads_->answered < kAnswerEveryUs) return;
     answerUntil(nullptr, nullptr, false);
-    threads_->answered = std::chrono::steady_clock::now();
+    threads_->answered = microseconds();
     return;
   }
   Threads& t = *threads_;
@@ -306,7 +315,7 @@ void Win32Waits::runAll(const std::vector<Work>& work) {
     // In a batch the host's windows are disabled once, at its first wait, until it ends.
     if (t.batches > 0 && !t.batchHold) t.batchHold.emplace();
     answerUntil(&done, &t.wake, t.batches == 0);
-    t.answered = std::chrono::steady_clock::now();
+    t.answered = microseconds();
   }
 }
 

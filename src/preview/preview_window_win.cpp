@@ -164,9 +164,10 @@ class TMyPrintPageControl {
       SendMessageW(tabs, TCM_INSERTITEMW, tabPages_.size(), reinterpret_cast<LPARAM>(&item));
       tabPages_.push_back(&page);
       // A long report's windows take a while to make: the host's thread answers between
-      // pages. Closed meanwhile, the window is not shown and the rest is not made.
+      // pages while the window is not shown yet, so that nothing sees it half made. Closed
+      // meanwhile, the window is not shown and the rest is not made.
       try {
-        waits.answer();
+        if (!IsWindowVisible(form_.hwnd())) waits.answer();
       } catch (const RunEnded&) {
         return;
       }
@@ -254,6 +255,7 @@ class TMyPrintPageControl {
     if (changes && chosen > 0) {
       MarkChanges(report, LoadReport(RequisitionID, editions_[chosen - 1].editOrder, context()));
     }
+    for (auto& page : pages_) page->disconnectReaders();
     SendMessageW(form_.control("PrntTabControl"), TCM_DELETEALLITEMS, 0, 0);
     tabPages_.clear();
     pages_.clear();

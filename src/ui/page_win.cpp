@@ -166,11 +166,16 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
   pictures_ = std::make_unique<DecodedPictures>(decoding, page_->model(), hwnd_);
 }
 
-PageWindow::~PageWindow() {
+void PageWindow::disconnectReaders() {
   for (auto& [h, object] : accessibles_) {
     disconnect(object);
     release(object);
   }
+  accessibles_.clear();
+}
+
+PageWindow::~PageWindow() {
+  disconnectReaders();
   if (hwnd_) {
     // Children first lose their way back to this object, then go with the window.
     for (const auto& [h, c] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);

@@ -61,6 +61,10 @@ class PageWindow : private SheetSource {
   // Puts the page on top of its sibling pages, shown, and creates its controls if it has
   // none yet.
   void bringToFront();
+  // Cuts the page's accessible objects off from their readers. The system may answer other
+  // threads' messages while it does (a reader's own calls among them), so a window that
+  // replaces its pages does this first, while the pages it shows are still whole.
+  void disconnectReaders();
   // The same without creating controls: a page that is built while others follow.
   void raise();
   // Creates the scroll box, the sheets and their edits and rich-text boxes, once.

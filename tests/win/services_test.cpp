@@ -172,13 +172,15 @@ TEST(Win32Waits, TheWaitingThreadAnswersButTakesNoInput) {
   EXPECT_NO_THROW(waits.run([] {}));
 
   // Between steps, the calling thread answers what it has pending, input aside, and learns
-  // of a close there too.
+  // of a close there too (it asks for its messages every few milliseconds at most).
   PostMessageW(window, WM_KEYDOWN, 'B', 0);
   PostMessageW(window, WM_APP, 0, 0);
+  Sleep(20);
   EXPECT_NO_THROW(waits.answer());
   EXPECT_EQ(WaitForSingleObject(answered.get(), 0), WAIT_OBJECT_0);
   EXPECT_EQ(Answering::keys, 0);
   PostMessageW(window, WM_CLOSE, 0, 0);
+  Sleep(20);
   EXPECT_THROW(waits.answer(), RunEnded);
   waits.resumeRuns();
 
