@@ -335,18 +335,27 @@ class Driver::Steps {
   // returned and nothing more can appear.
   void waitFor(const std::function<bool()>& done, const std::string& what) {
     const ULONGLONG end = GetTickCount64() + limitMs();
+    std::optional<Failure> missing;
     for (;;) {
       // A thread busy for longer than a query may wait (loading a heavy report) is not an
-      // answer yet: the wait's own limit decides.
+      // answer yet: the wait's own limit decides. Nor is a window that replaces its pages,
+      // seen between the old ones going and the new one in front being made: what is missing
+      // then is said only if it is still missing at the end.
       try {
         if (done()) return;
+        missing.reset();
       } catch (const UiTimeout&) {
+      } catch (const Failure& f) {
+        if (!d_.calls_.running()) throw;
+        missing = f;
       }
       if (d_.calls_.finished()) {
+        if (missing) throw *missing;
         throw Failure("ShowTarnel returned while waiting for " + what +
                       "; windows still open:" + describeOpenWindows());
       }
       if (GetTickCount64() >= end) {
+        if (missing) throw *missing;
         throw Failure("no " + what + " within " + std::to_string(limitMs() / 1000) +
                       " s; windows open:" + describeOpenWindows());
       }
