@@ -1,7 +1,7 @@
 # Source selection: a file ending in _win.cpp is built only for Windows targets,
 # one ending in _posix.cpp only for the others; everything else is the portable
 # core. All of it goes into one static library per target.
-set(core_dirs src/platform src/data src/content src/preview src/list src/pages src/forms src/model src/ui)
+set(core_dirs src/platform src/pictures src/data src/content src/preview src/list src/pages src/forms src/model src/ui)
 
 set(core_sources)
 foreach(dir IN LISTS core_dirs)

@@ -98,8 +98,10 @@ if(NOT WIN32)
 endif()
 
 # The set-up's package install on a mirror in mid-sync, against a stand-in apt-get; and the
-# Wine launcher's choice of loader, against stand-in loaders.
+# Wine launcher's choice of loader, against stand-in loaders; which folders each folder of
+# src/ includes, against its README.
 if(NOT WIN32)
   add_test(NAME setup_apt_install COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-apt-install)
   add_test(NAME wine_launcher COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-wine-launcher)
+  add_test(NAME layers COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-layers)
 endif()

@@ -3,7 +3,7 @@
 
 namespace risview::forms {
 
-using namespace ui;
+using namespace model;
 using namespace sheet;
 
 // The general report page: an A4 sheet (794 x 1123 at 96 pixels per inch) in a grey scroll

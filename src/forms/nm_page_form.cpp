@@ -3,7 +3,7 @@
 
 namespace risview::forms {
 
-using namespace ui;
+using namespace model;
 using namespace sheet;
 
 // The nuclear-medicine report page: a fixed title, a header of underlined values, a band for

@@ -3,7 +3,7 @@
 
 namespace risview::forms {
 
-using namespace ui;
+using namespace model;
 using namespace sheet;
 
 namespace {

@@ -5,10 +5,10 @@
 namespace risview::forms {
 
 // The general report page TMyPrntPage.
-const ui::FormDesc& generalPageForm();
+const model::FormDesc& generalPageForm();
 // The nuclear-medicine report page TNMPrntPage.
-const ui::FormDesc& nmPageForm();
+const model::FormDesc& nmPageForm();
 // The endoscopy report page TOTPrntPage.
-const ui::FormDesc& otPageForm();
+const model::FormDesc& otPageForm();
 
 }  // namespace risview::forms

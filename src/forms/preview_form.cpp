@@ -2,7 +2,7 @@
 
 namespace risview::forms {
 
-using namespace ui;
+using namespace model;
 
 namespace {
 

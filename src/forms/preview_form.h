@@ -8,6 +8,6 @@ namespace risview::forms {
 // [PREVIEW] Print), its two print buttons show before the close button. With editions
 // offered ([PREVIEW] Editions), the choice of edition and the "显示修改" box stand beside the
 // tool bar, where the progress bar would be.
-const ui::FormDesc& previewForm(bool printing = false, bool editions = false);
+const model::FormDesc& previewForm(bool printing = false, bool editions = false);
 
 }  // namespace risview::forms

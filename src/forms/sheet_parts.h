@@ -11,17 +11,18 @@ namespace risview::forms::sheet {
 inline constexpr char kSong[] = "宋体";
 inline constexpr char kKai[] = "楷体_GB2312";
 
-inline ui::Font font(int height, bool bold = false, const char* face = kSong, uint32_t color = 0) {
+inline model::Font font(int height, bool bold = false, const char* face = kSong,
+                        uint32_t color = 0) {
   return {face, height, bold, color};
 }
 
 // An auto-sized label on the sheet. A value label without a design-time size gets the
 // height of its font and no width until it has a text.
-inline ui::ComponentDesc label(std::string name, ui::Rect rect, ui::Font f, std::string text = {},
-                               bool visible = true, int tag = 0) {
+inline model::ComponentDesc label(std::string name, model::Rect rect, model::Font f,
+                                  std::string text = {}, bool visible = true, int tag = 0) {
   if (rect.height == 0) rect.height = f.height;
   return {.name = std::move(name),
-          .kind = ui::Kind::Label,
+          .kind = model::Kind::Label,
           .parent = "Paper",
           .rect = rect,
           .caption = std::move(text),
@@ -32,9 +33,10 @@ inline ui::ComponentDesc label(std::string name, ui::Rect rect, ui::Font f, std:
 }
 
 // An underline or rule: a rectangle shape whose pen draws it.
-inline ui::ComponentDesc line(std::string name, ui::Rect rect, int pen = 1, bool visible = true) {
+inline model::ComponentDesc line(std::string name, model::Rect rect, int pen = 1,
+                                 bool visible = true) {
   return {.name = std::move(name),
-          .kind = ui::Kind::Shape,
+          .kind = model::Kind::Shape,
           .parent = "Paper",
           .rect = rect,
           .visible = visible,
@@ -42,11 +44,11 @@ inline ui::ComponentDesc line(std::string name, ui::Rect rect, int pen = 1, bool
 }
 
 // A borderless edit.
-inline ui::ComponentDesc edit(std::string name, ui::Rect rect, ui::Font f, std::string text = {},
-                              bool visible = true, int tag = 0, bool enabled = true,
-                              bool readOnly = false) {
+inline model::ComponentDesc edit(std::string name, model::Rect rect, model::Font f,
+                                 std::string text = {}, bool visible = true, int tag = 0,
+                                 bool enabled = true, bool readOnly = false) {
   return {.name = std::move(name),
-          .kind = ui::Kind::Edit,
+          .kind = model::Kind::Edit,
           .parent = "Paper",
           .rect = rect,
           .caption = std::move(text),
@@ -58,10 +60,10 @@ inline ui::ComponentDesc edit(std::string name, ui::Rect rect, ui::Font f, std::
 }
 
 // A borderless rich-text box.
-inline ui::ComponentDesc richEdit(std::string name, ui::Rect rect, ui::Font f, int tag = 0,
-                                  bool readOnly = false, std::string text = {}) {
+inline model::ComponentDesc richEdit(std::string name, model::Rect rect, model::Font f, int tag = 0,
+                                     bool readOnly = false, std::string text = {}) {
   return {.name = std::move(name),
-          .kind = ui::Kind::RichEdit,
+          .kind = model::Kind::RichEdit,
           .parent = "Paper",
           .rect = rect,
           .caption = std::move(text),
@@ -71,10 +73,11 @@ inline ui::ComponentDesc richEdit(std::string name, ui::Rect rect, ui::Font f, i
 }
 
 // A picture control.
-inline ui::ComponentDesc picture(std::string name, std::string parent, ui::Rect rect,
-                                 bool visible = true, bool stretch = false, bool centre = false) {
+inline model::ComponentDesc picture(std::string name, std::string parent, model::Rect rect,
+                                    bool visible = true, bool stretch = false,
+                                    bool centre = false) {
   return {.name = std::move(name),
-          .kind = ui::Kind::Image,
+          .kind = model::Kind::Image,
           .parent = std::move(parent),
           .rect = rect,
           .visible = visible,
@@ -83,22 +86,22 @@ inline ui::ComponentDesc picture(std::string name, std::string parent, ui::Rect 
 }
 
 // The scroll box filling the page window and the white A4 sheet inside it.
-inline ui::ComponentDesc scrollBox() {
+inline model::ComponentDesc scrollBox() {
   return {.name = "ScrollBox1",
-          .kind = ui::Kind::ScrollBox,
-          .align = ui::Align::Client,
-          .color = ui::Color::of(ui::Color::System::AppWorkspace),
+          .kind = model::Kind::ScrollBox,
+          .align = model::Align::Client,
+          .color = model::Color::of(model::Color::System::AppWorkspace),
           .scrollRange = {906, 1200}};
 }
 
-inline ui::ComponentDesc paper(ui::Rect rect, ui::Font f) {
+inline model::ComponentDesc paper(model::Rect rect, model::Font f) {
   return {.name = "Paper",
-          .kind = ui::Kind::Panel,
+          .kind = model::Kind::Panel,
           .parent = "ScrollBox1",
           .rect = rect,
           .font = std::move(f),
-          .color = ui::Color::of(ui::Color::System::Window),
-          .cursor = ui::Cursor::Sheet};
+          .color = model::Color::of(model::Color::System::Window),
+          .cursor = model::Cursor::Sheet};
 }
 
 }  // namespace risview::forms::sheet

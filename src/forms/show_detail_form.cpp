@@ -2,7 +2,7 @@
 
 namespace risview::forms {
 
-using namespace ui;
+using namespace model;
 
 // Controls of the report list dialog, positions in client pixels.
 const FormDesc& showDetailForm() {

@@ -5,6 +5,6 @@
 namespace risview::forms {
 
 // The report list dialog.
-const ui::FormDesc& showDetailForm();
+const model::FormDesc& showDetailForm();
 
 }  // namespace risview::forms

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace risview::ui {
+namespace risview::model {
 
 const ComponentDesc& FormDesc::component(const std::string& componentName) const {
   for (const auto& c : components) {
@@ -63,4 +63,4 @@ Rect placeWindow(const FormDesc& form, int screenWidth, int screenHeight, int fr
   return {0, 0, width, height};
 }
 
-}  // namespace risview::ui
+}  // namespace risview::model

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace risview::ui {
+namespace risview::model {
 
 enum class Kind {
   Panel,
@@ -156,4 +156,4 @@ std::map<std::string, Rect> layout(const FormDesc& form, int clientWidth = -1,
 Rect placeWindow(const FormDesc& form, int screenWidth, int screenHeight, int frameWidth,
                  int frameHeight);
 
-}  // namespace risview::ui
+}  // namespace risview::model

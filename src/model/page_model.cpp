@@ -6,7 +6,7 @@
 
 #include "platform/text.h"
 
-namespace risview::ui {
+namespace risview::model {
 
 int FixedTextMetrics::textWidth(const Font& font, std::string_view text) const {
   int width = 0;
@@ -218,4 +218,4 @@ void PageModel::markOverflows(const TextMetrics& metrics) {
   }
 }
 
-}  // namespace risview::ui
+}  // namespace risview::model

@@ -13,7 +13,7 @@
 
 #include "model/form.h"
 
-namespace risview::ui {
+namespace risview::model {
 
 // How wide a text is drawn, as the platform measures it.
 class TextMetrics {
@@ -112,4 +112,4 @@ class PageModel {
   mutable std::map<std::string, int, std::less<>> nextNumber_;
 };
 
-}  // namespace risview::ui
+}  // namespace risview::model

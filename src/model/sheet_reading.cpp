@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-namespace risview::ui {
+namespace risview::model {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::string pageText(const PageModel& model) {
   return out;
 }
 
-}  // namespace risview::ui
+}  // namespace risview::model

@@ -9,7 +9,7 @@
 
 #include "model/page_model.h"
 
-namespace risview::ui {
+namespace risview::model {
 
 enum class ReadRole { Text, Graphic, Edit };
 
@@ -37,4 +37,4 @@ std::string sheetText(const PageModel& model, const Component& sheet);
 // Every shown sheet of the page, a blank line between two.
 std::string pageText(const PageModel& model);
 
-}  // namespace risview::ui
+}  // namespace risview::model

@@ -17,7 +17,7 @@ extern ostream cout;
 
 #include "platform/text.h"
 
-namespace risview::ui {
+namespace risview::model {
 
 std::vector<TextChange> compareTexts(std::string_view before, std::string_view now) {
   const std::u32string a = utf8ToUtf32(before), b = utf8ToUtf32(now);
@@ -103,4 +103,4 @@ std::string describeChanges(const std::vector<TextChange>& changes) {
   return out;
 }
 
-}  // namespace risview::ui
+}  // namespace risview::model

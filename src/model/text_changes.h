@@ -8,7 +8,7 @@
 
 #include "model/page_model.h"
 
-namespace risview::ui {
+namespace risview::model {
 
 // The longest text compared character by character (report texts are a few hundred).
 inline constexpr size_t kComparedLength = 10000;
@@ -26,4 +26,4 @@ void markChanges(PageModel& page, const PageModel* before);
 // The pieces written out, inserted text as "[+...]" and removed text as "[-...]".
 std::string describeChanges(const std::vector<TextChange>& changes);
 
-}  // namespace risview::ui
+}  // namespace risview::model

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace risview::ui {
+namespace risview::model {
 
 namespace {
 
@@ -72,4 +72,4 @@ int scrollKeepingPoint(int position, int anchor, Scale from, Scale to) {
   return std::max(0, static_cast<int>(device) - anchor);
 }
 
-}  // namespace risview::ui
+}  // namespace risview::model

@@ -7,7 +7,7 @@
 
 #include "model/form.h"
 
-namespace risview::ui {
+namespace risview::model {
 
 // A ratio of device pixels to design pixels.
 struct Scale {
@@ -50,4 +50,4 @@ int zoomForDefault(int zoom, int fromDefault, int toDefault);
 // design point when the zoom changes from `from` to `to`.
 int scrollKeepingPoint(int position, int anchor, Scale from, Scale to);
 
-}  // namespace risview::ui
+}  // namespace risview::model

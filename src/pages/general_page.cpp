@@ -127,7 +127,7 @@ void TMyPrntPage::relayoutForOT() {
 
 void TMyPrntPage::relayoutForXA() {
   auto& m = model_;
-  const ui::Rect& rule = m.at("Shape10").rect;
+  const model::Rect& rule = m.at("Shape10").rect;
   int top = rule.top + rule.height + 16;
   for (const char* name : {"Label39", "RichEdit11", "Label32", "Edit12"}) m.at(name).rect.top = top;
   top = m.at("Label39").rect.bottom() + 20;
@@ -162,7 +162,7 @@ void TMyPrntPage::PlaceReportImages() {
     ImageCount = 0;
     for (int i = 0; !query_.eof() && i < kMaxImages; ++i, query_.next()) {
       // The picture's control is made first: one that cannot be read stays, never shown.
-      ui::Component& placed = createPicture("Image", query_.field("ImageFileName").asString());
+      model::Component& placed = createPicture("Image", query_.field("ImageFileName").asString());
       ++ImageCount;
       placed.parent = PanelForImage(i);
       placed.visible = true;
@@ -188,10 +188,11 @@ std::string TMyPrntPage::PanelForImage(int index) {
   }
   if (sheetNumber == 0) return "Paper";
   const std::string name = "Paper" + std::to_string(sheetNumber);
-  if (const ui::Component* found = model_.find(name); found && found->kind == ui::Kind::Panel) {
+  if (const model::Component* found = model_.find(name);
+      found && found->kind == model::Kind::Panel) {
     return name;
   }
-  ui::Component sheet = model_.at("Paper");
+  model::Component sheet = model_.at("Paper");
   sheet.name = name;
   sheet.caption = " ";
   sheet.rect.top += sheetNumber * (sheet.rect.height + kSheetGap);
@@ -205,30 +206,30 @@ void TMyPrntPage::CopyPaperFrame(const std::string& sheet) {
   const int headerLimit = model_.at("Shape10").rect.top;
   const int footLimit = model_.at("Label33").rect.top;
   // Creating the copies moves no original (the model only appends).
-  for (const ui::Component* original : model_.children("Paper")) {
-    const ui::Component& c = *original;
+  for (const model::Component* original : model_.children("Paper")) {
+    const model::Component& c = *original;
     const int top = c.rect.top;
     const bool inFrame = top <= headerLimit || top >= footLimit - kFootAllowance;
-    ui::Component copy{.name = sheet + "_" + c.name,
-                       .kind = c.kind,
-                       .parent = sheet,
-                       .rect = c.rect,
-                       .caption = c.caption,
-                       .font = c.font};
+    model::Component copy{.name = sheet + "_" + c.name,
+                          .kind = c.kind,
+                          .parent = sheet,
+                          .rect = c.rect,
+                          .caption = c.caption,
+                          .font = c.font};
     switch (c.kind) {
-      case ui::Kind::Label:
+      case model::Kind::Label:
         if (!c.visible || !inFrame) continue;
         copy.autoSize = c.autoSize;
         copy.transparent = c.transparent;
         break;
-      case ui::Kind::Edit:
+      case model::Kind::Edit:
         if (!c.visible || !inFrame) continue;
         break;
-      case ui::Kind::RichEdit:
+      case model::Kind::RichEdit:
         if (!inFrame) continue;
-        copy.color = ui::Color::of(ui::Color::System::Window);
+        copy.color = model::Color::of(model::Color::System::Window);
         break;
-      case ui::Kind::Shape:
+      case model::Kind::Shape:
         // No allowance for shapes, and a hidden one becomes a visible line.
         if (top > headerLimit && top < footLimit) continue;
         copy.penWidth = c.penWidth;
@@ -240,9 +241,9 @@ void TMyPrntPage::CopyPaperFrame(const std::string& sheet) {
   }
 }
 
-void TMyPrntPage::PositionImage(ui::Component& image, int index) {
+void TMyPrntPage::PositionImage(model::Component& image, int index) {
   const int c = ImageCellSize;
-  const ui::Rect& rule = model_.at("Shape10").rect;
+  const model::Rect& rule = model_.at("Shape10").rect;
   int baseTop = rule.top + rule.height + 6 + 10;
   int row = 0, column = 0;
   if (CurrentModality == "XA") {
@@ -266,7 +267,7 @@ void TMyPrntPage::PositionImage(ui::Component& image, int index) {
 // The picture fills its cell along its longer side and sits in the middle along the other.
 // The ratio is held in single precision and the rest worked out in double, so a 400 x 300
 // picture in a 220 cell is 164 high, not 165.
-void TMyPrntPage::FitImageToCell(ui::Component& image) {
+void TMyPrntPage::FitImageToCell(model::Component& image) {
   const double c = ImageCellSize;
   const int w = image.pictureWidth, h = image.pictureHeight;
   if (w > h) {

@@ -43,8 +43,8 @@ class TMyPrntPage : public TPrntPage {
   void PlaceReportImages();
   std::string PanelForImage(int index);
   void CopyPaperFrame(const std::string& sheet);
-  void PositionImage(ui::Component& image, int index);
-  void FitImageToCell(ui::Component& image);
+  void PositionImage(model::Component& image, int index);
+  void FitImageToCell(model::Component& image);
 
   // Drag state; one page is dragged at a time, so a member serves as well as shared state.
   int DragCounter = 0;

@@ -24,7 +24,7 @@ PatientNumber patientNumber(const ReportRow& row) {
 }
 
 // The centring works on the whole-pixel size just set.
-void FitPictureToBox(ui::Component& picture, int boxWidth, int boxHeight) {
+void FitPictureToBox(model::Component& picture, int boxWidth, int boxHeight) {
   const int pw = picture.pictureWidth, ph = picture.pictureHeight;
   if (pw > ph) {
     const float scale = static_cast<float>(static_cast<double>(pw) / boxWidth);
@@ -52,7 +52,8 @@ void TModalityPage::PlaceReportImages() {
       const int32_t order = query_.field("ImageOrder").asInteger();
       // An order without a slot is left out; the pictures after it close up.
       if (!hasSlot(order)) continue;
-      ui::Component& image = createPicture("ReportImage", query_.field("ImageFileName").asString());
+      model::Component& image =
+          createPicture("ReportImage", query_.field("ImageFileName").asString());
       image.parent = "Paper";
       image.visible = true;
       image.stretch = true;

@@ -26,7 +26,7 @@ PatientNumber patientNumber(const ReportRow& row);
 // Sizes a picture to its shape within a box whose top-left corner the picture's rect holds,
 // and centres it along its shorter side. The scale is held in single precision, so a 640 x
 // 480 picture in a 448 box is 335 high, not 336.
-void FitPictureToBox(ui::Component& picture, int boxWidth, int boxHeight);
+void FitPictureToBox(model::Component& picture, int boxWidth, int boxHeight);
 
 class TModalityPage : public TPrntPage {
  public:
@@ -49,9 +49,9 @@ class TModalityPage : public TPrntPage {
   // The layout for ImageCount pictures.
   virtual void chooseLayout() = 0;
   // Puts the picture at the top-left corner of box number ImageIndex.
-  virtual void PositionImage(ui::Component& image) = 0;
+  virtual void PositionImage(model::Component& image) = 0;
   // After a picture is fitted into its box.
-  virtual void pictureFitted(const ui::Component& /*image*/, int32_t /*order*/) {}
+  virtual void pictureFitted(const model::Component& /*image*/, int32_t /*order*/) {}
 };
 
 }  // namespace risview::pages

@@ -92,7 +92,7 @@ void TNMPrntPage::chooseLayout() {
     Layout = ImageLayout::Many;
     ImageRowGap = kManyRowGap;
     ImageColumnGap = kManyColumnGap;
-    const ui::Rect& top = model_.at("Shape10").rect;
+    const model::Rect& top = model_.at("Shape10").rect;
     const int bandHeight = model_.at("Shape1").rect.top - top.bottom();
     int best = 0;
     for (int columns = 1; columns <= ImageCount; ++columns) {
@@ -112,8 +112,8 @@ void TNMPrntPage::chooseLayout() {
   }
 }
 
-void TNMPrntPage::PositionImage(ui::Component& image) {
-  const ui::Rect band = model_.at("Shape10").rect;
+void TNMPrntPage::PositionImage(model::Component& image) {
+  const model::Rect band = model_.at("Shape10").rect;
   const int top = band.bottom();
   const int i = ImageIndex;
   switch (Layout) {
@@ -125,7 +125,7 @@ void TNMPrntPage::PositionImage(ui::Component& image) {
       image.rect.top = top;
       image.rect.left = band.left + (i % 2) * (ImageWidth + ImageColumnGap);
       model_.at("Label45").rect.top -= kPairFindingsShift;
-      ui::Rect& findings = model_.at("RichEdit4").rect;
+      model::Rect& findings = model_.at("RichEdit4").rect;
       findings.top -= kPairFindingsShift;
       findings.height += kPairFindingsShift;
       break;

@@ -29,7 +29,7 @@ class TNMPrntPage : public TModalityPage {
   // Returns false when building stops here with the page kept.
   bool fillSignatures();
   void chooseLayout() override;
-  void PositionImage(ui::Component& image) override;
+  void PositionImage(model::Component& image) override;
 };
 
 }  // namespace risview::pages

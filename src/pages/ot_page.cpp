@@ -109,8 +109,8 @@ void TOTPrntPage::loadTagPicture(const std::string& modalityAE, const std::strin
   if (query_.eof()) return;
   const std::string file = trimmed(query_.field("TagImage").asString());
   if (file.empty()) return;
-  const PictureInfo info = pictureInfo(file);
-  ui::Component& flag = model_.at("Image_Flag");
+  const pictures::PictureInfo info = pictureInfo(file);
+  model::Component& flag = model_.at("Image_Flag");
   flag.file = file;
   flag.pictureWidth = info.width;
   flag.pictureHeight = info.height;
@@ -119,7 +119,7 @@ void TOTPrntPage::loadTagPicture(const std::string& modalityAE, const std::strin
 }
 
 void TOTPrntPage::grow(const char* box, const char* follower) {
-  ui::Component& b = model_.at(box);
+  model::Component& b = model_.at(box);
   const int lines = context_.metrics.lineCount(b.font, b.caption, b.rect.width);
   if (lines * kLineStep <= b.rect.height) return;
   b.rect.height = lines * kLineStep;
@@ -155,8 +155,8 @@ void TOTPrntPage::chooseLayout() {
   }
 }
 
-void TOTPrntPage::PositionImage(ui::Component& image) {
-  const ui::Rect band = model_.at("Shape10").rect;
+void TOTPrntPage::PositionImage(model::Component& image) {
+  const model::Rect band = model_.at("Shape10").rect;
   const int top = band.bottom() + 10;
   const int i = ImageIndex;
   switch (Layout) {
@@ -185,19 +185,19 @@ void TOTPrntPage::PositionImage(ui::Component& image) {
 
 // The caption of the image row being placed, sized in its own small font before it is
 // centred, so it stands in the middle of the picture's width.
-void TOTPrntPage::pictureFitted(const ui::Component& image, int32_t order) {
+void TOTPrntPage::pictureFitted(const model::Component& image, int32_t order) {
   const std::string text = query_.field("ImageText").asString();
-  ui::Font font = model_.at("Paper").font;
+  model::Font font = model_.at("Paper").font;
   font.height = kCaptionHeight;
   const std::string name = model_.uniqueName("ImageCaption");
   model_.create({.name = name,
-                 .kind = ui::Kind::Label,
+                 .kind = model::Kind::Label,
                  .parent = "Paper",
                  .font = font,
-                 .color = ui::Color::fromRgb(255, 255, 255),
+                 .color = model::Color::fromRgb(255, 255, 255),
                  .autoSize = true});
   setLabel(name, trimmed(text));
-  ui::Rect& rect = model_.at(name).rect;
+  model::Rect& rect = model_.at(name).rect;
   rect.left = image.rect.left + (image.rect.width - rect.width) / 2;
   rect.top = image.rect.bottom();
   ImageCaptions[order] = name;

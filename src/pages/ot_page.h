@@ -41,9 +41,9 @@ class TOTPrntPage : public TModalityPage {
   // Returns false when building stops here with the page kept.
   bool fillSignatures();
   void chooseLayout() override;
-  void PositionImage(ui::Component& image) override;
+  void PositionImage(model::Component& image) override;
   // The picture's caption, centred under it.
-  void pictureFitted(const ui::Component& image, int32_t order) override;
+  void pictureFitted(const model::Component& image, int32_t order) override;
   // Tag images (tag_images.cpp).
   void PlaceTagImages();
   // Names the mark in mark as soon as it exists, so a failing tag can take it away.

@@ -6,7 +6,7 @@
 
 namespace risview::pages {
 
-TPrntPage::TPrntPage(const ui::FormDesc& form, PageContext& context)
+TPrntPage::TPrntPage(const model::FormDesc& form, PageContext& context)
     : model_(form), context_(context), query_(context.con, "page") {
   model_.sizeLabels(context.metrics);
 }
@@ -26,10 +26,10 @@ void TPrntPage::setValue(std::string_view label, std::string text, std::string_v
   model_.centreOver(label, line);
 }
 
-PictureInfo TPrntPage::pictureInfo(const std::string& file) {
+pictures::PictureInfo TPrntPage::pictureInfo(const std::string& file) {
   LoggedStep logged(context_.services, "picture " + file.substr(file.find_last_of("\\/") + 1));
   try {
-    PictureInfo info = context_.pictures.info(file);
+    pictures::PictureInfo info = context_.pictures.info(file);
     logged.dismiss();  // only the pictures that fail are worth a line
     return info;
   } catch (const PictureError&) {
@@ -38,10 +38,10 @@ PictureInfo TPrntPage::pictureInfo(const std::string& file) {
   }
 }
 
-ui::Component& TPrntPage::createPicture(std::string_view namePrefix, const std::string& file) {
-  ui::Component& picture = model_.create(
-      {.name = model_.uniqueName(namePrefix), .kind = ui::Kind::Image, .visible = false});
-  const PictureInfo info = pictureInfo(file);
+model::Component& TPrntPage::createPicture(std::string_view namePrefix, const std::string& file) {
+  model::Component& picture = model_.create(
+      {.name = model_.uniqueName(namePrefix), .kind = model::Kind::Image, .visible = false});
+  const pictures::PictureInfo info = pictureInfo(file);
   picture.file = file;
   picture.pictureWidth = info.width;
   picture.pictureHeight = info.height;
@@ -57,7 +57,7 @@ bool TPrntPage::showSignatures(const content::SignatureResult& result,
   // Labels size themselves to their text; edits keep their size.
   auto put = [this](const char* name, const std::string& text) {
     if (*name == 0) return;
-    if (model_.at(name).kind == ui::Kind::Label) {
+    if (model_.at(name).kind == model::Kind::Label) {
       setLabel(name, text);
     } else {
       model_.at(name).caption = text;

@@ -15,7 +15,7 @@
 #include "content/signatures.h"
 #include "data/database.h"
 #include "model/page_model.h"
-#include "platform/picture.h"
+#include "pictures/picture_info.h"
 #include "platform/services.h"
 
 namespace risview::pages {
@@ -39,8 +39,8 @@ inline int sheetPosition(int64_t stored, int64_t offset) {
 struct PageContext {
   const Services& services;
   data::Connection& con;  // the data module's radiology connection
-  const ui::TextMetrics& metrics;
-  const Pictures& pictures;
+  const model::TextMetrics& metrics;
+  const pictures::Pictures& pictures;
 };
 
 // One row of the report query: fields by name, the cursor never moved by a page.
@@ -68,8 +68,8 @@ class TPrntPage {
   std::string RequisitionID;
   int32_t EditOrder = 0;
 
-  ui::PageModel& model() { return model_; }
-  const ui::PageModel& model() const { return model_; }
+  model::PageModel& model() { return model_; }
+  const model::PageModel& model() const { return model_; }
 
   // The sheet's mouse events, in sheet coordinates. A move gives the scroll box's new
   // vertical position when the page scrolls. Only the general page drags.
@@ -81,7 +81,7 @@ class TPrntPage {
 
  protected:
   // The form's components, auto-sized labels measured; nothing filled yet.
-  TPrntPage(const ui::FormDesc& form, PageContext& context);
+  TPrntPage(const model::FormDesc& form, PageContext& context);
 
   // Runs a page's filling under the one guard every page has: whatever stops it drops the
   // page, without a message; what was filled before stays. The page's query is left closed.
@@ -105,10 +105,10 @@ class TPrntPage {
   // A picture control for the file, with the picture's natural size, not yet on a sheet and
   // not shown. Throws PictureError when the picture cannot be read: the control stays, never
   // shown, as the failing row's control does.
-  ui::Component& createPicture(std::string_view namePrefix, const std::string& file);
+  model::Component& createPicture(std::string_view namePrefix, const std::string& file);
   // The picture's natural size; a picture that cannot be read is logged by its file name
   // (its folder may name the patient) before PictureError goes on.
-  PictureInfo pictureInfo(const std::string& file);
+  pictures::PictureInfo pictureInfo(const std::string& file);
 
   // Where a page shows its signature block: the fields (edits or labels) and the revision
   // controls made visible on a revised edition. An empty name: the page has no such field.
@@ -121,7 +121,7 @@ class TPrntPage {
   // when the page stops building here but stays.
   bool showSignatures(const content::SignatureResult& result, const SignatureFields& fields);
 
-  ui::PageModel model_;
+  model::PageModel model_;
   PageContext& context_;
   data::Query query_;  // ADOQuery1: every query of the page in turn
 };

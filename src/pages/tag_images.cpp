@@ -56,15 +56,15 @@ void TOTPrntPage::PlaceTagImages() {
 }
 
 void TOTPrntPage::placeTag(data::Query& row, data::Query& files, std::string& mark) {
-  const ui::Rect flag = model_.at("Image_Flag").rect;
+  const model::Rect flag = model_.at("Image_Flag").rect;
   mark = model_.uniqueName("TagMark");
   model_.create(
       {.name = mark,
-       .kind = ui::Kind::Image,
+       .kind = model::Kind::Image,
        .parent = "Paper",
        .rect = {sheetPosition(row.field("ImageX").asInteger(), flag.left),
                 sheetPosition(row.field("ImageY").asInteger(), flag.top), kMarkSide, kMarkSide},
-       .cursor = ui::Cursor::HandPoint});
+       .cursor = model::Cursor::HandPoint});
   TagMarks[TagImageID] = mark;
 
   files.close();
@@ -72,8 +72,8 @@ void TOTPrntPage::placeTag(data::Query& row, data::Query& files, std::string& ma
   files.open();
   if (files.eof()) throw std::runtime_error("No tag picture " + std::to_string(TagImageID));
   const std::string file = files.field("imagefile").asString();
-  const PictureInfo info = pictureInfo(file);
-  ui::Component& m = model_.at(mark);
+  const pictures::PictureInfo info = pictureInfo(file);
+  model::Component& m = model_.at(mark);
   m.file = file;
   m.pictureWidth = info.width;
   m.pictureHeight = info.height;
@@ -83,10 +83,10 @@ void TOTPrntPage::placeTag(data::Query& row, data::Query& files, std::string& ma
   if (!hasSlot(tag)) throw std::out_of_range("Tag of no report picture");
   const std::string& target = Images[tag];
   if (target.empty()) throw std::runtime_error("Tag of a picture not placed");
-  const ui::Rect image = model_.at(target).rect;
+  const model::Rect image = model_.at(target).rect;
   const std::string copy = model_.uniqueName("TagCopy");
   model_.create({.name = copy,
-                 .kind = ui::Kind::Image,
+                 .kind = model::Kind::Image,
                  .parent = "Paper",
                  .rect = {image.left - kCopyOffset, image.top, kCopySide, kCopySide},
                  .file = file,

@@ -198,4 +198,12 @@ struct Platform {
 // The application title: the module's own file name, as every box is captioned.
 std::string moduleTitle();
 
+// Fills r with the colour without a brush object (an opaque ExtTextOut), leaving the DC's
+// background colour as it was.
+inline void fillRect(HDC dc, const RECT& r, COLORREF color) {
+  const COLORREF previous = SetBkColor(dc, color);
+  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+  SetBkColor(dc, previous);
+}
+
 }  // namespace risview::win

@@ -118,8 +118,8 @@ class TMyPrintPageControl {
     // follows the scale, and a zoom the user chose keeps its proportion to it.
     form_.onScaleChange = [this](int percent) {
       const int before = defaultZoom_;
-      defaultZoom_ = ui::defaultZoom(percent);
-      zoomTo(ui::zoomForDefault(zoom_, before, defaultZoom_));
+      defaultZoom_ = model::defaultZoom(percent);
+      zoomTo(model::zoomForDefault(zoom_, before, defaultZoom_));
     };
     form_.onChange("PrntTabControl", [this] { PrntTabControlChange(); });
     form_.onClick("ToolButton7", [this] { ToolButton7Click(); });
@@ -141,7 +141,7 @@ class TMyPrintPageControl {
   // What pages are built with; the metrics and pictures live as long as the context.
   struct Building {
     ui::GdiTextMetrics metrics;
-    Pictures pictures;
+    pictures::Pictures pictures;
     pages::PageContext context;
     Building(const Services& services, data::Connection& con)
         : pictures(services.env), context{services, con, metrics, pictures} {}
@@ -187,7 +187,7 @@ class TMyPrintPageControl {
     window.setBounds(form_.freeClientArea());
     window.setZoom(zoom_);
     window.onZoomWheel = [this](int direction, POINT at) {
-      zoomTo(ui::nextZoom(zoom_, direction), &at);
+      zoomTo(model::nextZoom(zoom_, direction), &at);
     };
     window.raise();
     return window;
@@ -269,7 +269,7 @@ class TMyPrintPageControl {
     if (ui::hasTextSelection(GetFocus())) return false;
     ui::PageWindow* page = pageInFront();
     if (!page) return false;
-    ui::putTextOnClipboard(form_.hwnd(), ui::pageText(page->page().model()));
+    ui::putTextOnClipboard(form_.hwnd(), model::pageText(page->page().model()));
     return true;
   }
 
@@ -284,11 +284,11 @@ class TMyPrintPageControl {
           return copyPage();
         case VK_OEM_PLUS:
         case VK_ADD:
-          zoomTo(ui::nextZoom(zoom_, 1));
+          zoomTo(model::nextZoom(zoom_, 1));
           return true;
         case VK_OEM_MINUS:
         case VK_SUBTRACT:
-          zoomTo(ui::nextZoom(zoom_, -1));
+          zoomTo(model::nextZoom(zoom_, -1));
           return true;
         case '0':
         case VK_NUMPAD0:
@@ -383,7 +383,7 @@ class TMyPrintPageControl {
   // The page in front, or every page in tab order: the print dialog, then each of their
   // sheets on a sheet of paper.
   void print(bool everyPage) {
-    std::vector<const ui::PageModel*> models;
+    std::vector<const model::PageModel*> models;
     if (everyPage) {
       for (auto& page : pages_) models.push_back(&page->page().model());
     } else if (ui::PageWindow* front = pageInFront()) {
@@ -419,7 +419,7 @@ class TMyPrintPageControl {
   // before any page's pictures are released.
   ui::PictureDecoding decoding_;
   // What the pages start at and Ctrl+0 goes back to: the display's scale.
-  int defaultZoom_ = ui::defaultZoom(services_.displayPercent);
+  int defaultZoom_ = model::defaultZoom(services_.displayPercent);
   int zoom_ = defaultZoom_;
 };
 

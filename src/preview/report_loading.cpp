@@ -132,7 +132,7 @@ void MarkChanges(LoadedReport& report, const LoadedReport& before) {
     for (const ReportTab& old : before.tabs) {
       if (old.page->ReportID == tab.page->ReportID) was = old.page.get();
     }
-    ui::markChanges(tab.page->model(), was ? &was->model() : nullptr);
+    model::markChanges(tab.page->model(), was ? &was->model() : nullptr);
   }
 }
 

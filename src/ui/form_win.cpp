@@ -11,6 +11,8 @@
 
 namespace risview::ui {
 
+using namespace model;
+
 namespace {
 
 constexpr wchar_t kPanelClass[] = L"TPanel";

@@ -25,7 +25,7 @@ class FormWindow {
   // owner: the window this one stays above; none for a window of its own. A modal run
   // disables every other window of the thread, the owner among them. The window and its
   // controls are drawn at the display scale of the services.
-  FormWindow(const FormDesc& desc, const Services& services, HWND owner = nullptr);
+  FormWindow(const model::FormDesc& desc, const Services& services, HWND owner = nullptr);
   ~FormWindow();
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
@@ -75,18 +75,18 @@ class FormWindow {
   LRESULT keyMessage(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void createControls();
-  void createToolButton(const ComponentDesc& c);
+  void createToolButton(const model::ComponentDesc& c);
   void relayout();
   // WM_DPICHANGED: the form at the new scale, in the rectangle the system suggests.
   void takeScale(int dpi, const RECT& suggested);
-  HFONT font(const Font& f);
+  HFONT font(const model::Font& f);
   bool preTranslate(const MSG& msg);
   std::string nameOf(HWND control) const;
 
   // The form as designed, and at the display's scale, which every size below is in.
-  const FormDesc design_;
-  FormDesc desc_;
-  Scale scale_;
+  const model::FormDesc design_;
+  model::FormDesc desc_;
+  model::Scale scale_;
   Services services_;
   HWND hwnd_ = nullptr;
   std::map<std::string, HWND> controls_;

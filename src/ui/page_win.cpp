@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/picture.h"
+#include "pictures/picture_info.h"
+#include "pictures/picture_win.h"
 #include "ui/component_query.h"
-#include "ui/picture_win.h"
 #include "ui/window_win.h"
 
 namespace risview::ui {
+
+using namespace model;
 
 namespace {
 

@@ -23,16 +23,16 @@
 namespace risview::ui {
 
 // Text metrics measured with GDI on the screen's fonts, as the page windows draw them.
-class GdiTextMetrics : public TextMetrics {
+class GdiTextMetrics : public model::TextMetrics {
  public:
   GdiTextMetrics();
   ~GdiTextMetrics() override;
-  int textWidth(const Font& font, std::string_view text) const override;
-  int lineHeight(const Font& font) const override;
-  int lineCount(const Font& font, std::string_view text, int width) const override;
+  int textWidth(const model::Font& font, std::string_view text) const override;
+  int lineHeight(const model::Font& font) const override;
+  int lineCount(const model::Font& font, std::string_view text, int width) const override;
 
  private:
-  HFONT select(const Font& font) const;
+  HFONT select(const model::Font& font) const;
   HDC dc_;
   mutable FontCache fonts_;
 };
@@ -94,22 +94,22 @@ class PageWindow : private SheetSource {
   static LRESULT sheetMessage(HWND, UINT, WPARAM, LPARAM);
   void createControls();
   // The component of one of the page's windows, or null.
-  const Component* componentOf(HWND h) const;
+  const model::Component* componentOf(HWND h) const;
   HBRUSH brush(COLORREF color);
-  Scale scale() const { return Scale::percent(zoom_); }
+  model::Scale scale() const { return model::Scale::percent(zoom_); }
   // Where a windowed component stands in its parent window at the current zoom.
-  RECT placeOf(const Component& c) const;
+  RECT placeOf(const model::Component& c) const;
   void applyZoom();
-  void paintSheet(HWND sheet, const Component& c);
+  void paintSheet(HWND sheet, const model::Component& c);
   LRESULT colorControl(HDC dc, HWND control);
   bool answer(ComponentQuery& query);
   void updateScrollBars();
   void scrollBy(int dx, int dy);
   // What the sheets' accessible objects read, and the events that tell their clients.
-  const PageModel& sheetModel() const override { return page_->model(); }
-  Scale sheetScale() const override { return scale(); }
+  const model::PageModel& sheetModel() const override { return page_->model(); }
+  model::Scale sheetScale() const override { return scale(); }
   HWND componentWindow(const std::string& name) const override { return control(name); }
-  LRESULT answerGetObject(HWND sheet, const Component& c, WPARAM wParam);
+  LRESULT answerGetObject(HWND sheet, const model::Component& c, WPARAM wParam);
   void notifySheets(DWORD event) const;
   // Turns the wheel by delta (WHEEL_DELTA a notch, positive away from the user) on a bar.
   void wheel(int bar, int delta);
@@ -118,7 +118,7 @@ class PageWindow : private SheetSource {
   std::unique_ptr<pages::TPrntPage> page_;
   HWND hwnd_ = nullptr;
   HWND scrollBox_ = nullptr;
-  std::map<HWND, const Component*> controls_;
+  std::map<HWND, const model::Component*> controls_;
   std::map<std::string, HWND> byName_;
   ComponentNames names_;
   FontCache fonts_;

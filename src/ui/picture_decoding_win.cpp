@@ -6,6 +6,8 @@
 
 namespace risview::ui {
 
+using namespace model;
+
 namespace {
 
 // Most urgent first: what the screen shows, then the rest of that sheet, then the next.
@@ -16,7 +18,7 @@ constexpr COLORREF kPlaceholder = RGB(236, 236, 236);
 // short of room for their pictures in flight.
 constexpr unsigned kMostThreads = 4;
 
-void copy(HDC dc, const RECT& r, const RenderedPicture& picture) {
+void copy(HDC dc, const RECT& r, const pictures::RenderedPicture& picture) {
   win::unique_dc source(win::counted(CreateCompatibleDC(dc)));
   if (!source) return;
   const HGDIOBJ previous = SelectObject(source.get(), picture.bitmap.get());
@@ -71,7 +73,7 @@ DecodedPictures::Entry& DecodedPictures::request(const Component& c, int width, 
   const bool submitted = e.priority >= 0 && e.priority <= priority;
   if (submitted || e.slot->state.load(std::memory_order_acquire) != kWaiting) return e;
   e.priority = priority;
-  PictureRequest job;
+  pictures::PictureRequest job;
   job.path = win::widen(c.file);
   job.stretch = c.stretch;
   job.width = width, job.height = height;
@@ -82,7 +84,7 @@ DecodedPictures::Entry& DecodedPictures::request(const Component& c, int width, 
   job.gate = &decoding_.gate();
   job.abandon = &decoding_.stopping();
   try {
-    job.type = pictureTypeOf(c.file);
+    job.type = pictures::pictureTypeOf(c.file);
   } catch (const std::exception&) {
     e.slot->state = kFailed;
     return e;
@@ -93,7 +95,7 @@ DecodedPictures::Entry& DecodedPictures::request(const Component& c, int width, 
         if (!slot->state.compare_exchange_strong(waiting, kDecoding)) return;
         int outcome = kFailed;
         try {
-          slot->picture = renderPicture(job);
+          slot->picture = pictures::renderPicture(job);
           outcome = kReady;
         } catch (...) {
           // Left blank, as a picture that cannot be read is everywhere on the sheets.

@@ -12,8 +12,8 @@
 
 #include "model/page_model.h"
 #include "model/zoom.h"
+#include "pictures/picture_win.h"
 #include "platform/task_pool.h"
-#include "ui/picture_win.h"
 #include "ui/sheet_paint_win.h"
 
 namespace risview::ui {
@@ -54,22 +54,22 @@ class PictureDecoding {
 // A picture that cannot be decoded stays blank, as everywhere on the sheets.
 class DecodedPictures : public PictureSource {
  public:
-  DecodedPictures(PictureDecoding& decoding, const PageModel& model, HWND notify);
+  DecodedPictures(PictureDecoding& decoding, const model::PageModel& model, HWND notify);
   // Drops the page's work that has not started; what runs ends on its own.
   ~DecodedPictures() override;
   DecodedPictures(const DecodedPictures&) = delete;
   DecodedPictures& operator=(const DecodedPictures&) = delete;
 
-  void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r,
+  void drawPicture(const SheetCanvas& canvas, const model::Component& c, const RECT& r,
                    COLORREF paper) override;
   // After a sheet has painted: the rest of its pictures and the next sheet's, behind
   // whatever the screen waits for.
-  void decodeAhead(const Component& sheet, const Scale& scale);
+  void decodeAhead(const model::Component& sheet, const model::Scale& scale);
 
   // The component whose picture kPictureReadyMessage names, if it is one of this page's.
-  const Component* readyComponent(LPARAM lParam) const;
+  const model::Component* readyComponent(LPARAM lParam) const;
   // Drawn on the screen from its decoded pixels at its current size.
-  bool drawn(const Component& c) const;
+  bool drawn(const model::Component& c) const;
   // Pictures asked for and neither ready nor failed yet.
   int waiting() const;
   // How often a picture was asked for at a new size.
@@ -79,7 +79,7 @@ class DecodedPictures : public PictureSource {
   enum State : int { kWaiting, kDecoding, kReady, kFailed, kDropped };
   struct Slot {
     std::atomic<int> state{kWaiting};
-    RenderedPicture picture;  // the worker's until the state says ready, then read-only
+    pictures::RenderedPicture picture;  // the worker's until the state says ready, then read-only
   };
   struct Entry {
     int width = 0, height = 0;
@@ -89,14 +89,15 @@ class DecodedPictures : public PictureSource {
     bool drawn = false;
   };
   // The entry for c at the drawn size, submitted at least at `priority`.
-  Entry& request(const Component& c, int width, int height, COLORREF paper, const Scale& scale,
-                 int priority);
+  Entry& request(const model::Component& c, int width, int height, COLORREF paper,
+                 const model::Scale& scale, int priority);
 
   PictureDecoding& decoding_;
-  const PageModel& model_;
+  const model::PageModel& model_;
   HWND notify_;
-  std::unordered_map<const Component*, Entry> entries_;
-  std::unordered_map<const Component*, Scale> aheadAt_;  // sheets decoded ahead, at what scale
+  std::unordered_map<const model::Component*, Entry> entries_;
+  std::unordered_map<const model::Component*, model::Scale>
+      aheadAt_;  // sheets decoded ahead, at what scale
   size_t decodes_ = 0;
 };
 

@@ -13,6 +13,8 @@
 
 namespace risview::ui {
 
+using namespace model;
+
 namespace {
 
 // The dialog's global memory blocks, freed on every way out.

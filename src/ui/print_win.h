@@ -29,7 +29,7 @@ PrinterChoice choosePrinter(HWND owner);
 // corner at the paper's and its design pixels at 96 to the inch. Returns how many sheets
 // went to the printer; throws when the printer refuses the document or a sheet. With more
 // than one copy the whole set is printed again after itself (collated).
-int printSheets(HDC printer, const std::string& title, const std::vector<const PageModel*>& pages,
-                int copies = 1);
+int printSheets(HDC printer, const std::string& title,
+                const std::vector<const model::PageModel*>& pages, int copies = 1);
 
 }  // namespace risview::ui

@@ -9,6 +9,8 @@
 
 namespace risview::ui {
 
+using namespace model;
+
 namespace {
 
 // IID_IAccessible, spelled out: the x86_64 MinGW import library resolves its symbol to an

@@ -22,8 +22,8 @@ namespace risview::ui {
 class SheetSource {
  public:
   virtual ~SheetSource() = default;
-  virtual const PageModel& sheetModel() const = 0;
-  virtual Scale sheetScale() const = 0;
+  virtual const model::PageModel& sheetModel() const = 0;
+  virtual model::Scale sheetScale() const = 0;
   // The window of a windowed component, or null.
   virtual HWND componentWindow(const std::string& name) const = 0;
 };
@@ -32,7 +32,7 @@ class SheetSource {
 // then `disconnect` leaves every call answering that the object is no longer there.
 class SheetAccessible;
 SheetAccessible* makeSheetAccessible(const SheetSource& source, HWND sheetWindow,
-                                     const Component& sheet);
+                                     const model::Component& sheet);
 void disconnect(SheetAccessible* object);
 void release(SheetAccessible* object);
 // Objects that a client still holds (none once every page has gone and its readers let go).
@@ -41,6 +41,7 @@ long liveSheetAccessibles();
 LRESULT answerGetObject(SheetAccessible* object, WPARAM wParam);
 // The child id a client knows a component by (1 the first), or 0 when the sheet does not
 // expose it.
-long childIdOf(const PageModel& model, const Component& sheet, const Component& c);
+long childIdOf(const model::PageModel& model, const model::Component& sheet,
+               const model::Component& c);
 
 }  // namespace risview::ui

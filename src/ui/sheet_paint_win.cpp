@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-#include "ui/picture_win.h"
+#include "pictures/picture_win.h"
 
 namespace risview::ui {
+
+using namespace model;
 
 namespace {
 
@@ -95,14 +97,14 @@ void SheetPictures::drawPicture(const SheetCanvas& canvas, const Component& c, c
   if (c.file.empty()) return;
   const int width = r.right - r.left, height = r.bottom - r.top;
   if (c.stretch) {
-    if (const PictureImage* image = picture(c, width, height)) {
+    if (const pictures::PictureImage* image = picture(c, width, height)) {
       image->draw(canvas.dc, r, true);
     }
     return;
   }
   // At its natural size, cut off at its box: what the box shows of it is decoded at the
   // design size and drawn scaled with the sheet.
-  const PictureImage* image = picture(c, c.rect.width, c.rect.height);
+  const pictures::PictureImage* image = picture(c, c.rect.width, c.rect.height);
   if (!image) return;
   const RECT whole{r.left, r.top, r.left + canvas.scale(c.pictureWidth),
                    r.top + canvas.scale(c.pictureHeight)};
@@ -112,15 +114,15 @@ void SheetPictures::drawPicture(const SheetCanvas& canvas, const Component& c, c
   RestoreDC(canvas.dc, saved);
 }
 
-const PictureImage* SheetPictures::picture(const Component& c, int width, int height) {
+const pictures::PictureImage* SheetPictures::picture(const Component& c, int width, int height) {
   Entry& e = entries_[&c];
   if (e.width != width || e.height != height) {
     e.width = width, e.height = height;
     e.image.reset();
     ++decodes_;
     try {
-      e.image =
-          PictureImage::load(win::widen(c.file), pictureTypeOf(c.file), width, height, c.stretch);
+      e.image = pictures::PictureImage::load(win::widen(c.file), pictures::pictureTypeOf(c.file),
+                                             width, height, c.stretch);
     } catch (const std::exception&) {
       // Left blank, as a picture that cannot be read is everywhere on the sheets.
     }

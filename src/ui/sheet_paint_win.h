@@ -13,9 +13,12 @@
 #include "model/zoom.h"
 #include "ui/window_win.h"
 
+namespace risview::pictures {
+class PictureImage;
+}
+
 namespace risview::ui {
 
-class PictureImage;
 struct SheetCanvas;
 
 // Where a sheet's pictures come from: decoded on the spot (paper, the suites' bitmaps) or
@@ -25,7 +28,7 @@ class PictureSource {
   virtual ~PictureSource() = default;
   // Draws the picture of c into its box r (device coordinates, already filled with the
   // sheet's colour `paper`), or what stands for it until it is ready.
-  virtual void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r,
+  virtual void drawPicture(const SheetCanvas& canvas, const model::Component& c, const RECT& r,
                            COLORREF paper) = 0;
 };
 
@@ -39,24 +42,24 @@ class SheetPictures : public PictureSource {
   SheetPictures(const SheetPictures&) = delete;
   SheetPictures& operator=(const SheetPictures&) = delete;
 
-  void drawPicture(const SheetCanvas& canvas, const Component& c, const RECT& r,
+  void drawPicture(const SheetCanvas& canvas, const model::Component& c, const RECT& r,
                    COLORREF paper) override;
   // Null for a component without a file or with a file that cannot be decoded.
-  const PictureImage* picture(const Component& c, int width, int height);
+  const pictures::PictureImage* picture(const model::Component& c, int width, int height);
   size_t decodes() const { return decodes_; }
 
  private:
   struct Entry {
-    std::unique_ptr<PictureImage> image;
+    std::unique_ptr<pictures::PictureImage> image;
     int width = 0, height = 0;
   };
-  std::unordered_map<const Component*, Entry> entries_;
+  std::unordered_map<const model::Component*, Entry> entries_;
   size_t decodes_ = 0;
 };
 
 struct SheetCanvas {
   HDC dc = nullptr;  // its origin is the sheet's top-left corner
-  Scale scale;
+  model::Scale scale;
   RECT clip{};  // what needs drawing, in the DC's coordinates
   FontCache* fonts = nullptr;
   PictureSource* pictures = nullptr;
@@ -66,9 +69,10 @@ struct SheetCanvas {
 
 // Fills the sheet with its colour and draws its components in creation order (the order in
 // which they lie on one another).
-void paintSheet(const PageModel& model, const Component& sheet, const SheetCanvas& canvas);
+void paintSheet(const model::PageModel& model, const model::Component& sheet,
+                const SheetCanvas& canvas);
 
 // The colour a component stands on: its sheet's.
-COLORREF sheetColorOf(const PageModel& model, const Component& c);
+COLORREF sheetColorOf(const model::PageModel& model, const model::Component& c);
 
 }  // namespace risview::ui

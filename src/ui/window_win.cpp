@@ -12,6 +12,8 @@
 
 namespace risview::ui {
 
+using namespace model;
+
 Realisation realisationOf(const ComponentDesc& c, const wchar_t* panelClass) {
   const DWORD base = WS_CHILD | (c.visible ? WS_VISIBLE : 0) | (c.enabled ? 0 : WS_DISABLED);
   const DWORD readOnly = c.readOnly ? ES_READONLY : 0;
@@ -256,12 +258,6 @@ HFONT FontCache::get(const Font& font, Scale scale) {
   LOGFONTW lf = logFont(scaled);
   fonts_.push_back({font, height, win::unique_font(win::counted(CreateFontIndirectW(&lf)))});
   return fonts_.back().handle.get();
-}
-
-void fillRect(HDC dc, const RECT& r, COLORREF color) {
-  const COLORREF previous = SetBkColor(dc, color);
-  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
-  SetBkColor(dc, previous);
 }
 
 }  // namespace risview::ui

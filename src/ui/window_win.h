@@ -30,7 +30,7 @@ struct Realisation {
   const wchar_t* windowClass = nullptr;
   DWORD style = 0, exStyle = 0;
 };
-Realisation realisationOf(const ComponentDesc& c, const wchar_t* panelClass);
+Realisation realisationOf(const model::ComponentDesc& c, const wchar_t* panelClass);
 
 // Registers a window class of this module once; later calls find it registered.
 void registerWindowClass(const wchar_t* name, WNDPROC proc);
@@ -138,27 +138,25 @@ class ComponentNames {
 const wchar_t* componentNameOf(HWND window);
 
 // A rectangle of the model as the platform's.
-inline RECT toRect(const Rect& r) {
+inline RECT toRect(const model::Rect& r) {
   return {r.left, r.top, r.right(), r.bottom()};
 }
 
-// Fills r with the colour without a brush object (an opaque ExtTextOut), leaving the DC's
-// background colour as it was.
-void fillRect(HDC dc, const RECT& r, COLORREF color);
+using win::fillRect;
 
-inline COLORREF colorOf(const Color& c, COLORREF parent) {
+inline COLORREF colorOf(const model::Color& c, COLORREF parent) {
   switch (c.system) {
-    case Color::System::Rgb:
+    case model::Color::System::Rgb:
       return c.rgb;
-    case Color::System::ParentColor:
+    case model::Color::System::ParentColor:
       return parent;
-    case Color::System::Window:
+    case model::Color::System::Window:
       return GetSysColor(COLOR_WINDOW);
-    case Color::System::ButtonFace:
+    case model::Color::System::ButtonFace:
       return GetSysColor(COLOR_BTNFACE);
-    case Color::System::AppWorkspace:
+    case model::Color::System::AppWorkspace:
       return GetSysColor(COLOR_APPWORKSPACE);
-    case Color::System::WindowText:
+    case model::Color::System::WindowText:
       return GetSysColor(COLOR_WINDOWTEXT);
   }
   return parent;
@@ -166,7 +164,7 @@ inline COLORREF colorOf(const Color& c, COLORREF parent) {
 
 // A font of the given pixel height, in the Chinese character set so that a face the system
 // lacks falls back to one that has the characters.
-inline LOGFONTW logFont(const Font& f) {
+inline LOGFONTW logFont(const model::Font& f) {
   LOGFONTW lf{};
   lf.lfHeight = -f.height;
   lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
@@ -181,11 +179,11 @@ inline LOGFONTW logFont(const Font& f) {
 // when first asked for and kept while the cache lives.
 class FontCache {
  public:
-  HFONT get(const Font& font, Scale scale = {});
+  HFONT get(const model::Font& font, model::Scale scale = {});
 
  private:
   struct Entry {
-    Font font;
+    model::Font font;
     int height;
     win::unique_font handle;
   };

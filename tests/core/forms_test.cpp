@@ -4,7 +4,7 @@
 #include "forms/show_detail_form.h"
 #include "model/form.h"
 
-namespace risview::ui {
+namespace risview::model {
 namespace {
 
 TEST(ShowDetailForm, PanelAlongTheBottomListFillsTheRest) {
@@ -71,4 +71,4 @@ TEST(Layout, ScreenCentredWindowIncludesItsFrame) {
 }
 
 }  // namespace
-}  // namespace risview::ui
+}  // namespace risview::model

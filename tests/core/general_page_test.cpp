@@ -10,11 +10,11 @@
 namespace risview::pages {
 namespace {
 
+using model::Rect;
 using testing::Backend;
 using testing::Fixture;
 using testing::ReportFixture;
 using testing::Row;
-using ui::Rect;
 
 class GeneralPage : public ::testing::Test {
  protected:
@@ -26,7 +26,7 @@ class GeneralPage : public ::testing::Test {
     fx->request(values);
     return fx->page();
   }
-  static const ui::Component& at(const TPrntPage& page, const char* name) {
+  static const model::Component& at(const TPrntPage& page, const char* name) {
     return page.model().at(name);
   }
   std::unique_ptr<ReportFixture> fx;
@@ -172,10 +172,10 @@ class GeneralPageImages : public GeneralPage {
     }
     return build(values);
   }
-  static std::vector<const ui::Component*> images(const TPrntPage& page) {
-    std::vector<const ui::Component*> found;
+  static std::vector<const model::Component*> images(const TPrntPage& page) {
+    std::vector<const model::Component*> found;
     for (const auto& c : page.model().components()) {
-      if (c.kind == ui::Kind::Image && !c.file.empty()) found.push_back(&c);
+      if (c.kind == model::Kind::Image && !c.file.empty()) found.push_back(&c);
     }
     return found;
   }
@@ -214,7 +214,7 @@ TEST_F(GeneralPageImages, CellsFillTheFirstSheetThenSixPerContinuationSheet) {
   EXPECT_EQ(images(*page)[9]->rect, (Rect{370, 622, 220, 220}));
   // What is printed, in reading order.
   std::vector<std::string> sheets;
-  for (const ui::Component* sheet : page->model().sheets()) sheets.push_back(sheet->name);
+  for (const model::Component* sheet : page->model().sheets()) sheets.push_back(sheet->name);
   EXPECT_EQ(sheets, (std::vector<std::string>{"Paper", "Paper1", "Paper2"}));
 }
 
@@ -224,7 +224,7 @@ TEST_F(GeneralPageImages, ContinuationSheetRepeatsHeaderAndFoot) {
   // Header and foot labels, edits and every shape in the frame, hidden ones as lines.
   for (const char* name : {"Label24", "Label8", "L_Name", "Shape3", "Shape10", "Label33", "Edit25",
                            "Shape2", "Label1", "Edit4", "Shape7"}) {
-    const ui::Component* copy = m.find(std::string("Paper1_") + name);
+    const model::Component* copy = m.find(std::string("Paper1_") + name);
     ASSERT_NE(copy, nullptr) << name;
     EXPECT_EQ(copy->parent, "Paper1");
     EXPECT_EQ(copy->rect, m.at(name).rect) << name;
@@ -320,9 +320,9 @@ TEST(RichTextShown, LongTextsEndWithALineSayingHowMuchIsNotShown) {
       {"ab\xF0\x9F\x98\x80", 3, "ab\n……（以下1字未显示）"},  // a pair is never split
       {"ab\xF0\x9F\x98\x80", 4, "ab\xF0\x9F\x98\x80"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ui::richTextShown(c.text, c.limit), c.shown) << c.text;
-  EXPECT_EQ(ui::richTextShown(std::string(ui::kRichTextShownLimit, 'x')).size(),
-            ui::kRichTextShownLimit);
+  for (const auto& c : cases) EXPECT_EQ(model::richTextShown(c.text, c.limit), c.shown) << c.text;
+  EXPECT_EQ(model::richTextShown(std::string(model::kRichTextShownLimit, 'x')).size(),
+            model::kRichTextShownLimit);
 }
 
 TEST_F(GeneralPage, DraggingScrollsOnEveryNinthMove) {

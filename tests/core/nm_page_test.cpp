@@ -12,11 +12,11 @@
 namespace risview::pages {
 namespace {
 
+using model::Rect;
 using testing::Backend;
 using testing::Fixture;
 using testing::ReportFixture;
 using testing::Row;
-using ui::Rect;
 
 // The host's ini file, in UTF-8 with its byte-order mark.
 constexpr char kHostIni[] = "\xEF\xBB\xBF[Report]\r\nReport PageFoot=本报告仅供参考\r\n";
@@ -44,7 +44,7 @@ class NMPage : public ::testing::Test {
   static std::vector<Rect> shown(const TNMPrntPage& page) {
     std::vector<Rect> rects;
     for (const auto& c : page.model().components()) {
-      if (c.kind == ui::Kind::Image && c.visible && c.parent == "Paper") rects.push_back(c.rect);
+      if (c.kind == model::Kind::Image && c.visible && c.parent == "Paper") rects.push_back(c.rect);
     }
     return rects;
   }

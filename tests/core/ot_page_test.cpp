@@ -13,12 +13,12 @@
 namespace risview::pages {
 namespace {
 
+using model::Rect;
 using testing::Backend;
 using testing::Fixture;
 using testing::RecordedBox;
 using testing::ReportFixture;
 using testing::Row;
-using ui::Rect;
 
 constexpr char kHostIni[] = "\xEF\xBB\xBF[Report]\r\nReport PageFoot=本报告仅供参考\r\n";
 
@@ -53,14 +53,14 @@ class OTPage : public ::testing::Test {
                                           {"ImageTag", std::to_string(imageTag)}});
   }
   // The pictures the page made at run time whose names start with prefix, in creation order.
-  static std::vector<const ui::Component*> made(const TOTPrntPage& page, std::string prefix) {
-    std::vector<const ui::Component*> found;
+  static std::vector<const model::Component*> made(const TOTPrntPage& page, std::string prefix) {
+    std::vector<const model::Component*> found;
     for (const auto& c : page.model().components()) {
       if (c.name.starts_with(prefix)) found.push_back(&c);
     }
     return found;
   }
-  static std::vector<Rect> rects(const std::vector<const ui::Component*>& components) {
+  static std::vector<Rect> rects(const std::vector<const model::Component*>& components) {
     std::vector<Rect> result;
     for (const auto* c : components) result.push_back(c->rect);
     return result;
@@ -241,7 +241,7 @@ TEST_F(OTPage, TagsMarkTheTagPictureAndStandBesideTheirPicture) {
   EXPECT_EQ(rects(copies), (std::vector<Rect>{{387 - 18, 376, 16, 16}, {387 - 18, 376, 16, 16}}));
   for (const auto* mark : marks) {
     EXPECT_TRUE(mark->stretch && mark->visible);
-    EXPECT_EQ(mark->cursor, ui::Cursor::HandPoint);
+    EXPECT_EQ(mark->cursor, model::Cursor::HandPoint);
     EXPECT_EQ(mark->file, "C:\\tag\\1.bmp");
   }
   EXPECT_FALSE(copies[0]->stretch);

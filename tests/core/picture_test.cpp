@@ -1,4 +1,6 @@
-#include "platform/picture.h"
+#include "pictures/jpeg_decoder.h"
+#include "pictures/picture_info.h"
+#include "pictures/reduce.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +28,7 @@
 #include "platform/posix_services.h"
 #endif
 
-namespace risview {
+namespace risview::pictures {
 namespace {
 
 using risview::testing::FakeEnvironment;
@@ -589,4 +591,4 @@ TEST(Picture, JpegOutputIsBoundedBeforeItIsAllocated) {
 }
 
 }  // namespace
-}  // namespace risview
+}  // namespace risview::pictures

@@ -10,7 +10,7 @@
 #include "pages/general_page.h"
 #include "support/report_fixture.h"
 
-namespace risview::ui {
+namespace risview::model {
 namespace {
 
 ComponentDesc on(ComponentDesc c) {
@@ -117,4 +117,4 @@ TEST(SheetReading, APageReadsNameBeforeFindingsAndSignaturesLast) {
 }
 
 }  // namespace
-}  // namespace risview::ui
+}  // namespace risview::model

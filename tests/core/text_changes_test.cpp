@@ -10,7 +10,7 @@
 #include "preview/report_loading.h"
 #include "support/report_fixture.h"
 
-namespace risview::ui {
+namespace risview::model {
 namespace {
 
 TEST(TextChanges, ReportTextsAreComparedCharacterByCharacter) {
@@ -80,4 +80,4 @@ TEST(TextChanges, EditionsComeWithTheirRevisionRows) {
 }
 
 }  // namespace
-}  // namespace risview::ui
+}  // namespace risview::model

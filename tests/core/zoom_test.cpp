@@ -6,7 +6,7 @@
 #include "model/page_model.h"
 #include "model/zoom.h"
 
-namespace risview::ui {
+namespace risview::model {
 namespace {
 
 TEST(Zoom, EdgesScaleSoThatTouchingComponentsStillTouch) {
@@ -110,4 +110,4 @@ TEST(Zoom, TheTopmostGraphicUnderAPointTakesTheMouse) {
 }
 
 }  // namespace
-}  // namespace risview::ui
+}  // namespace risview::model

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "fuzz/fuzz.h"
+#include "pictures/jpeg_decoder.h"
+#include "pictures/picture_info.h"
 #include "platform/errors.h"
-#include "platform/picture.h"
 
 using risview::fuzz::check;
 
@@ -16,11 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool stretch = in.byte() & 1;
   const std::string_view bytes = in.rest();
   try {
-    risview::JpegDecoder decoder(bytes, boxWidth, boxHeight, stretch);
-    const risview::PictureInfo info = decoder.info();
+    risview::pictures::JpegDecoder decoder(bytes, boxWidth, boxHeight, stretch);
+    const risview::pictures::PictureInfo info = decoder.info();
     const int width = decoder.width(), height = decoder.height();
-    check(info.width >= 1 && info.width <= risview::kMaxPictureSide && info.height >= 1 &&
-              info.height <= risview::kMaxPictureSide,
+    check(info.width >= 1 && info.width <= risview::pictures::kMaxPictureSide && info.height >= 1 &&
+              info.height <= risview::pictures::kMaxPictureSide,
           "a natural size within bounds", bytes);
     check(width >= 1 && width <= info.width && height >= 1 && height <= info.height,
           "decoding never enlarges", bytes);

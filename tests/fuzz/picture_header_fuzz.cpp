@@ -5,21 +5,22 @@
 #include <string>
 
 #include "fuzz/fuzz.h"
+#include "pictures/picture_info.h"
 #include "platform/errors.h"
-#include "platform/picture.h"
 #include "support/doubles.h"
 
 namespace {
 
 using risview::fuzz::check;
 
-constexpr risview::PictureType kTypes[] = {
-    risview::PictureType::Bitmap, risview::PictureType::Icon, risview::PictureType::Metafile,
-    risview::PictureType::EnhancedMetafile, risview::PictureType::Jpeg};
+constexpr risview::pictures::PictureType kTypes[] = {
+    risview::pictures::PictureType::Bitmap, risview::pictures::PictureType::Icon,
+    risview::pictures::PictureType::Metafile, risview::pictures::PictureType::EnhancedMetafile,
+    risview::pictures::PictureType::Jpeg};
 constexpr const char* kPaths[] = {"C:\\p.bmp", "C:\\p.ico", "C:\\p.wmf", "C:\\p.emf", "C:\\p.jpg"};
 
 template <class Read>
-std::optional<risview::PictureInfo> infoOrNone(Read read) {
+std::optional<risview::pictures::PictureInfo> infoOrNone(Read read) {
   try {
     return read();
   } catch (const risview::PictureError&) {
@@ -33,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   for (const auto type : kTypes) {
     try {
-      const risview::PictureInfo info = risview::readPictureInfo(type, bytes);
+      const risview::pictures::PictureInfo info = risview::pictures::readPictureInfo(type, bytes);
       check(info.type == type, "the type read is the type asked for", bytes);
-      check(info.width >= 1 && info.width <= risview::kMaxPictureSide && info.height >= 1 &&
-                info.height <= risview::kMaxPictureSide,
+      check(info.width >= 1 && info.width <= risview::pictures::kMaxPictureSide &&
+                info.height >= 1 && info.height <= risview::pictures::kMaxPictureSide,
             "a size within bounds", bytes);
     } catch (const risview::PictureError&) {
     }
@@ -46,19 +47,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   risview::testing::FakeEnvironment env;
   for (size_t i = 0; i < std::size(kTypes); ++i) {
     env.files[kPaths[i]] = std::string(bytes);
-    const auto whole = infoOrNone([&] { return risview::readPictureInfo(kTypes[i], bytes); });
-    const auto byParts = infoOrNone([&] { return risview::Pictures(env).info(kPaths[i]); });
+    const auto whole =
+        infoOrNone([&] { return risview::pictures::readPictureInfo(kTypes[i], bytes); });
+    const auto byParts =
+        infoOrNone([&] { return risview::pictures::Pictures(env).info(kPaths[i]); });
     check(whole == byParts, "the header read by parts gives what the whole file gives", bytes);
   }
 
   bool refused = false;
   try {
-    risview::readPictureInfo(risview::PictureType::Bitmap, bytes);
+    risview::pictures::readPictureInfo(risview::pictures::PictureType::Bitmap, bytes);
   } catch (const risview::PictureError&) {
     refused = true;
   }
   try {
-    const risview::BitmapParts parts = risview::bitmapParts(bytes);
+    const risview::pictures::BitmapParts parts = risview::pictures::bitmapParts(bytes);
     check(!refused, "bitmap parts only of a bitmap whose header reads", bytes);
     check(parts.headerSize >= 12 && parts.header + parts.headerSize <= size &&
               parts.pixels <= size && parts.pixelsSize <= size - parts.pixels,
@@ -69,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The bytes as a file name: a known extension or PictureError.
   try {
-    risview::pictureTypeOf(bytes);
+    risview::pictures::pictureTypeOf(bytes);
   } catch (const risview::PictureError&) {
   }
   return 0;

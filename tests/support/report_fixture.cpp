@@ -120,7 +120,7 @@ void ReportFixture::image(int order, const std::string& path, int width, int hei
 }
 
 std::unique_ptr<pages::TPrntPage> ReportFixture::page(int departmentId,
-                                                      const ui::TextMetrics* otherMetrics) {
+                                                      const model::TextMetrics* otherMetrics) {
   data::Query query(db.connection());
   for (const auto& line : preview::reportStatement("R1")) query.addSql(line);
   query.open();

@@ -32,13 +32,13 @@ class ReportFixture {
   // The page of the first report row of R1's newest edition, measured with the fixed metrics
   // unless others are given.
   std::unique_ptr<pages::TPrntPage> page(int departmentId = 1,
-                                         const ui::TextMetrics* otherMetrics = nullptr);
+                                         const model::TextMetrics* otherMetrics = nullptr);
 
   Fixture db;
   FakeServices services;
   Services view = services.services();
-  ui::FixedTextMetrics metrics;
-  Pictures pictures{services.env};
+  model::FixedTextMetrics metrics;
+  pictures::Pictures pictures{services.env};
   pages::PageContext context{view, db.connection(), metrics, pictures};
 
  private:

@@ -18,6 +18,8 @@
 #include "ui/window_win.h"
 
 namespace risview::ui {
+
+using namespace model;
 namespace {
 
 using testing::Backend;

@@ -20,6 +20,8 @@
 #include "ui/page_win.h"
 
 namespace risview::ui {
+
+using namespace model;
 namespace {
 
 using testing::Backend;

@@ -1,4 +1,4 @@
-#include "ui/picture_win.h"
+#include "pictures/picture_win.h"
 
 #include <windows.h>
 
@@ -21,7 +21,8 @@
 #include "platform/errors.h"
 #include "support/picture_files.h"
 
-namespace risview::ui {
+namespace risview::pictures {
+
 namespace {
 
 constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255), kWhite = RGB(255, 255, 255);
@@ -463,4 +464,4 @@ TEST(PictureImage, PageOfBitmapsHoldsOnlyWhatItsCellsShow) {
 }
 
 }  // namespace
-}  // namespace risview::ui
+}  // namespace risview::pictures

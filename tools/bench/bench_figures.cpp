@@ -39,7 +39,9 @@
 
 #include "data/database.h"
 #include "model/page_model.h"
-#include "platform/picture.h"
+#include "pictures/jpeg_decoder.h"
+#include "pictures/picture_info.h"
+#include "pictures/reduce.h"
 #include "platform/posix_services.h"
 #include "preview/report_loading.h"
 #include "support/doubles.h"
@@ -47,9 +49,10 @@
 
 namespace {
 
-using risview::JpegDecoder;
-using risview::PictureType;
+using risview::pictures::JpegDecoder;
+using risview::pictures::PictureType;
 namespace fs = std::filesystem;
+namespace pictures = risview::pictures;
 
 int repeat = 5;
 // The machine's CPUs are shared with other work: the process's own CPU time (user and
@@ -73,8 +76,8 @@ struct Pixels {
 // stretching when drawn, which is no part of these paths.
 Pixels reduced(const Pixels& source, int boxWidth, int boxHeight) {
   Pixels out(std::min(boxWidth, source.width), std::min(boxHeight, source.height));
-  risview::reducePixels(source.data.get(), source.width, source.height, source.stride(),
-                        out.data.get(), out.width, out.height, out.stride());
+  risview::pictures::reducePixels(source.data.get(), source.width, source.height, source.stride(),
+                                  out.data.get(), out.width, out.height, out.stride());
   return out;
 }
 
@@ -102,25 +105,27 @@ std::string readWhole(const std::string& path) {
 }
 
 bool isJpeg(const std::string& path) {
-  return risview::pictureTypeOf(path) == PictureType::Jpeg;
+  return risview::pictures::pictureTypeOf(path) == pictures::PictureType::Jpeg;
 }
 
 Pixels decodeJpeg(const std::string& bytes, int boxWidth, int boxHeight) {
-  JpegDecoder decoder(bytes, boxWidth, boxHeight, true);
+  pictures::JpegDecoder decoder(bytes, boxWidth, boxHeight, true);
   Pixels px(decoder.width(), decoder.height());
   decoder.decodeInto(px.data.get(), px.stride());
   return px;
 }
 
 Pixels decodeJpegWhole(const std::string& bytes) {
-  const risview::PictureInfo info = risview::readPictureInfo(PictureType::Jpeg, bytes);
+  const risview::pictures::PictureInfo info =
+      risview::pictures::readPictureInfo(pictures::PictureType::Jpeg, bytes);
   return decodeJpeg(bytes, info.width, info.height);
 }
 
 // A 24-bit bitmap expanded to 4 bytes a pixel, top row first: what the platform holds of it.
 Pixels expandBitmap(const std::string& bytes) {
-  const risview::PictureInfo info = risview::readPictureInfo(PictureType::Bitmap, bytes);
-  const risview::BitmapParts parts = risview::bitmapParts(bytes);
+  const risview::pictures::PictureInfo info =
+      risview::pictures::readPictureInfo(pictures::PictureType::Bitmap, bytes);
+  const risview::pictures::BitmapParts parts = risview::pictures::bitmapParts(bytes);
   if (parts.bits != 24 || parts.runLength) throw std::runtime_error("not a 24-bit bitmap");
   Pixels px(info.width, info.height);
   const size_t stride = (size_t(info.width) * 3 + 3) & ~size_t{3};
@@ -211,8 +216,8 @@ class Report {
   risview::testing::Fixture db;
   risview::testing::FakeServices services;
   risview::Services view = services.services();
-  risview::ui::FixedTextMetrics metrics;
-  risview::Pictures pictures{environment()};
+  risview::model::FixedTextMetrics metrics;
+  risview::pictures::Pictures pictures{environment()};
   risview::pages::PageContext context{view, db.connection(), metrics, pictures};
 };
 
@@ -228,7 +233,7 @@ std::vector<Drawn> drawnPictures(const risview::preview::LoadedReport& report) {
   std::vector<Drawn> out;
   for (size_t t = 0; t < report.tabs.size(); ++t) {
     for (const auto& c : report.tabs[t].page->model().components()) {
-      if (c.kind != risview::ui::Kind::Image || c.file.empty() || !c.visible) continue;
+      if (c.kind != risview::model::Kind::Image || c.file.empty() || !c.visible) continue;
       out.push_back(
           {t, c.parent, c.file, c.rect.width, c.rect.height, c.pictureWidth, c.pictureHeight});
     }
@@ -335,7 +340,7 @@ int memoryChild(const std::string& mode, const std::vector<std::string>& args) {
   const long before = statusKiB("VmRSS:");
   std::vector<Pixels> held;
   if (mode == "seq-ours") {
-    const risview::Pictures pictures(environment());
+    const risview::pictures::Pictures pictures(environment());
     for (const Box& b : boxes) {
       pictures.info(b.file);
       paintOurs(b.file, b.width, b.height);
@@ -345,8 +350,9 @@ int memoryChild(const std::string& mode, const std::vector<std::string>& args) {
   } else if (mode == "seq-bare") {
     for (const Box& b : boxes) {
       const std::string bytes = readWhole(b.file);
-      const auto info = risview::readPictureInfo(PictureType::Jpeg, bytes);
-      decodeBare(bytes, risview::jpegScaleEighths(info.width, info.height, b.width, b.height));
+      const auto info = risview::pictures::readPictureInfo(pictures::PictureType::Jpeg, bytes);
+      decodeBare(bytes,
+                 risview::pictures::jpegScaleEighths(info.width, info.height, b.width, b.height));
     }
   } else if (mode == "held-full") {
     for (const Box& b : boxes) held.push_back(loadWhole(b.file));
@@ -447,11 +453,12 @@ int run(const std::string& fixture) {
   double worstDecode = 0, bareInTurn = 0;
   std::vector<double> decodeRatios;
   std::string worstPicture;
-  const risview::Pictures headers(environment());
+  const risview::pictures::Pictures headers(environment());
   for (const Drawn& d : heavyPictures) {
     const std::string bytes = readWhole(d.file);
-    const int eighths =
-        isJpeg(d.file) ? risview::jpegScaleEighths(d.natural, d.naturalH, d.width, d.height) : 8;
+    const int eighths = isJpeg(d.file) ? risview::pictures::jpegScaleEighths(d.natural, d.naturalH,
+                                                                             d.width, d.height)
+                                       : 8;
     const double readEnv = medianMs([&] { readWithEnvironment(d.file); });
     const double read = medianMs([&] { readWhole(d.file); });
     const double ours = medianMs([&] {
@@ -522,7 +529,7 @@ int run(const std::string& fixture) {
       ++boxes[std::to_string(d.width) + "x" + std::to_string(d.height)];
       if (isJpeg(d.file)) {
         ++scales[std::to_string(
-            risview::jpegScaleEighths(d.natural, d.naturalH, d.width, d.height))];
+            risview::pictures::jpegScaleEighths(d.natural, d.naturalH, d.width, d.height))];
       }
     }
     auto list = [](const std::map<std::string, int>& m) {

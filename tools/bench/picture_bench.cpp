@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/picture.h"
+#include "pictures/jpeg_decoder.h"
+#include "pictures/picture_info.h"
+#include "pictures/reduce.h"
 #include "support/picture_files.h"
 
 namespace {
@@ -33,7 +35,8 @@ const std::string& photo() {
 
 void JpegHeader(benchmark::State& state) {
   for (auto _ : state) {
-    benchmark::DoNotOptimize(risview::readPictureInfo(risview::PictureType::Jpeg, photo()));
+    benchmark::DoNotOptimize(
+        risview::pictures::readPictureInfo(risview::pictures::PictureType::Jpeg, photo()));
   }
 }
 BENCHMARK(JpegHeader)->Unit(benchmark::kMicrosecond);
@@ -44,7 +47,8 @@ void JpegDecode(benchmark::State& state) {
   std::vector<uint8_t> pixels;
   int width = 0, height = 0;
   for (auto _ : state) {
-    risview::JpegDecoder decoder(photo(), kWidth * eighths / 8, kHeight * eighths / 8, true);
+    risview::pictures::JpegDecoder decoder(photo(), kWidth * eighths / 8, kHeight * eighths / 8,
+                                           true);
     width = decoder.width(), height = decoder.height();
     pixels.resize(size_t(width) * height * 4);
     decoder.decodeInto(pixels.data(), decoder.width() * 4);
@@ -59,7 +63,8 @@ void BitmapReduce(benchmark::State& state) {
   std::vector<uint8_t> source(size_t(1024) * 768 * 4), cell(size_t(220) * 165 * 4);
   for (size_t i = 0; i < source.size(); ++i) source[i] = uint8_t(i * 2654435761u >> 24);
   for (auto _ : state) {
-    risview::reducePixels(source.data(), 1024, 768, 1024 * 4, cell.data(), 220, 165, 220 * 4);
+    risview::pictures::reducePixels(source.data(), 1024, 768, 1024 * 4, cell.data(), 220, 165,
+                                    220 * 4);
     benchmark::DoNotOptimize(cell.data());
   }
 }

@@ -20,8 +20,8 @@
 #include "dump/page_json.h"
 #include "dump/tool_platform.h"
 #include "model/page_model.h"
+#include "pictures/picture_info.h"
 #include "platform/file_log.h"
-#include "platform/picture.h"
 #include "platform/text.h"
 #include "preview/report_loading.h"
 
@@ -147,8 +147,8 @@ int main(int argc, char** argv) {
   services.log = &log;
   risview::LoggedStep total(services, "dump");
   risview::data::TdmRIS dm(services);
-  risview::ui::FixedTextMetrics metrics;
-  risview::Pictures pictures(env);
+  risview::model::FixedTextMetrics metrics;
+  risview::pictures::Pictures pictures(env);
   risview::pages::PageContext context{services, dm.con, metrics, pictures};
   namespace preview = risview::preview;
   preview::LoadedReport report = edition ? preview::LoadReport(requisition, *edition, context)

@@ -6,21 +6,21 @@ namespace risview::dump {
 
 namespace {
 
-const char* kindName(ui::Kind kind) {
+const char* kindName(model::Kind kind) {
   switch (kind) {
-    case ui::Kind::ScrollBox:
+    case model::Kind::ScrollBox:
       return "scrollbox";
-    case ui::Kind::Panel:
+    case model::Kind::Panel:
       return "panel";
-    case ui::Kind::Label:
+    case model::Kind::Label:
       return "label";
-    case ui::Kind::Edit:
+    case model::Kind::Edit:
       return "edit";
-    case ui::Kind::RichEdit:
+    case model::Kind::RichEdit:
       return "richedit";
-    case ui::Kind::Shape:
+    case model::Kind::Shape:
       return "shape";
-    case ui::Kind::Image:
+    case model::Kind::Image:
       return "image";
     default:
       return "other";
@@ -29,7 +29,7 @@ const char* kindName(ui::Kind kind) {
 
 }  // namespace
 
-nlohmann::ordered_json componentJson(const ui::Component& c) {
+nlohmann::ordered_json componentJson(const model::Component& c) {
   nlohmann::ordered_json j;
   j["name"] = c.name;
   j["kind"] = kindName(c.kind);
@@ -47,10 +47,10 @@ nlohmann::ordered_json componentJson(const ui::Component& c) {
   j["enabled"] = c.enabled;
   j["readOnly"] = c.readOnly;
   j["tag"] = c.tag;
-  if (c.kind == ui::Kind::Shape) j["penWidth"] = c.penWidth;
-  if (c.kind == ui::Kind::RichEdit) j["overflows"] = c.overflows;
-  if (!c.changes.empty()) j["changes"] = ui::describeChanges(c.changes);
-  if (c.kind == ui::Kind::Image) {
+  if (c.kind == model::Kind::Shape) j["penWidth"] = c.penWidth;
+  if (c.kind == model::Kind::RichEdit) j["overflows"] = c.overflows;
+  if (!c.changes.empty()) j["changes"] = model::describeChanges(c.changes);
+  if (c.kind == model::Kind::Image) {
     j["file"] = c.file;
     j["pictureWidth"] = c.pictureWidth;
     j["pictureHeight"] = c.pictureHeight;

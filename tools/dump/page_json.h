@@ -8,7 +8,7 @@
 
 namespace risview::dump {
 
-nlohmann::ordered_json componentJson(const ui::Component& component);
+nlohmann::ordered_json componentJson(const model::Component& component);
 nlohmann::ordered_json pageJson(const pages::TPrntPage& page);
 nlohmann::ordered_json reportJson(std::string_view requisition,
                                   const preview::LoadedReport& report);

@@ -1,26 +1,30 @@
-#include "platform/picture.h"
+#include "pictures/picture_info.h"
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <utility>
 
-// jpeglib.h needs FILE and size_t declared before it.
-#include <cstdio>
-
-#include <jpeglib.h>
-
+#include "pictures/bounds.h"
+#include "pictures/jpeg_decoder.h"
 #include "platform/errors.h"
 
-namespace risview {
+namespace risview::pictures {
 
-namespace {
-
-[[noreturn]] void refuse(const std::string& why) {
+void refuse(const std::string& why) {
   throw PictureError(why);
 }
+
+PictureInfo sized(PictureType type, int64_t width, int64_t height) {
+  if (width <= 0 || height <= 0) refuse("picture has no width or height");
+  if (width > kMaxPictureSide || height > kMaxPictureSide) {
+    refuse("picture of " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels is larger than " + std::to_string(kMaxPictureSide) + " on a side");
+  }
+  return {type, static_cast<int>(width), static_cast<int>(height)};
+}
+
+namespace {
 
 // Little-endian fields of a header, every read bounds-checked against the file's bytes.
 class Header {
@@ -47,17 +51,6 @@ class Header {
   std::string_view bytes_;
   const char* kind_;
 };
-
-// A picture's size once its header is read; refused when empty or beyond the bound.
-// Sizes arrive as 64-bit values so that no header field can overflow on the way.
-PictureInfo sized(PictureType type, int64_t width, int64_t height) {
-  if (width <= 0 || height <= 0) refuse("picture has no width or height");
-  if (width > kMaxPictureSide || height > kMaxPictureSide) {
-    refuse("picture of " + std::to_string(width) + " x " + std::to_string(height) +
-           " pixels is larger than " + std::to_string(kMaxPictureSide) + " on a side");
-  }
-  return {type, static_cast<int>(width), static_cast<int>(height)};
-}
 
 // A picture whose pixels are held whole: refused beyond kMaxPicturePixels before anything is
 // allocated for them.
@@ -293,135 +286,6 @@ PictureInfo enhancedMetafileInfo(std::string_view bytes) {
                int64_t{h.i32(20)} - h.i32(12) + 1);
 }
 
-// ---- JPEG through libjpeg ----------------------------------------------------------------
-
-// More scans than any encoder writes: a progressive file with thousands of tiny scans makes
-// the decoder walk the whole image for each one, holding the window for minutes.
-constexpr int kMaxJpegScans = 500;
-// Whole-image coefficient buffers (progressive files) beyond this are refused.
-constexpr long kMaxJpegWorkingMemory = 256L << 20;
-constexpr uint64_t kMaxJpegBytes = uint64_t{1} << 30;
-constexpr const char* kTooLargeJpeg = "JPEG file too large";
-
-// libjpeg reports a fatal error by calling error_exit, which must not return; it jumps
-// back to the guard of the libjpeg call under way (a C++ exception cannot cross the C
-// library's frames). Warnings are not shown: corrupt data it can step over is decoded.
-struct JpegErrors {
-  jpeg_error_mgr manager;  // first: libjpeg hands this address back
-  std::jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void jumpBack(j_common_ptr cinfo) {
-  auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, errors->message);
-  std::longjmp(errors->jump, 1);
-}
-
-void stayQuiet(j_common_ptr) {}
-
-// libjpeg's progress calls, with what may stop a decode early: the window it is for closing.
-struct JpegProgress {
-  jpeg_progress_mgr manager;  // first: libjpeg hands this address back
-  const std::atomic<bool>* abandon = nullptr;
-};
-
-void limitScans(j_common_ptr cinfo) {
-  auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
-  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
-    std::snprintf(errors->message, sizeof errors->message, "more than %d scans", kMaxJpegScans);
-    std::longjmp(errors->jump, 1);
-  }
-  const auto* progress = reinterpret_cast<const JpegProgress*>(cinfo->progress);
-  if (progress->abandon && progress->abandon->load(std::memory_order_relaxed)) {
-    std::snprintf(errors->message, sizeof errors->message, "decoding abandoned");
-    std::longjmp(errors->jump, 1);
-  }
-}
-
-// Runs one libjpeg step; false when libjpeg gave up, its reason in errors.message. Nothing
-// with a destructor lives in this frame or in the step's, so the jump skips no cleanup.
-template <class Step>
-bool guarded(JpegErrors& errors, Step step) {
-  if (setjmp(errors.jump)) return false;
-  step();
-  return true;
-}
-
-// One decompression over bytes in memory, header read and bounded.
-class Decompression {
- public:
-  explicit Decompression(std::string_view bytes) {
-    jpeg_decompress_struct& cinfo = object_.cinfo;
-    cinfo.err = jpeg_std_error(&errors_.manager);
-    errors_.manager.error_exit = jumpBack;
-    errors_.manager.output_message = stayQuiet;
-    progress_.manager.progress_monitor = limitScans;
-    if (bytes.size() > kMaxJpegBytes) refuse(kTooLargeJpeg);
-    check(guarded(errors_, [&] {
-      jpeg_create_decompress(&cinfo);
-      cinfo.progress = &progress_.manager;
-      cinfo.mem->max_memory_to_use = kMaxJpegWorkingMemory;
-      jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
-                   static_cast<unsigned long>(bytes.size()));
-      jpeg_read_header(&cinfo, TRUE);
-    }));
-    info_ = sized(PictureType::Jpeg, cinfo.image_width, cinfo.image_height);
-    switch (cinfo.jpeg_color_space) {
-      case JCS_GRAYSCALE:
-      case JCS_YCbCr:
-      case JCS_RGB:
-        cinfo.out_color_space = JCS_EXT_BGRA;
-        break;
-      case JCS_CMYK:
-      case JCS_YCCK:
-        cinfo.out_color_space = JCS_CMYK;  // converted row by row below
-        break;
-      default:
-        refuse("JPEG of an unknown colour model");
-    }
-  }
-  const PictureInfo& info() const { return info_; }
-  jpeg_decompress_struct& cinfo() { return object_.cinfo; }
-  void abandonWhen(const std::atomic<bool>* abandon) { progress_.abandon = abandon; }
-  JpegErrors& errors() { return errors_; }
-  void check(bool ok) {
-    if (!ok) refuse(std::string("JPEG: ") + errors_.message);
-  }
-
- private:
-  // Released even when the constructor refuses the header; destroyed before the error and
-  // progress managers it points to.
-  struct Object {
-    Object() = default;
-    Object(const Object&) = delete;
-    Object& operator=(const Object&) = delete;
-    ~Object() { jpeg_destroy_decompress(&cinfo); }
-    jpeg_decompress_struct cinfo{};
-  };
-  JpegErrors errors_{};
-  JpegProgress progress_{};
-  Object object_;
-  PictureInfo info_;
-};
-
-PictureInfo jpegInfo(std::string_view bytes) {
-  return Decompression(bytes).info();
-}
-
-// CMYK as Adobe writes it (inverted, flagged by its APP14 marker) or plain, to blue, green,
-// red, 255 in place: the four input bytes of a pixel become its four output bytes.
-void cmykToBgra(uint8_t* row, unsigned width, bool inverted) {
-  for (unsigned x = 0; x < width; ++x, row += 4) {
-    unsigned c = row[0], m = row[1], y = row[2], k = row[3];
-    if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
-    row[0] = static_cast<uint8_t>(y * k / 255);
-    row[1] = static_cast<uint8_t>(m * k / 255);
-    row[2] = static_cast<uint8_t>(c * k / 255);
-    row[3] = 255;
-  }
-}
-
 }  // namespace
 
 PictureType pictureTypeOf(std::string_view path) {
@@ -496,72 +360,6 @@ std::vector<uint8_t> expandRunLength(std::string_view bytes, uint8_t skipped) {
   const Bitmap bitmap = bitmapOf(bytes, bytes.size());
   if (!bitmap.parts.runLength) refuse("bitmap is not run-length coded");
   return expandRuns(bytes, bitmap, skipped);
-}
-
-namespace {
-
-// The source pixels behind one target pixel, along one direction, in units of 1/targets of a
-// source pixel: target pixel i spans [i * sources, (i + 1) * sources), source pixel k spans
-// [k * targets, (k + 1) * targets). The first and last may be covered in part; those between
-// count `targets` each, and all weights add up to `sources`. No product exceeds 2^28.
-struct Span {
-  uint32_t first, last, firstWeight, lastWeight;
-};
-
-std::vector<Span> spans(uint32_t sources, uint32_t targets) {
-  std::vector<Span> result(targets);
-  for (uint32_t i = 0; i < targets; ++i) {
-    const uint32_t begin = i * sources, end = begin + sources;
-    Span& s = result[i];
-    s.first = begin / targets, s.last = (end - 1) / targets;
-    s.firstWeight = s.first == s.last ? sources : (s.first + 1) * targets - begin;
-    s.lastWeight = end - s.last * targets;
-  }
-  return result;
-}
-
-}  // namespace
-
-void reducePixels(const uint8_t* source, int sourceWidth, int sourceHeight,
-                  std::ptrdiff_t sourceStride, uint8_t* target, int width, int height,
-                  std::ptrdiff_t targetStride) {
-  reducePixels([&](int row) { return source + std::ptrdiff_t{row} * sourceStride; }, sourceWidth,
-               sourceHeight, target, width, height, targetStride);
-}
-
-void reducePixels(const std::function<const uint8_t*(int row)>& rowAt, int sourceWidth,
-                  int sourceHeight, uint8_t* target, int width, int height,
-                  std::ptrdiff_t targetStride) {
-  const auto sw = static_cast<uint32_t>(sourceWidth), sh = static_cast<uint32_t>(sourceHeight);
-  const auto w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
-  const std::vector<Span> columns = spans(sw, w), rows = spans(sh, h);
-  // One target row's source rows summed by weight first: at most 255 x sourceHeight each.
-  std::vector<uint32_t> rowSums(size_t{sw} * 4);
-  const uint64_t area = uint64_t{sw} * sh;
-  for (uint32_t y = 0; y < h; ++y) {
-    const Span& r = rows[y];
-    for (uint32_t k = r.first; k <= r.last; ++k) {
-      const uint32_t weight = k == r.first ? r.firstWeight : k == r.last ? r.lastWeight : h;
-      const uint8_t* row = rowAt(static_cast<int>(k));
-      if (k == r.first) {
-        for (size_t i = 0; i < rowSums.size(); ++i) rowSums[i] = row[i] * weight;
-      } else {
-        for (size_t i = 0; i < rowSums.size(); ++i) rowSums[i] += row[i] * weight;
-      }
-    }
-    uint8_t* out = target + static_cast<std::ptrdiff_t>(y) * targetStride;
-    for (uint32_t x = 0; x < w; ++x) {
-      const Span& c = columns[x];
-      uint64_t sums[4] = {};
-      for (uint32_t k = c.first; k <= c.last; ++k) {
-        const uint32_t weight = k == c.first ? c.firstWeight : k == c.last ? c.lastWeight : w;
-        for (int ch = 0; ch < 4; ++ch) sums[ch] += uint64_t{rowSums[k * 4 + ch]} * weight;
-      }
-      for (int ch = 0; ch < 4; ++ch) {
-        out[x * 4 + ch] = static_cast<uint8_t>((sums[ch] + area / 2) / area);
-      }
-    }
-  }
 }
 
 IconImage iconImage(std::string_view bytes) {
@@ -674,7 +472,7 @@ PictureInfo infoOf(PictureType type, FileReader& file) {
     case PictureType::Bitmap:
       return bitmapOf(readPart(file, 0, kBitmapHeadBytes), file.size()).info;
     case PictureType::Jpeg:
-      if (file.size() > kMaxJpegBytes) refuse(kTooLargeJpeg);
+      if (file.size() > kMaxJpegBytes) refuse("JPEG file too large");
       return jpegInfo(jpegHeader(file));
     case PictureType::Icon:
     case PictureType::Metafile:
@@ -701,81 +499,4 @@ PictureInfo Pictures::info(const std::string& path) const {
   }
 }
 
-int jpegScaleEighths(int width, int height, int boxWidth, int boxHeight) {
-  for (int64_t eighths = 1; eighths < 8; ++eighths) {
-    // The decoder's output size at eighths/8, rounded up as libjpeg rounds it.
-    if ((width * eighths + 7) / 8 >= boxWidth && (height * eighths + 7) / 8 >= boxHeight) {
-      return static_cast<int>(eighths);
-    }
-  }
-  return 8;
-}
-
-struct JpegDecoder::State {
-  explicit State(std::string_view bytes) : jpeg(bytes) {}
-  Decompression jpeg;
-  int rows = 0;
-  bool decoded = false;
-};
-
-JpegDecoder::JpegDecoder(std::string_view bytes, int boxWidth, int boxHeight, bool stretch)
-    : state_(std::make_unique<State>(bytes)) {
-  jpeg_decompress_struct& cinfo = state_->jpeg.cinfo();
-  const PictureInfo& info = state_->jpeg.info();
-  cinfo.scale_num = stretch ? jpegScaleEighths(info.width, info.height, boxWidth, boxHeight) : 8;
-  cinfo.scale_denom = 8;
-  state_->jpeg.check(guarded(state_->jpeg.errors(), [&] { jpeg_calc_output_dimensions(&cinfo); }));
-  state_->rows = static_cast<int>(cinfo.output_height);
-  if (!stretch) state_->rows = std::clamp(boxHeight, 1, state_->rows);
-  if (int64_t{cinfo.output_width} * state_->rows > kMaxPicturePixels) {
-    refuse("JPEG decoded to " + std::to_string(cinfo.output_width) + " x " +
-           std::to_string(state_->rows) + " pixels is larger than " +
-           std::to_string(kMaxPicturePixels) + " pixels");
-  }
-}
-
-JpegDecoder::~JpegDecoder() = default;
-
-PictureInfo JpegDecoder::info() const {
-  return state_->jpeg.info();
-}
-int JpegDecoder::width() const {
-  return static_cast<int>(state_->jpeg.cinfo().output_width);
-}
-int JpegDecoder::height() const {
-  return state_->rows;
-}
-int64_t JpegDecoder::workingBytes() const {
-  const jpeg_decompress_struct& cinfo = state_->jpeg.cinfo();
-  if (!cinfo.progressive_mode) return int64_t{cinfo.output_width} * 4 * 16;
-  int64_t bytes = 0;
-  for (int i = 0; i < cinfo.num_components; ++i) {
-    const jpeg_component_info& c = cinfo.comp_info[i];
-    bytes += int64_t{c.width_in_blocks} * c.height_in_blocks * DCTSIZE2 * sizeof(JCOEF);
-  }
-  return bytes;
-}
-
-void JpegDecoder::decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride,
-                             const std::atomic<bool>* abandon) {
-  if (state_->decoded) refuse("JPEG decoded twice");
-  state_->decoded = true;
-  // Looked at whenever libjpeg reports progress: a row, or a scan of a progressive file.
-  state_->jpeg.abandonWhen(abandon);
-  jpeg_decompress_struct& cinfo = state_->jpeg.cinfo();
-  const unsigned rows = static_cast<unsigned>(state_->rows);
-  const bool inverted = cinfo.saw_Adobe_marker;
-  state_->jpeg.check(guarded(state_->jpeg.errors(), [&] {
-    jpeg_start_decompress(&cinfo);
-    while (cinfo.output_scanline < rows) {
-      uint8_t* row = pixels + stride * cinfo.output_scanline;
-      JSAMPROW rowPointer = row;
-      // Data in memory never suspends the decoder; a row not given would loop forever.
-      if (jpeg_read_scanlines(&cinfo, &rowPointer, 1) != 1) break;
-      if (cinfo.out_color_space == JCS_CMYK) cmykToBgra(row, cinfo.output_width, inverted);
-    }
-    jpeg_abort_decompress(&cinfo);
-  }));
-}
-
-}  // namespace risview
+}  // namespace risview::pictures

@@ -4,18 +4,15 @@
 // decoding pixels; the pixels are decoded where the picture is drawn, at the drawn size.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/services.h"
 
-namespace risview {
+namespace risview::pictures {
 
 enum class PictureType { Bitmap, Icon, Metafile, EnhancedMetafile, Jpeg };
 
@@ -79,19 +76,6 @@ BitmapLayout bitmapLayout(std::string_view head, uint64_t fileSize);
 // as bitmapParts does, and for a bitmap that is not run-length coded.
 std::vector<std::uint8_t> expandRunLength(std::string_view bytes, std::uint8_t skipped);
 
-// Reduces pixels of 4 bytes (blue, green, red, unused) from sourceWidth x sourceHeight to
-// width x height, no larger either way: each target pixel is the average of the source
-// area behind it, a source pixel it covers in part weighted by the part, as halftone
-// stretching does it. Rows lie `stride` bytes apart.
-void reducePixels(const std::uint8_t* source, int sourceWidth, int sourceHeight,
-                  std::ptrdiff_t sourceStride, std::uint8_t* target, int width, int height,
-                  std::ptrdiff_t targetStride);
-// The same from rows handed out one at a time, so that a large picture need never be held
-// whole: rowAt(k) gives source row k (top row 0), valid until the next call. Rows are asked
-// for in order, each once or, where two target rows share it, twice in a row.
-void reducePixels(const std::function<const std::uint8_t*(int row)>& rowAt, int sourceWidth,
-                  int sourceHeight, std::uint8_t* target, int width, int height,
-                  std::ptrdiff_t targetStride);
 
 // Where an icon file's first image (the one shown) lies, as an offset into its bytes and a
 // size: wholly inside them, holding a bitmap (with its colours and both masks) or a PNG of
@@ -121,44 +105,4 @@ class Pictures {
   const Environment& env_;
 };
 
-// The scale, in eighths (1 to 8), at which a JPEG of width x height is decoded to be drawn
-// stretched into a box: the smallest whose output still covers the box, so that shrinking
-// to the box never enlarges; 8 (the whole picture) when even that does not cover it.
-int jpegScaleEighths(int width, int height, int boxWidth, int boxHeight);
-
-// A JPEG decoded for drawing into a box of boxWidth x boxHeight. The header is read and
-// bounded on construction; decodeInto then writes the pixels into memory the caller owns
-// (a DIB section), so nothing is allocated for pixels before the size is known to be sane.
-// A stretched picture is decoded at jpegScaleEighths; one shown at its natural size, cut
-// off at the box, at full scale and only down to the box's last row. bytes must outlive
-// the decoder. Corrupt data that the decoder can step over (a body cut short, damaged
-// entropy codes) gives grey or smeared pixels, not an error; a progressive file of more
-// than 500 scans, or needing more than 256 MiB of coefficients, is refused, and so is one
-// whose decoded size would exceed kMaxPicturePixels.
-class JpegDecoder {
- public:
-  JpegDecoder(std::string_view bytes, int boxWidth, int boxHeight, bool stretch);
-  ~JpegDecoder();
-  JpegDecoder(const JpegDecoder&) = delete;
-  JpegDecoder& operator=(const JpegDecoder&) = delete;
-
-  PictureInfo info() const;  // the natural size
-  // What decodeInto writes: the top `height` rows of the picture at the decode scale.
-  int width() const;
-  int height() const;
-  // What the decoder holds besides the pixels it writes: a progressive file's coefficients
-  // for the whole picture at any scale; a few rows for the others.
-  int64_t workingBytes() const;
-
-  // Writes height() rows of width() pixels, each 4 bytes (blue, green, red, 255), top row
-  // first, rows `stride` bytes apart. Throws PictureError; call it once. abandon: once it
-  // holds, the decode stops within a row and throws PictureError.
-  void decodeInto(std::uint8_t* pixels, std::ptrdiff_t stride,
-                  const std::atomic<bool>* abandon = nullptr);
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
-
-}  // namespace risview
+}  // namespace risview::pictures

@@ -10,11 +10,11 @@
 #include <memory>
 #include <string>
 
-#include "platform/picture.h"
+#include "pictures/picture_info.h"
 #include "platform/task_pool.h"
 #include "platform/win32.h"
 
-namespace risview::ui {
+namespace risview::pictures {
 
 // What a decode on a decoding thread minds besides its picture; both may be null.
 struct DecodeHooks {
@@ -105,4 +105,4 @@ struct RenderedPicture {
 // it. Throws PictureError.
 RenderedPicture renderPicture(const PictureRequest& request);
 
-}  // namespace risview::ui
+}  // namespace risview::pictures

@@ -1,4 +1,4 @@
-#include "ui/picture_win.h"
+#include "pictures/picture_win.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,10 +6,11 @@
 #include <optional>
 #include <vector>
 
+#include "pictures/jpeg_decoder.h"
+#include "pictures/reduce.h"
 #include "platform/errors.h"
-#include "ui/window_win.h"
 
-namespace risview::ui {
+namespace risview::pictures {
 
 namespace {
 
@@ -346,7 +347,7 @@ RenderedPicture renderPicture(const PictureRequest& request) {
   if (!dc) refuse(request.path, "no device context to draw the picture in");
   const HGDIOBJ previous = SelectObject(dc.get(), rendered.bitmap.get());
   const RECT box{0, 0, width, height};
-  fillRect(dc.get(), box, request.paper);
+  win::fillRect(dc.get(), box, request.paper);
   image->draw(dc.get(),
               request.stretch ? box : RECT{0, 0, request.naturalWidth, request.naturalHeight},
               true);
@@ -355,4 +356,4 @@ RenderedPicture renderPicture(const PictureRequest& request) {
   return rendered;
 }
 
-}  // namespace risview::ui
+}  // namespace risview::pictures
