@@ -137,9 +137,11 @@ std::string buildOleDbConnectionString(std::string_view server, std::string_view
 std::string maskPassword(std::string_view oledb) {
   std::string out(oledb);
   auto pairs = parse(oledb);
-  for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
-    if (equalsNoCase(it->key, "Password") || equalsNoCase(it->key, "Pwd")) {
-      out.replace(it->valueBegin, it->valueEnd - it->valueBegin, "******");
+  // From the last: a replacement moves what follows it, never what comes before.
+  for (size_t i = pairs.size(); i-- > 0;) {
+    const auto& entry = pairs[i];
+    if (equalsNoCase(entry.key, "Password") || equalsNoCase(entry.key, "Pwd")) {
+      out.replace(entry.valueBegin, entry.valueEnd - entry.valueBegin, "******");
     }
   }
   return out;

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "data/connection_string.h"
@@ -56,36 +57,13 @@ bool switchedOn(std::string_view value) {
   return false;
 }
 
-TdmRIS::TdmRIS(const Services& services) : services_(services) {
+TdmRIS::TdmRIS(Services services) : services_(std::move(services)) {
   DataModuleCreate();
 }
 
 void TdmRIS::DataModuleCreate() {
-  Options o;
-  const double readStarted = monotonicMilliseconds();
-  std::string readOutcome = "read";
-  try {
-    o = readOptions(services_.env, services_.env.currentDirectory());
-  } catch (const std::exception&) {
-    // An unreadable option file shows up only as failed connections.
-    readOutcome = "failed";
-  }
-  if (services_.log) {
-    // The log is the call's from here on; without the key, nowhere, as before.
-    services_.log->start(o.logFile.empty() ? std::string()
-                                           : expandVariables(trim(o.logFile), services_.env));
-    services_.log->step("option file", monotonicMilliseconds() - readStarted, readOutcome);
-  }
-  FWebURL = o.webUrl;
-  FWebUser = o.webUser;
-  if (std::optional<std::string> web = revealPassword(o.webPassword, services_.secrets)) {
-    FWebPassword = std::move(*web);
-  } else {
-    services_.debug.write(
-        "[DICOMWEBURL] PASSWORD: the protected password could not be read on this machine; the "
-        "viewer is opened without it");
-  }
-  wipe(o.webPassword);
+  Options o = readOptionFile();
+  takeWebOptions(o);
   PreviewPrint = switchedOn(o.previewPrint);
   PreviewEditions = switchedOn(o.previewEditions);
   const ConnectionSecurity risSecurity =
@@ -103,14 +81,6 @@ void TdmRIS::DataModuleCreate() {
   wipe(password);
   wipe(o.risPassword);
   wipe(o.dicomPassword);
-
-  // The three are opened at once, each on its own, and reported in their fixed order
-  // afterwards: three servers that never answer cost one login timeout, not three.
-  Waits& waits = waitsOf(services_);
-  for (Connection* c : {&con, &conRisDicom, &conDICOM}) {
-    c->setWaits(&waits);
-    c->setLog(services_.log);
-  }
   const Step steps[] = {
       {con, ris, o.risDriver, "RIS连接开始", "RIS成功连接", "RIS连接失败！", o.risServer,
        o.risDatabase, "con", risRefusal},
@@ -119,9 +89,52 @@ void TdmRIS::DataModuleCreate() {
       {conDICOM, dicom, o.dicomDriver, "WEBSERVER连接开始", "WEBSERVER成功连接",
        "WEBSERVER连接失败！", o.dicomServer, o.dicomDatabase, "conDICOM", dicomRefusal},
   };
+  openConnections(steps);
+}
+
+Options TdmRIS::readOptionFile() {
+  Options o;
+  const double readStarted = monotonicMilliseconds();
+  std::string readOutcome = "read";
+  try {
+    o = readOptions(services_.env, services_.env.currentDirectory());
+  } catch (const std::exception&) {
+    // An unreadable option file shows up only as failed connections.
+    readOutcome = "failed";
+  }
+  if (services_.log) {
+    // The log is the call's from here on; without the key, nowhere, as before.
+    services_.log->start(o.logFile.empty() ? std::string()
+                                           : expandVariables(trim(o.logFile), services_.env));
+    services_.log->step("option file", monotonicMilliseconds() - readStarted, readOutcome);
+  }
+  return o;
+}
+
+void TdmRIS::takeWebOptions(Options& o) {
+  FWebURL = o.webUrl;
+  FWebUser = o.webUser;
+  if (std::optional<std::string> web = revealPassword(o.webPassword, services_.secrets)) {
+    FWebPassword = std::move(*web);
+  } else {
+    services_.debug.write(
+        "[DICOMWEBURL] PASSWORD: the protected password could not be read on this machine; the "
+        "viewer is opened without it");
+  }
+  wipe(o.webPassword);
+}
+
+// The three are opened at once, each on its own, and reported in their fixed order
+// afterwards: three servers that never answer cost one login timeout, not three.
+void TdmRIS::openConnections(const Step (&steps)[3]) {
+  Waits& waits = waitsOf(services_);
+  for (Connection* c : {&con, &conRisDicom, &conDICOM}) {
+    c->setWaits(&waits);
+    c->setLog(services_.log);
+  }
   std::vector<Waits::Work> opening;
   for (const Step& step : steps) {
-    opening.push_back([this, &step] {
+    opening.emplace_back([this, &step] {
       // Where it went, never who logged in.
       LoggedStep logged(services_, std::string("connection ") + step.name +
                                        " server=" + step.server + " database=" + step.database);
@@ -146,7 +159,8 @@ void TdmRIS::DataModuleCreate() {
 }
 
 std::string TdmRIS::databasePassword(std::string_view section, std::string_view value,
-                                     const ConnectionSecurity& security, std::string& refusal) {
+                                     const ConnectionSecurity& security,
+                                     std::string& refusal) const {
   if (security.windowsLogin) return {};  // not needed, so not read
   if (std::optional<std::string> password = revealPassword(value, services_.secrets)) {
     return std::move(*password);

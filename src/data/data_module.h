@@ -40,7 +40,7 @@ class TdmRIS {
  public:
   // Runs the creation handler: reads RisOption.ini from the current directory, opens con,
   // conRisDicom and conDICOM at once and reports them in that order. Never throws.
-  explicit TdmRIS(const Services& services);
+  explicit TdmRIS(Services services);
   TdmRIS(const TdmRIS&) = delete;
   TdmRIS& operator=(const TdmRIS&) = delete;
 
@@ -70,11 +70,16 @@ class TdmRIS {
     const std::string& refusal;  // why it is not tried at all; "" : it is
   };
   void DataModuleCreate();
+  // The option file read, and the call's log started as it says.
+  Options readOptionFile();
+  // The viewer's address and login, its password revealed and wiped from the options.
+  void takeWebOptions(Options& o);
+  void openConnections(const Step (&steps)[3]);
   void report(const Step& step, const std::exception_ptr& failure);
   // The section's password, read from its protected form where it has one; "" with the
   // refusal set when it cannot be read here.
   std::string databasePassword(std::string_view section, std::string_view value,
-                               const ConnectionSecurity& security, std::string& refusal);
+                               const ConnectionSecurity& security, std::string& refusal) const;
   ConnectionSecurity security(std::string_view section, std::string_view authentication,
                               std::string_view encrypt, std::string_view trust);
 

@@ -281,6 +281,93 @@ void Query::open() {
   active_ = true;
 }
 
+namespace {
+
+// What the bound parameters point into; it must outlive the statement's execution.
+struct BoundParameters {
+  std::vector<std::u16string> texts;
+  std::vector<SQLBIGINT> numbers;
+  std::vector<SQLLEN> indicators;
+};
+
+void bindParameters(SQLHSTMT statement, const PreparedText& prepared,
+                    const std::vector<Query::Parameter>& parameters, BoundParameters& bound) {
+  bound.indicators.resize(prepared.names.size());
+  bound.texts.reserve(prepared.names.size());
+  bound.numbers.reserve(prepared.names.size());
+  for (size_t i = 0; i < prepared.names.size(); ++i) {
+    const Query::Parameter* p = nullptr;
+    for (const auto& candidate : parameters) {
+      if (equalsNoCase(candidate.name, prepared.names[i])) p = &candidate;
+    }
+    if (p == nullptr) throw DatabaseError("Parameter '" + prepared.names[i] + "' not found");
+    auto index = static_cast<SQLUSMALLINT>(i + 1);
+    SQLLEN& indicator = bound.indicators[i];
+    SQLRETURN r;
+    if (p->number) {
+      bound.numbers.push_back(*p->number);
+      indicator = 0;
+      r = SQLBindParameter(statement, index, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0,
+                           &bound.numbers.back(), 0, &indicator);
+    } else {
+      std::u16string& t = bound.texts.emplace_back(wide(*p->text));
+      indicator = static_cast<SQLLEN>(t.size() * sizeof(char16_t));
+      r = SQLBindParameter(statement, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                           std::max<SQLULEN>(t.size(), 1), 0, t.data(), indicator, &indicator);
+    }
+    if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, statement, "Parameter could not be bound");
+  }
+}
+
+std::vector<std::string> describeColumns(SQLHSTMT statement, SQLSMALLINT columnCount) {
+  std::vector<std::string> columns;
+  for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLDescribeColW(statement, static_cast<SQLUSMALLINT>(c), name,
+                    static_cast<SQLSMALLINT>(std::size(name)), &length, &type, &size, &digits,
+                    &nullable);
+    columns.push_back(narrow(name, std::min<size_t>(static_cast<size_t>(length), 255)));
+  }
+  return columns;
+}
+
+// One field as text, null when the field is; kept as UTF-8 at its own size: the conversion
+// reserves for three bytes a character, which a long Latin text would hold on to three
+// times over.
+std::optional<std::string> readField(SQLHSTMT statement, SQLSMALLINT column) {
+  auto read = [&](char16_t* buffer, std::ptrdiff_t bytes) {
+    SQLLEN indicator = 0;
+    SQLRETURN code = SQLGetData(statement, static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, buffer,
+                                static_cast<SQLLEN>(bytes), &indicator);
+    return Piece{code, static_cast<std::ptrdiff_t>(indicator)};
+  };
+  auto onFailure = [&](int) { fail(SQL_HANDLE_STMT, statement, "A field could not be read"); };
+  std::optional<std::u16string> value = readWideValue(read, onFailure);
+  if (!value) return std::nullopt;
+  std::string text = utf16ToUtf8(*value);
+  value.reset();
+  if (text.capacity() - text.size() > text.size() / 4) text.shrink_to_fit();
+  return text;
+}
+
+std::vector<std::vector<std::optional<std::string>>> fetchRows(SQLHSTMT statement,
+                                                               SQLSMALLINT columnCount) {
+  std::vector<std::vector<std::optional<std::string>>> rows;
+  for (;;) {
+    SQLRETURN r = SQLFetch(statement);
+    if (r == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, statement, "Rows could not be read");
+    auto& row = rows.emplace_back();
+    row.reserve(static_cast<size_t>(columnCount));
+    for (SQLSMALLINT c = 1; c <= columnCount; ++c) row.push_back(readField(statement, c));
+  }
+  return rows;
+}
+
+}  // namespace
+
 Query::Result Query::execute(const PreparedText& prepared, Running& running) const {
   Connection& con = *connection_;
   con.open();
@@ -302,36 +389,8 @@ Query::Result Query::execute(const PreparedText& prepared, Running& running) con
   } published(running, st.handle);
   limitStatementTime(st.handle, con.commandTimeout());
 
-  // Bound buffers must outlive the execution.
-  std::vector<std::u16string> texts;
-  std::vector<SQLBIGINT> numbers;
-  std::vector<SQLLEN> indicators(prepared.names.size());
-  texts.reserve(prepared.names.size());
-  numbers.reserve(prepared.names.size());
-  for (size_t i = 0; i < prepared.names.size(); ++i) {
-    const Parameter* p = nullptr;
-    for (const auto& candidate : parameters_) {
-      if (equalsNoCase(candidate.name, prepared.names[i])) p = &candidate;
-    }
-    if (p == nullptr) throw DatabaseError("Parameter '" + prepared.names[i] + "' not found");
-    auto index = static_cast<SQLUSMALLINT>(i + 1);
-    SQLRETURN r;
-    if (p->number) {
-      numbers.push_back(*p->number);
-      indicators[i] = 0;
-      r = SQLBindParameter(st.handle, index, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0,
-                           &numbers.back(), 0, &indicators[i]);
-    } else {
-      texts.push_back(wide(*p->text));
-      std::u16string& t = texts.back();
-      indicators[i] = static_cast<SQLLEN>(t.size() * sizeof(char16_t));
-      r = SQLBindParameter(st.handle, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
-                           std::max<SQLULEN>(t.size(), 1), 0, t.data(), indicators[i],
-                           &indicators[i]);
-    }
-    if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, st.handle, "Parameter could not be bound");
-  }
-
+  BoundParameters bound;
+  bindParameters(st.handle, prepared, parameters_, bound);
   std::u16string text = wide(prepared.sql);
   SQLRETURN r = SQLExecDirectW(st.handle, sqlw(text), SQL_NTS);
   if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) fail(SQL_HANDLE_STMT, st.handle, "Statement failed");
@@ -339,46 +398,8 @@ Query::Result Query::execute(const PreparedText& prepared, Running& running) con
   SQLSMALLINT columnCount = 0;
   SQLNumResultCols(st.handle, &columnCount);
   if (columnCount <= 0) throw DatabaseError("CommandText does not return a result set");
-  std::vector<std::string> columns;
-  for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
-    SQLWCHAR name[256] = {};
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    SQLDescribeColW(st.handle, static_cast<SQLUSMALLINT>(c), name,
-                    static_cast<SQLSMALLINT>(std::size(name)), &length, &type, &size, &digits,
-                    &nullable);
-    columns.push_back(narrow(name, std::min<size_t>(static_cast<size_t>(length), 255)));
-  }
-
-  std::vector<std::vector<std::optional<std::string>>> rows;
-  auto onFailure = [&](int) { fail(SQL_HANDLE_STMT, st.handle, "A field could not be read"); };
-  for (;;) {
-    r = SQLFetch(st.handle);
-    if (r == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, st.handle, "Rows could not be read");
-    auto& row = rows.emplace_back();
-    row.reserve(static_cast<size_t>(columnCount));
-    for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
-      auto read = [&](char16_t* buffer, std::ptrdiff_t bytes) {
-        SQLLEN indicator = 0;
-        SQLRETURN code = SQLGetData(st.handle, static_cast<SQLUSMALLINT>(c), SQL_C_WCHAR, buffer,
-                                    static_cast<SQLLEN>(bytes), &indicator);
-        return Piece{code, static_cast<std::ptrdiff_t>(indicator)};
-      };
-      std::optional<std::u16string> value = readWideValue(read, onFailure);
-      if (!value) {
-        row.emplace_back();
-        continue;
-      }
-      // Only the UTF-8 form is kept, at its own size: the conversion reserves for three
-      // bytes a character, which a long Latin text would hold on to three times over.
-      std::string text = utf16ToUtf8(*value);
-      value.reset();
-      if (text.capacity() - text.size() > text.size() / 4) text.shrink_to_fit();
-      row.emplace_back(std::move(text));
-    }
-  }
-  return {std::move(columns), std::move(rows)};
+  std::vector<std::string> columns = describeColumns(st.handle, columnCount);
+  return {std::move(columns), fetchRows(st.handle, columnCount)};
 }
 
 void Query::requireActive(std::string_view what) const {

@@ -88,6 +88,13 @@ struct PreparedText;
 
 class Query {
  public:
+  // A value bound to a named parameter of the statement.
+  struct Parameter {
+    std::string name;
+    std::optional<std::string> text;
+    std::optional<int64_t> number;
+  };
+
   // The name says in the diagnostic log which statement ran, never what it was asked.
   explicit Query(Connection& connection, std::string name = "query");
   ~Query();
@@ -122,11 +129,6 @@ class Query {
   const std::vector<std::string>& columnNames() const { return columns_; }
 
  private:
-  struct Parameter {
-    std::string name;
-    std::optional<std::string> text;
-    std::optional<int64_t> number;
-  };
   struct Result {
     std::vector<std::string> columns;
     std::vector<std::vector<std::optional<std::string>>> rows;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <ranges>
 #include <stdexcept>
 
 #include "platform/text.h"
@@ -11,8 +12,7 @@ namespace risview::model {
 int FixedTextMetrics::textWidth(const Font& font, std::string_view text) const {
   int width = 0;
   std::u16string units = utf8ToUtf16(text);
-  for (size_t i = 0; i < units.size(); ++i) {
-    char16_t u = units[i];
+  for (char16_t u : units) {
     if (u >= 0xDC00 && u <= 0xDFFF) continue;  // second half of a pair: counted with the first
     width += u < 0x80 ? font.height / 2 : font.height;
   }
@@ -137,8 +137,7 @@ std::vector<const Component*> PageModel::sheets() const {
 }
 
 const Component* PageModel::graphicAt(std::string_view sheet, int x, int y) const {
-  for (auto it = components_.rbegin(); it != components_.rend(); ++it) {
-    const Component& c = *it;
+  for (const auto& c : std::ranges::reverse_view(components_)) {
     if (c.parent != sheet || !isGraphic(c.kind) || !c.visible || !c.enabled) continue;
     if (x >= c.rect.left && x < c.rect.right() && y >= c.rect.top && y < c.rect.bottom()) return &c;
   }
@@ -205,7 +204,7 @@ std::string richTextShown(std::string_view text, size_t limit) {
 void PageModel::markOverflows(const TextMetrics& metrics) {
   // A text never needs fewer lines than its beginning does, and 64 KiB of text fill any box
   // a sheet has many times over: measuring that much first keeps a text of megabytes cheap.
-  constexpr size_t kMeasuredFirst = 64 * 1024;
+  constexpr size_t kMeasuredFirst = size_t{64} << 10;
   for (Component& c : components_) {
     if (c.kind != Kind::RichEdit) continue;
     const int lineHeight = std::max(1, metrics.lineHeight(c.font));

@@ -1,16 +1,5 @@
 #include "model/text_changes.h"
 
-// dtl includes <iostream> for printing helpers that nothing here calls; with libstdc++ the
-// stream objects' static initialiser alone would bring the whole stream library into the
-// DLL (1.4 MB of its 3.8). Declared as <iostream> declares it, std::cout stays unlinked.
-#include <istream>
-#include <ostream>
-#if defined(__GLIBCXX__) && !defined(_GLIBCXX_IOSTREAM)
-#define _GLIBCXX_IOSTREAM 1
-namespace std {
-extern ostream cout;
-}  // namespace std
-#endif
 #include <dtl/dtl.hpp>
 
 #include <utility>

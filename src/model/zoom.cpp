@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ranges>
 
 namespace risview::model {
 
@@ -36,8 +37,8 @@ int nextZoom(int current, int direction) {
     }
     return kMaxZoom;
   }
-  for (auto it = kZoomSteps.rbegin(); it != kZoomSteps.rend(); ++it) {
-    if (*it < current) return *it;
+  for (int kZoomStep : std::ranges::reverse_view(kZoomSteps)) {
+    if (kZoomStep < current) return kZoomStep;
   }
   return kMinZoom;
 }

@@ -187,7 +187,7 @@ std::string TMyPrntPage::PanelForImage(int index) {
     sheetNumber = (index - 4) / 6 + 1;
   }
   if (sheetNumber == 0) return "Paper";
-  const std::string name = "Paper" + std::to_string(sheetNumber);
+  std::string name = "Paper" + std::to_string(sheetNumber);
   if (const model::Component* found = model_.find(name);
       found && found->kind == model::Kind::Panel) {
     return name;
@@ -267,7 +267,7 @@ void TMyPrntPage::PositionImage(model::Component& image, int index) {
 // The picture fills its cell along its longer side and sits in the middle along the other.
 // The ratio is held in single precision and the rest worked out in double, so a 400 x 300
 // picture in a 220 cell is 164 high, not 165.
-void TMyPrntPage::FitImageToCell(model::Component& image) {
+void TMyPrntPage::FitImageToCell(model::Component& image) const {
   const double c = ImageCellSize;
   const int w = image.pictureWidth, h = image.pictureHeight;
   if (w > h) {

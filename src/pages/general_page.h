@@ -44,7 +44,7 @@ class TMyPrntPage : public TPrntPage {
   std::string PanelForImage(int index);
   void CopyPaperFrame(const std::string& sheet);
   void PositionImage(model::Component& image, int index);
-  void FitImageToCell(model::Component& image);
+  void FitImageToCell(model::Component& image) const;
 
   // Drag state; one page is dragged at a time, so a member serves as well as shared state.
   int DragCounter = 0;

@@ -126,7 +126,6 @@ class Decompression {
   PictureInfo info_;
 };
 
-
 // CMYK as Adobe writes it (inverted, flagged by its APP14 marker) or plain, to blue, green,
 // red, 255 in place: the four input bytes of a pixel become its four output bytes.
 void cmykToBgra(uint8_t* row, unsigned width, bool inverted) {
@@ -196,7 +195,8 @@ int64_t JpegDecoder::workingBytes() const {
   int64_t bytes = 0;
   for (int i = 0; i < cinfo.num_components; ++i) {
     const jpeg_component_info& c = cinfo.comp_info[i];
-    bytes += int64_t{c.width_in_blocks} * c.height_in_blocks * DCTSIZE2 * sizeof(JCOEF);
+    bytes += int64_t{c.width_in_blocks} * c.height_in_blocks * DCTSIZE2 *
+             static_cast<int64_t>(sizeof(JCOEF));
   }
   return bytes;
 }

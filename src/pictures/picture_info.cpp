@@ -293,7 +293,9 @@ PictureType pictureTypeOf(std::string_view path) {
   const size_t dot = path.rfind('.');
   std::string extension;
   if (dot != std::string_view::npos && (name == std::string_view::npos || dot > name)) {
-    for (char c : path.substr(dot + 1)) extension += (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+    for (char c : path.substr(dot + 1)) {
+      extension += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
   }
   static constexpr std::pair<std::string_view, PictureType> kTypes[] = {
       {"bmp", PictureType::Bitmap},   {"ico", PictureType::Icon},

@@ -25,7 +25,7 @@ bool move(const std::string& from, const std::string& to);
 
 class FileLog : public StepLog {
  public:
-  static constexpr uint64_t kCapBytes = 1024 * 1024;
+  static constexpr uint64_t kCapBytes = uint64_t{1} << 20;
   static constexpr int kKept = 3;
 
   // threadId names the calling thread as the platform's tools name it.

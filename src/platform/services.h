@@ -187,7 +187,8 @@ double monotonicMilliseconds();
 class LoggedStep {
  public:
   LoggedStep(StepLog* log, std::string what);
-  LoggedStep(const Services& services, std::string what) : LoggedStep(services.log, what) {}
+  LoggedStep(const Services& services, std::string what)
+      : LoggedStep(services.log, std::move(what)) {}
   ~LoggedStep();
   LoggedStep(const LoggedStep&) = delete;
   LoggedStep& operator=(const LoggedStep&) = delete;

@@ -15,7 +15,7 @@ std::string utf16ToUtf8(std::u16string_view text);
 // UTF-8 as code points, invalid bytes as U+FFFD.
 std::u32string utf8ToUtf32(std::string_view text);
 // Appends one code point (at most U+10FFFF) in UTF-8.
-void appendUtf8(std::string& out, char32_t codePoint);
+void appendUtf8(std::string& out, char32_t cp);
 
 // Code page 936 <-> UTF-8, independent of the system's ANSI code page.
 // Bytes that are not valid GBK decode to U+FFFD; characters GBK cannot hold encode as '?'.

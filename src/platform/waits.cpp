@@ -7,7 +7,7 @@ std::vector<std::exception_ptr> Waits::all(const std::vector<Work>& steps) {
   std::vector<Work> work;
   work.reserve(steps.size());
   for (size_t i = 0; i < steps.size(); ++i) {
-    work.push_back([&, i] { capture(errors[i], steps[i]); });
+    work.emplace_back([&, i] { capture(errors[i], steps[i]); });
   }
   wait(work, {});
   return errors;

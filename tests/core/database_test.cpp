@@ -252,8 +252,8 @@ TEST_P(DatabaseTest, ClosedConnectionOpensOnDemand) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,
                          ::testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto& info) {
-                           return info.param == Backend::Sqlite ? "Sqlite" : "Postgres";
+                         [](const auto& instance) {
+                           return instance.param == Backend::Sqlite ? "Sqlite" : "Postgres";
                          });
 
 TEST(Connection, UnreachableServerFailsWithTheDriverText) {
@@ -337,7 +337,9 @@ class LoopbackPort {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof(address);
-    bind(socket_, reinterpret_cast<sockaddr*>(&address), size);
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), size) != 0) {
+      throw std::runtime_error("no loopback port to listen on");
+    }
     listen(socket_, 4);
     getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ntohs(address.sin_port);

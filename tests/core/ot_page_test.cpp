@@ -53,7 +53,8 @@ class OTPage : public ::testing::Test {
                                           {"ImageTag", std::to_string(imageTag)}});
   }
   // The pictures the page made at run time whose names start with prefix, in creation order.
-  static std::vector<const model::Component*> made(const TOTPrntPage& page, std::string prefix) {
+  static std::vector<const model::Component*> made(const TOTPrntPage& page,
+                                                   const std::string& prefix) {
     std::vector<const model::Component*> found;
     for (const auto& c : page.model().components()) {
       if (c.name.starts_with(prefix)) found.push_back(&c);
@@ -62,6 +63,7 @@ class OTPage : public ::testing::Test {
   }
   static std::vector<Rect> rects(const std::vector<const model::Component*>& components) {
     std::vector<Rect> result;
+    result.reserve(components.size());
     for (const auto* c : components) result.push_back(c->rect);
     return result;
   }

@@ -459,8 +459,8 @@ TEST(Picture, ReducedPixelsAverageTheAreaBehindThem) {
   for (const auto& c : cases) {
     std::vector<uint8_t> source, target(size_t(c.width) * c.height * 4 + 8, 77);
     for (uint8_t v : c.source) source.insert(source.end(), {v, uint8_t(255 - v), v, 255});
-    reducePixels(source.data(), c.sourceWidth, c.sourceHeight, c.sourceWidth * 4, target.data(),
-                 c.width, c.height, c.width * 4);
+    reducePixels(source.data(), c.sourceWidth, c.sourceHeight, std::ptrdiff_t{c.sourceWidth} * 4,
+                 target.data(), c.width, c.height, std::ptrdiff_t{c.width} * 4);
     for (size_t i = 0; i < c.reduced.size(); ++i) {
       EXPECT_EQ(target[i * 4], c.reduced[i]) << c.name << " pixel " << i;
       EXPECT_NEAR(target[i * 4 + 1], 255 - c.reduced[i], 1) << c.name << " pixel " << i;
@@ -495,7 +495,7 @@ struct Bgr {
 
 std::vector<uint8_t> decode(JpegDecoder& decoder) {
   std::vector<uint8_t> pixels(size_t(decoder.width()) * decoder.height() * 4);
-  decoder.decodeInto(pixels.data(), decoder.width() * 4);
+  decoder.decodeInto(pixels.data(), std::ptrdiff_t{decoder.width()} * 4);
   return pixels;
 }
 
@@ -546,7 +546,8 @@ TEST(Picture, AnAbandonedJpegDecodeStops) {
         scans);
     JpegDecoder decoder(bytes, 320, 240, true);
     std::vector<uint8_t> pixels(size_t(decoder.width()) * decoder.height() * 4);
-    EXPECT_THROW(decoder.decodeInto(pixels.data(), decoder.width() * 4, &closing), PictureError)
+    EXPECT_THROW(decoder.decodeInto(pixels.data(), std::ptrdiff_t{decoder.width()} * 4, &closing),
+                 PictureError)
         << scans.size() << " scans";
   }
 }

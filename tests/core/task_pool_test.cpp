@@ -67,7 +67,7 @@ TEST(SharedGate, AloneWaitsForTheOthersAndHoldsBackNewcomers) {
   std::vector<std::string> log;
   auto note = [&](const char* what) {
     std::lock_guard lock(m);
-    log.push_back(what);
+    log.emplace_back(what);
   };
   auto first = std::make_unique<SharedGate::Pass>(&gate);
   std::thread alone([&] {

@@ -63,6 +63,7 @@ TEST(TextChanges, EditionsComeWithTheirRevisionRows) {
   // Edition 2 has no revision row.
   const std::vector<preview::Edition> editions = preview::ReadEditions("R1", fx.db.connection());
   std::vector<std::string> labels;
+  labels.reserve(editions.size());
   for (const auto& e : editions) labels.push_back(preview::editionLabel(e));
   EXPECT_EQ(labels,
             (std::vector<std::string>{"原始报告", "第一次修改 吴建国 2024-03-12", "第二次修改"}));

@@ -24,7 +24,8 @@ int monthDays(int y, int m) {
 
 struct Date {
   int year, month, day;
-  auto operator<=>(const Date&) const = default;
+  // clang-tidy 14 reads the defaulted comparison as a comparison with 0.
+  auto operator<=>(const Date&) const = default;  // NOLINT(modernize-use-nullptr)
 };
 
 // The first eight characters as a calendar date, when they are one.

@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(text == decimal, "out of range in decimal digits", decimal);
     return 0;
   }
-  check(text.size() <= 9 * 9, "a bounded numeral", decimal);
+  check(text.size() <= size_t{9} * 9, "a bounded numeral", decimal);
   check(readNumeral(text) == n, "the numeral reads as its number", decimal + " " + text);
   return 0;
 }

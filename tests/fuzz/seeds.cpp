@@ -72,7 +72,8 @@ class Writer {
   explicit Writer(fs::path root) : root_(std::move(root)) {}
   void operator()(const std::string& target, const std::string& name, std::string_view bytes) {
     fs::create_directories(root_ / target);
-    std::ofstream(root_ / target / name, std::ios::binary).write(bytes.data(), bytes.size());
+    std::ofstream(root_ / target / name, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ++count_;
   }
   int count() const { return count_; }
@@ -82,16 +83,10 @@ class Writer {
   int count_ = 0;
 };
 
-}  // namespace
+using risview::utf8ToCp936;
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-    return 2;
-  }
-  Writer write(argv[1]);
-  using risview::utf8ToCp936;
-
+// Texts for the conversions and number parsing: UTF-8, GBK, broken bytes, UTF-16 pairs.
+void textSeeds(Writer& write) {
   const std::string gbk = utf8ToCp936("病人基本信息中所登记的生日信息无效！");
   write("text", "utf8", "RIS连接失败！ 检查报告列表");
   write("text", "gbk", gbk);
@@ -102,7 +97,10 @@ int main(int argc, char** argv) {
   std::u16string pairs = u"文𝄞\xD800x\xDC00";
   write("text", "utf16",
         std::string(reinterpret_cast<const char*>(pairs.data()), pairs.size() * 2));
+}
 
+// Option files in each encoding the library reads, and one value longer than any line.
+void optionFileSeeds(Writer& write) {
   const std::string option = R"([RISDATASET]
 SERVER = ris-db,1433
 DataBaseName=RIS
@@ -125,7 +123,10 @@ PASSWORD
   std::string longValue = "[RISDATASET]\nPASSWORD=";
   for (int i = 0; i < 700; ++i) longValue += "a中";
   write("ini_file", "long-value", utf8ToCp936(longValue));
+}
 
+// Picture headers of every type, and JPEGs to decode stretched and at natural size.
+void pictureSeeds(Writer& write) {
   write("picture_header", "core.bmp", bmp(3, 2, 12, 24));
   write("picture_header", "palette.bmp", bmp(5, -4, 40, 8));
   write("picture_header", "rle8.bmp", bmp(4, 4, 40, 8, 1));
@@ -152,7 +153,10 @@ PASSWORD
     write("jpeg_decode", std::string(j.name) + "-natural",
           Bytes().u8(99).u8(5).u8(0).text(j.bytes).s);
   }
+}
 
+// Birth dates around one fixed day, and numbers for the Chinese numerals.
+void dateAndNumeralSeeds(Writer& write) {
   // Today 5 March 2024: 1900 + 124 + 0, month 1 + 2, day 1 + 4.
   const std::string march2024 = Bytes().u8(124).u8(0).u8(2).u8(4).s;
   for (const char* birth : {"20200101", "20230101", "20231220", "20240301", "20240305", "20250101",
@@ -164,7 +168,10 @@ PASSWORD
     write("chinese_numerals", std::to_string(n),
           Bytes().u32(static_cast<uint32_t>(n)).u8(n >= 0 && n < 1000000000 ? 1 : 0).s);
   }
+}
 
+// Statements with parameters and literals, connection strings and viewer addresses.
+void statementSeeds(Writer& write) {
   write("sql_text", "parameters",
         Bytes()
             .part("select * from RIS_REPORT where RequisitionID = :pRequisitionID and "
@@ -207,7 +214,20 @@ PASSWORD
             .s);
   write("viewer_address", "apostrophes",
         Bytes().part("http://x/?a=").part("P'001").part("").text("A' or '1'='1").s);
+}
 
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  Writer write(argv[1]);
+  for (auto seeds :
+       {textSeeds, optionFileSeeds, pictureSeeds, dateAndNumeralSeeds, statementSeeds}) {
+    seeds(write);
+  }
   std::printf("%d seeds in %s\n", write.count(), argv[1]);
   return 0;
 }

@@ -75,7 +75,8 @@ TEST(Png, RowsComeBackUnfilteredThroughInflate) {
     for (uint32_t y = 0; y < c.height; ++y) {
       size_t row = y * (size_t{c.width} * 3 + 1);
       EXPECT_EQ(d.raw[row], '\0');
-      EXPECT_EQ(0, std::memcmp(d.raw.data() + row + 1, rgb.data() + y * c.width * 3, c.width * 3));
+      EXPECT_EQ(0, std::memcmp(d.raw.data() + row + 1, rgb.data() + size_t{y} * c.width * 3,
+                               size_t{c.width} * 3));
     }
     // A window's flat areas and repeated rows: a fraction of the pixels' size.
     if (!c.noisy) {

@@ -46,7 +46,7 @@ void RecordingViewer::sleep(unsigned milliseconds) {
 }
 
 void RecordingViewer::pumpMessages() {
-  calls.push_back("pump");
+  calls.emplace_back("pump");
   if (onPump) onPump();
 }
 
@@ -55,7 +55,7 @@ std::string RecordingViewer::lastErrorText() {
 }
 
 std::optional<std::vector<ProcessEntry>> RecordingViewer::processes() {
-  calls.push_back(snapshot ? "snapshot" : "snapshot fails");
+  calls.emplace_back(snapshot ? "snapshot" : "snapshot fails");
   return snapshot;
 }
 
@@ -66,7 +66,7 @@ std::optional<uint32_t> RecordingViewer::sessionOf(uint32_t processId) {
 }
 
 std::optional<uint32_t> RecordingViewer::currentSession() {
-  calls.push_back("session own");
+  calls.emplace_back("session own");
   return ownSession;
 }
 

@@ -26,8 +26,10 @@ class ReportFixture {
               const std::string& time = "090000", const std::string& num = "0");
   // An image row of R1 page 1 edition 0 (or as overridden) and its picture file, whose
   // bytes come from a small BMP of the given size unless bytes are given.
-  void image(int order, const std::string& file, int width, int height, const Row& values = {});
-  void file(const std::string& path, std::string bytes) { services.env.files[path] = bytes; }
+  void image(int order, const std::string& path, int width, int height, const Row& values = {});
+  void file(const std::string& path, std::string bytes) {
+    services.env.files[path] = std::move(bytes);
+  }
 
   // The page of the first report row of R1's newest edition, measured with the fixed metrics
   // unless others are given.

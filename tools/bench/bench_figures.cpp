@@ -18,8 +18,8 @@
 #include <cstdio>  // jpeglib.h needs FILE
 
 #include <jpeglib.h>
-#include <time.h>
 #include <unistd.h>
+#include <ctime>
 
 #include <algorithm>
 #include <chrono>
@@ -49,8 +49,6 @@
 
 namespace {
 
-using risview::pictures::JpegDecoder;
-using risview::pictures::PictureType;
 namespace fs = std::filesystem;
 namespace pictures = risview::pictures;
 
@@ -185,9 +183,9 @@ Pixels decodeBare(const std::string& bytes, int eighths) {
 // in: fake services and fixed text metrics as the suites use, pictures from the disk.
 class Report {
  public:
-  explicit Report(const std::string& name)
-      : name(name), db(risview::testing::Backend::Sqlite, risview::testing::Schema::Ris) {
-    std::ifstream in(name + ".sql", std::ios::binary);
+  explicit Report(const std::string& reportName)
+      : name(reportName), db(risview::testing::Backend::Sqlite, risview::testing::Schema::Ris) {
+    std::ifstream in(reportName + ".sql", std::ios::binary);
     if (!in) throw std::runtime_error("no " + name + ".sql in the fixture folder");
     std::stringstream text;
     text << in.rdbuf();
@@ -297,7 +295,14 @@ class Table {
       for (size_t i = 0; i < rows_[r].size(); ++i) {
         const std::string& cell = rows_[r][i];
         const std::string pad(width[i] - cell.size(), ' ');
-        line += i == 0 ? cell + pad : "  " + pad + cell;
+        if (i == 0) {
+          line += cell;
+          line += pad;
+        } else {
+          line += "  ";
+          line += pad;
+          line += cell;
+        }
       }
       std::cout << line << "\n";
       if (r == 0) std::cout << std::string(line.size(), '-') << "\n";
@@ -411,35 +416,14 @@ void goal(const std::string& what, double value, double bound, bool atMost,
 std::string ratio(double a, double b) {
   return fixed(a / b, 2) + "x";
 }
+std::string ratio(long kibA, long kibB) {
+  return ratio(static_cast<double>(kibA), static_cast<double>(kibB));
+}
 
-int run(const std::string& fixture) {
-  fs::current_path(fixture);  // the rows name images\... relative to the host's folder
-  std::cout << "risview native figures: fixture " << fs::current_path().string() << ", medians of "
-            << repeat << " runs (after one warm-up) of "
-            << (wallClock ? "wall time" : "the process's CPU time") << ", libjpeg-turbo "
-            << LIBJPEG_TURBO_VERSION_NUMBER / 1000000 << "."
-            << LIBJPEG_TURBO_VERSION_NUMBER / 1000 % 1000 << "."
-            << LIBJPEG_TURBO_VERSION_NUMBER % 1000 << "\n\n";
+using Reports = std::map<std::string, std::unique_ptr<Report>>;
 
-  std::map<std::string, std::unique_ptr<Report>> reports;
-  for (const char* name : {"heavy", "light", "endoscopy-heavy", "nm-heavy", "text-10", "text-100",
-                           "images-4", "images-8", "images-16", "images-32"}) {
-    reports[name] = std::make_unique<Report>(name);
-  }
-  const auto heavy = reports["heavy"]->load();
-  const std::vector<Drawn> heavyPictures = drawnPictures(heavy);
-  const std::vector<Drawn> shown = firstSheet(heavy);
-  if (heavy.tabs.size() != 3 || heavyPictures.size() != 32 || shown.size() != 4) {
-    throw std::runtime_error("the heavy report did not build as generated (" +
-                             std::to_string(heavy.tabs.size()) + " pages, " +
-                             std::to_string(heavyPictures.size()) + " pictures placed)");
-  }
-  std::vector<Drawn> baseline;  // the 24-image report's 24 baseline JPEGs
-  for (const Drawn& d : heavyPictures) {
-    if (d.file.find("heavy-p-") == std::string::npos && isJpeg(d.file)) baseline.push_back(d);
-  }
-
-  // a, b: one picture at a time.
+// a, b: one picture at a time.
+void pictureFigures(const std::vector<Drawn>& heavyPictures) {
   std::cout << "Per picture of the heavy report (page/sheet and box from its built pages; ms):\n"
                "  read env = the environment's whole-file read, read = size then one read;\n"
                "  ours = header read + read + scaled decode + reduce; decode = JpegDecoder "
@@ -498,8 +482,10 @@ int run(const std::string& fixture) {
        "worst " + fixed(worstDecode, 2) + "x (" + worstPicture + "), median " +
            fixed(decodeRatios[decodeRatios.size() / 2], 2) + "x over " +
            std::to_string(decodeRatios.size()) + " JPEGs");
+}
 
-  // c: building the pages.
+// c: building the pages; the build times by report.
+std::map<std::string, double> buildFigures(Reports& reports) {
   std::cout << "Building the pages of a report (LoadReport through SQLite ODBC; header reads "
                "included; ms):\n";
   Table builds({"report", "pages", "pictures", "components", "build"});
@@ -516,8 +502,11 @@ int run(const std::string& fixture) {
                 fixed(buildMs[name], 2)});
   }
   builds.print();
+  return buildMs;
+}
 
-  // The same pictures as the other page classes place them.
+// The same pictures as the other page classes place them.
+void perReportFigures(Reports& reports) {
   std::cout << "Every picture of a heavy report at the size its pages draw it (ms; build not "
                "included):\n";
   Table perReport({"report", "boxes", "1/8s", "ours", "full", "full/ours"});
@@ -547,8 +536,10 @@ int run(const std::string& fixture) {
     perReport.add({name, list(boxes), list(scales), fixed(ours), fixed(full), ratio(full, ours)});
   }
   perReport.print();
+}
 
-  // d: peak memory.
+// d: peak memory; the opening paths' peaks, ours and full.
+std::pair<long, long> memoryFigures(const std::vector<Drawn>& baseline) {
   std::cout << "Peak memory (MiB above the process's resident set before the path; each path "
                "in a child process of its own):\n";
   const long seqOurs = peakKiB("seq-ours", baseline), seqFull = peakKiB("seq-full", baseline),
@@ -569,8 +560,11 @@ int run(const std::string& fixture) {
   memory.add({"open heavy: build + all 32 pictures decoded whole, held", mib(openFull),
               ratio(openFull, seqOurs)});
   memory.print();
+  return {openOurs, openFull};
+}
 
-  // f: opening the 24-image report.
+// f: opening the 24-image report.
+void openingFigures(Reports& reports, long openOurs, long openFull) {
   Report& heavyReport = *reports["heavy"];
   const double openOursMs = medianMs([&] {
     const auto loaded = heavyReport.load();
@@ -596,8 +590,10 @@ int run(const std::string& fixture) {
        1.0 / 8, true,
        mib(openOurs) + " MiB against " + mib(openFull) + " MiB = 1/" +
            fixed(double(openFull) / double(openOurs), 1));
+}
 
-  // e: growth.
+// e: growth.
+void growthFigures(Reports& reports, std::map<std::string, double>& buildMs) {
   std::cout << "Growth (ms; ratio to the smallest):\n";
   Table growth(
       {"report", "build", "ratio", "decode all", "build + decode", "ratio", "per picture"});
@@ -630,7 +626,41 @@ int run(const std::string& fixture) {
        fixed(text100, 2) + " ms against " + fixed(text10, 2) + " ms = " + ratio(text100, text10));
   goal("32 images <= 8.8x of 4 (build + decode every picture)", last / first, 8.8, true,
        fixed(last, 1) + " ms against " + fixed(first, 1) + " ms = " + ratio(last, first));
+}
 
+int run(const std::string& fixture) {
+  fs::current_path(fixture);  // the rows name images\... relative to the host's folder
+  std::cout << "risview native figures: fixture " << fs::current_path().string() << ", medians of "
+            << repeat << " runs (after one warm-up) of "
+            << (wallClock ? "wall time" : "the process's CPU time") << ", libjpeg-turbo "
+            << LIBJPEG_TURBO_VERSION_NUMBER / 1000000 << "."
+            << LIBJPEG_TURBO_VERSION_NUMBER / 1000 % 1000 << "."
+            << LIBJPEG_TURBO_VERSION_NUMBER % 1000 << "\n\n";
+
+  Reports reports;
+  for (const char* name : {"heavy", "light", "endoscopy-heavy", "nm-heavy", "text-10", "text-100",
+                           "images-4", "images-8", "images-16", "images-32"}) {
+    reports[name] = std::make_unique<Report>(name);
+  }
+  const auto heavy = reports["heavy"]->load();
+  const std::vector<Drawn> heavyPictures = drawnPictures(heavy);
+  const std::vector<Drawn> shown = firstSheet(heavy);
+  if (heavy.tabs.size() != 3 || heavyPictures.size() != 32 || shown.size() != 4) {
+    throw std::runtime_error("the heavy report did not build as generated (" +
+                             std::to_string(heavy.tabs.size()) + " pages, " +
+                             std::to_string(heavyPictures.size()) + " pictures placed)");
+  }
+  std::vector<Drawn> baseline;  // the 24-image report's 24 baseline JPEGs
+  for (const Drawn& d : heavyPictures) {
+    if (d.file.find("heavy-p-") == std::string::npos && isJpeg(d.file)) baseline.push_back(d);
+  }
+
+  pictureFigures(heavyPictures);
+  std::map<std::string, double> buildMs = buildFigures(reports);
+  perReportFigures(reports);
+  const auto [openOurs, openFull] = memoryFigures(baseline);
+  openingFigures(reports, openOurs, openFull);
+  growthFigures(reports, buildMs);
   std::cout << "Goals:\n";
   for (const Goal& g : goals) {
     std::cout << "  " << (g.met ? "MET    " : "MISSED ") << g.what << ": " << g.figures << "\n";

@@ -104,7 +104,7 @@ class Scene {
         const int64_t dx = x - d.x, dy = y - d.y;
         if (dx * dx + dy * dy < int64_t{d.radius} * d.radius) luma += d.step;
       }
-      out[3 * x] = clamp(luma + v[1] - 40);
+      out[std::ptrdiff_t{3} * x] = clamp(luma + v[1] - 40);
       out[3 * x + 1] = clamp(luma);
       out[3 * x + 2] = clamp(luma + v[2] - 40);
     }
@@ -181,9 +181,10 @@ std::string bitmapFile(const Picture& p) {
   for (int y = p.height - 1; y >= 0; --y) {
     scene.row(y, rgb.data());
     for (int x = 0; x < p.width; ++x) {
-      row[3 * x] = static_cast<char>(rgb[3 * x + 2]);
-      row[3 * x + 1] = static_cast<char>(rgb[3 * x + 1]);
-      row[3 * x + 2] = static_cast<char>(rgb[3 * x]);
+      const auto at = size_t{3} * static_cast<size_t>(x);
+      row[at] = static_cast<char>(rgb[at + 2]);
+      row[at + 1] = static_cast<char>(rgb[at + 1]);
+      row[at + 2] = static_cast<char>(rgb[at]);
     }
     b += row;
   }
@@ -322,6 +323,58 @@ std::vector<Page> heavyPages(const std::string& stem, int jpegSide, int jpegOthe
 
 }  // namespace
 
+// The reports of the bench: heavy and light pictures, each department's page kind, long
+// texts, and a growing number of images; `growth` holds the growing reports' pictures.
+std::vector<Report> benchReports(std::vector<Picture>& growth) {
+  const auto heavy = heavyPages("heavy", 3000, 2400, 2000, 1000);
+  std::vector<Report> reports = {
+      {"heavy", "BH0001", "PB0001", 1, "CT", "CT_GE64", "胸部CT增强", heavy},
+      {"light", "BL0001", "PB0002", 1, "CT", "CT_GE64", "胸部CT增强",
+       heavyPages("light", 64, 64, 64, 5000)},
+      {"endoscopy-heavy", "BE0001", "PB0003", 4, "ES", "胃镜", "电子胃镜", heavy},
+      {"nm-heavy", "BN0001", "PB0004", 5, "NM", "NM_SPECT", "全身骨显像", heavy},
+      {"text-10", "BT0010", "PB0005", 1, "CT", "CT_GE64", "胸部CT平扫", std::vector<Page>(10)},
+      {"text-100", "BT0100", "PB0006", 1, "CT", "CT_GE64", "胸部CT平扫", std::vector<Page>(100)},
+  };
+  growth = pictures("growth", Format::Baseline, 32, 3000, 2400, 9000);
+  for (int n : {4, 8, 16, 32}) {
+    const std::string id = "BG00" + std::string(n < 10 ? "0" : "") + std::to_string(n);
+    reports.push_back({"images-" + std::to_string(n),
+                       id,
+                       "PB01" + std::to_string(n),
+                       1,
+                       "CT",
+                       "CT_GE64",
+                       "胸部CT增强",
+                       {Page{slice(growth, 0, size_t(n))}}});
+  }
+
+  return reports;
+}
+
+// Every picture file, then each report's statements and script; the number of pictures.
+size_t writeReports(const std::filesystem::path& out, const std::vector<Report>& reports,
+                    const std::vector<Picture>& growth) {
+  std::vector<const Picture*> files;
+  for (const Report* r : {&reports[0], &reports[1]}) {
+    for (const Page& page : r->pages) {
+      for (const Picture& p : page.pictures) files.push_back(&p);
+    }
+  }
+  for (const Picture& p : growth) files.push_back(&p);
+  for (const Picture* p : files) {
+    writeFile(out / "images" / p->name,
+              p->format == Format::Bitmap ? bitmapFile(*p) : jpegFile(*p));
+  }
+  int number = 9001;
+  for (const Report& r : reports) {
+    writeFile(out / (r.name + ".sql"), sqlOf(r));
+    writeFile(out / (r.name + ".archive.sql"), archiveSqlOf(r, number++));
+    writeFile(out / (r.name + ".sh"), scriptOf(r));
+  }
+  return files.size();
+}
+
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--version") {
     std::cout << version() << "\n";
@@ -335,49 +388,11 @@ int main(int argc, char** argv) {
     const std::filesystem::path out = argv[1];
     std::filesystem::create_directories(out / "images");
     std::filesystem::remove(out / "fixture-version");
-
-    const auto heavy = heavyPages("heavy", 3000, 2400, 2000, 1000);
-    std::vector<Report> reports = {
-        {"heavy", "BH0001", "PB0001", 1, "CT", "CT_GE64", "胸部CT增强", heavy},
-        {"light", "BL0001", "PB0002", 1, "CT", "CT_GE64", "胸部CT增强",
-         heavyPages("light", 64, 64, 64, 5000)},
-        {"endoscopy-heavy", "BE0001", "PB0003", 4, "ES", "胃镜", "电子胃镜", heavy},
-        {"nm-heavy", "BN0001", "PB0004", 5, "NM", "NM_SPECT", "全身骨显像", heavy},
-        {"text-10", "BT0010", "PB0005", 1, "CT", "CT_GE64", "胸部CT平扫", std::vector<Page>(10)},
-        {"text-100", "BT0100", "PB0006", 1, "CT", "CT_GE64", "胸部CT平扫", std::vector<Page>(100)},
-    };
-    const auto growth = pictures("growth", Format::Baseline, 32, 3000, 2400, 9000);
-    for (int n : {4, 8, 16, 32}) {
-      const std::string id = "BG00" + std::string(n < 10 ? "0" : "") + std::to_string(n);
-      reports.push_back({"images-" + std::to_string(n),
-                         id,
-                         "PB01" + std::to_string(n),
-                         1,
-                         "CT",
-                         "CT_GE64",
-                         "胸部CT增强",
-                         {Page{slice(growth, 0, size_t(n))}}});
-    }
-
-    std::vector<const Picture*> files;
-    for (const Report* r : {&reports[0], &reports[1]}) {
-      for (const Page& page : r->pages) {
-        for (const Picture& p : page.pictures) files.push_back(&p);
-      }
-    }
-    for (const Picture& p : growth) files.push_back(&p);
-    for (const Picture* p : files) {
-      writeFile(out / "images" / p->name,
-                p->format == Format::Bitmap ? bitmapFile(*p) : jpegFile(*p));
-    }
-    int number = 9001;
-    for (const Report& r : reports) {
-      writeFile(out / (r.name + ".sql"), sqlOf(r));
-      writeFile(out / (r.name + ".archive.sql"), archiveSqlOf(r, number++));
-      writeFile(out / (r.name + ".sh"), scriptOf(r));
-    }
+    std::vector<Picture> growth;
+    const std::vector<Report> reports = benchReports(growth);
+    const size_t pictureCount = writeReports(out, reports, growth);
     writeFile(out / "fixture-version", version() + "\n");
-    std::cout << "bench-fixture: " << reports.size() << " reports, " << files.size()
+    std::cout << "bench-fixture: " << reports.size() << " reports, " << pictureCount
               << " pictures in " << out.string() << "\n";
   } catch (const std::exception& e) {
     std::cerr << "bench-fixture: " << e.what() << "\n";

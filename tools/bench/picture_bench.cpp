@@ -51,7 +51,7 @@ void JpegDecode(benchmark::State& state) {
                                            true);
     width = decoder.width(), height = decoder.height();
     pixels.resize(size_t(width) * height * 4);
-    decoder.decodeInto(pixels.data(), decoder.width() * 4);
+    decoder.decodeInto(pixels.data(), std::ptrdiff_t{decoder.width()} * 4);
     benchmark::DoNotOptimize(pixels.data());
   }
   state.SetLabel(std::to_string(photo().size() / 1024) + " KiB file to " + std::to_string(width) +
@@ -63,8 +63,8 @@ void BitmapReduce(benchmark::State& state) {
   std::vector<uint8_t> source(size_t(1024) * 768 * 4), cell(size_t(220) * 165 * 4);
   for (size_t i = 0; i < source.size(); ++i) source[i] = uint8_t(i * 2654435761u >> 24);
   for (auto _ : state) {
-    risview::pictures::reducePixels(source.data(), 1024, 768, 1024 * 4, cell.data(), 220, 165,
-                                    220 * 4);
+    risview::pictures::reducePixels(source.data(), 1024, 768, std::ptrdiff_t{1024} * 4, cell.data(),
+                                    220, 165, std::ptrdiff_t{220} * 4);
     benchmark::DoNotOptimize(cell.data());
   }
 }

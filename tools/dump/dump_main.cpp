@@ -85,22 +85,18 @@ int fail(const std::string& message) {
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-#ifdef _WIN32
-  // The same bytes as on any other machine: no carriage returns added to the line ends.
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-  // The ODBC driver manager hands texts to narrow drivers in the locale's character set.
-  if (!std::setlocale(LC_ALL, "C.UTF-8")) std::setlocale(LC_ALL, "");
-
+// What the command line asks for.
+struct Arguments {
   std::string requisition;
   bool haveRequisition = false;
   std::optional<int32_t> edition;
   bool changes = false;
-  risview::dump::ToolEnvironment env;
-  risview::dump::ToolClock clock;
+};
+
+// Reads the command line into args, env and clock; an exit code when the tool ends here.
+std::optional<int> parseArguments(int argc, char** argv, Arguments& args,
+                                  risview::dump::ToolEnvironment& env,
+                                  risview::dump::ToolClock& clock) {
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -108,14 +104,14 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (arg == "--changes") {
-      changes = true;
+      args.changes = true;
       continue;
     }
     if (i + 1 >= argc) return fail("missing value after " + std::string(arg));
     std::string_view value = argv[++i];
     if (arg == "--requisition") {
-      requisition = value;
-      haveRequisition = true;
+      args.requisition = value;
+      args.haveRequisition = true;
     } else if (arg == "--today") {
       risview::LocalDateTime date;
       if (!parseDate(value, date)) return fail("not a date: " + std::string(value));
@@ -123,17 +119,20 @@ int main(int argc, char** argv) {
     } else if (arg == "--host-exe") {
       env.executable = value;
     } else if (arg == "--edition") {
-      edition = risview::parseInt(value);
-      if (!edition || *edition < 0) return fail("not an edition: " + std::string(value));
+      args.edition = risview::parseInt(value);
+      if (!args.edition || *args.edition < 0) return fail("not an edition: " + std::string(value));
     } else {
       return fail("unknown option " + std::string(arg));
     }
   }
-  if (!haveRequisition) return fail("--requisition is required");
-  if (changes && !edition) return fail("--changes goes with --edition");
-  const std::string options = env.currentDirectory() + "/RisOption.ini";
-  if (!env.readFile(options)) return fail("no RisOption.ini in " + env.currentDirectory());
+  if (!args.haveRequisition) return fail("--requisition is required");
+  if (args.changes && !args.edition) return fail("--changes goes with --edition");
+  return std::nullopt;
+}
 
+// The report's pages as the library builds them, printed as JSON.
+int dump(const Arguments& args, risview::dump::ToolEnvironment& env,
+         risview::dump::ToolClock& clock) {
   StderrBoxes boxes;
   SilentDebug debug;
   risview::FixedLocale locale;
@@ -151,13 +150,15 @@ int main(int argc, char** argv) {
   risview::pictures::Pictures pictures(env);
   risview::pages::PageContext context{services, dm.con, metrics, pictures};
   namespace preview = risview::preview;
-  preview::LoadedReport report = edition ? preview::LoadReport(requisition, *edition, context)
-                                         : preview::LoadReport(requisition, context);
-  if (changes) {
+  const std::string& requisition = args.requisition;
+  preview::LoadedReport report = args.edition
+                                     ? preview::LoadReport(requisition, *args.edition, context)
+                                     : preview::LoadReport(requisition, context);
+  if (args.changes) {
     // Compared with the edition before the chosen one; the first has nothing before it.
     const std::vector<preview::Edition> editions = preview::ReadEditions(requisition, dm.con);
     for (size_t i = 1; i < editions.size(); ++i) {
-      if (editions[i].editOrder != *edition) continue;
+      if (editions[i].editOrder != *args.edition) continue;
       preview::MarkChanges(report,
                            preview::LoadReport(requisition, editions[i - 1].editOrder, context));
     }
@@ -165,4 +166,23 @@ int main(int argc, char** argv) {
   std::cout << risview::dump::reportJson(requisition, report).dump(2) << "\n";
   total.done("printed");
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The same bytes as on any other machine: no carriage returns added to the line ends.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  // The ODBC driver manager hands texts to narrow drivers in the locale's character set.
+  if (!std::setlocale(LC_ALL, "C.UTF-8")) std::setlocale(LC_ALL, "");
+
+  Arguments args;
+  risview::dump::ToolEnvironment env;
+  risview::dump::ToolClock clock;
+  if (std::optional<int> code = parseArguments(argc, argv, args, env, clock)) return *code;
+  const std::string options = env.currentDirectory() + "/RisOption.ini";
+  if (!env.readFile(options)) return fail("no RisOption.ini in " + env.currentDirectory());
+  return dump(args, env, clock);
 }
