@@ -180,8 +180,8 @@ Pixels decodeBare(const std::string& bytes, int eighths) {
 // in: fake services and fixed text metrics as the suites use, pictures from the disk.
 class Report {
  public:
-  explicit Report(const std::string& name)
-      : name(name), db(risview::testing::Backend::Sqlite, risview::testing::Schema::Ris) {
+  explicit Report(const std::string& reportName)
+      : name(reportName), db(risview::testing::Backend::Sqlite, risview::testing::Schema::Ris) {
     std::ifstream in(name + ".sql", std::ios::binary);
     if (!in) throw std::runtime_error("no " + name + ".sql in the fixture folder");
     std::stringstream text;
