@@ -2,6 +2,7 @@
 # writer are portable, so the native suites check them under the sanitizers too; the host
 # itself is a Windows program.
 add_library(risview_host_script STATIC
+  ${CMAKE_SOURCE_DIR}/tools/host/commands.cpp
   ${CMAKE_SOURCE_DIR}/tools/host/script.cpp
   ${CMAKE_SOURCE_DIR}/tools/host/json.cpp
   ${CMAKE_SOURCE_DIR}/tools/host/png.cpp)
@@ -26,6 +27,14 @@ if(WIN32)
 else()
   find_package(nlohmann_json 3 REQUIRED)
   target_link_libraries(risview_host_script PUBLIC nlohmann_json::nlohmann_json)
+endif()
+
+# risview-scenario: the same parser on the build machine; the scenario runner reads its set-up
+# from it (no Wine start), and `--commands` lists the language.
+if(NOT WIN32)
+  add_executable(risview-scenario ${CMAKE_SOURCE_DIR}/tools/host/scenario_main.cpp)
+  target_link_libraries(risview-scenario PRIVATE risview_host_script)
+  set_target_properties(risview-scenario PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
 endif()
 
 if(WIN32)
