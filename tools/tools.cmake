@@ -41,6 +41,13 @@ if(WIN32)
   add_executable(risview-host
     ${CMAKE_SOURCE_DIR}/tools/host/main_win.cpp
     ${CMAKE_SOURCE_DIR}/tools/host/driver_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/step_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_calls_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_windows_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_input_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_checks_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_pictures_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_programs_win.cpp
     ${CMAKE_SOURCE_DIR}/tools/host/ui_win.cpp)
   target_link_libraries(risview-host PRIVATE risview_host_script comctl32 gdi32 user32 shell32 psapi ole32 oleacc)
 endif()
