@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 namespace risview::host {
+
+// A set-up line in a failure message as the runner reads it.
+void PrintTo(const SetupLine& line, std::ostream* os) {
+  *os << line.key << ' ' << line.value;
+}
+
 namespace {
 
 TEST(Script, ReadsWordsTextsAndOptions) {
@@ -135,6 +141,10 @@ TEST(Script, RunnerSetUp) {
       {"call a null\nwait class=X\nexpect-return", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(parseScript(c.text).setup(), c.setup) << c.text;
+  // The runner sets up from every command marked as its own, and from no other.
+  for (const CommandInfo& c : commandTable()) {
+    EXPECT_EQ(c.actor == Actor::Runner, c.setup != nullptr) << c.name;
+  }
 }
 
 TEST(Script, HelpWritesEachCommandFromItsArguments) {
