@@ -1,5 +1,7 @@
 #include "host/commands.h"
 
+#include <algorithm>
+
 #include "host/script.h"
 
 namespace risview::host {
@@ -421,6 +423,7 @@ std::string commandList() {
                                   : "Played by the host's driver:\n";
     for (const CommandInfo& c : commandTable()) {
       if (c.actor != actor) continue;
+      // The help in a column of its own, or two blanks after a long synopsis.
       std::string line = "  " + synopsis(c);
       line.resize(std::max<size_t>(line.size() + 2, 44), ' ');
       out += line + std::string(c.help) + "\n";

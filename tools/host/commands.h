@@ -4,7 +4,6 @@
 // `risview-scenario --commands` prints it.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
