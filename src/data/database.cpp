@@ -281,6 +281,59 @@ void Query::open() {
   active_ = true;
 }
 
+namespace {
+
+// The names of the result's columns.
+std::vector<std::string> describeColumns(SQLHSTMT statement, SQLSMALLINT columnCount) {
+  std::vector<std::string> columns;
+  for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLDescribeColW(statement, static_cast<SQLUSMALLINT>(c), name,
+                    static_cast<SQLSMALLINT>(std::size(name)), &length, &type, &size, &digits,
+                    &nullable);
+    columns.push_back(narrow(name, std::min<size_t>(static_cast<size_t>(length), 255)));
+  }
+  return columns;
+}
+
+// Every row of the result, a field as its text or, for a NULL, nothing.
+std::vector<std::vector<std::optional<std::string>>> fetchRows(SQLHSTMT statement,
+                                                               SQLSMALLINT columnCount) {
+  std::vector<std::vector<std::optional<std::string>>> rows;
+  auto onFailure = [&](int) { fail(SQL_HANDLE_STMT, statement, "A field could not be read"); };
+  for (;;) {
+    const SQLRETURN r = SQLFetch(statement);
+    if (r == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, statement, "Rows could not be read");
+    auto& row = rows.emplace_back();
+    row.reserve(static_cast<size_t>(columnCount));
+    for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
+      auto read = [&](char16_t* buffer, std::ptrdiff_t bytes) {
+        SQLLEN indicator = 0;
+        SQLRETURN code = SQLGetData(statement, static_cast<SQLUSMALLINT>(c), SQL_C_WCHAR, buffer,
+                                    static_cast<SQLLEN>(bytes), &indicator);
+        return Piece{code, static_cast<std::ptrdiff_t>(indicator)};
+      };
+      std::optional<std::u16string> value = readWideValue(read, onFailure);
+      if (!value) {
+        row.emplace_back();
+        continue;
+      }
+      // Only the UTF-8 form is kept, at its own size: the conversion reserves for three
+      // bytes a character, which a long Latin text would hold on to three times over.
+      std::string text = utf16ToUtf8(*value);
+      value.reset();
+      if (text.capacity() - text.size() > text.size() / 4) text.shrink_to_fit();
+      row.emplace_back(std::move(text));
+    }
+  }
+  return rows;
+}
+
+}  // namespace
+
 Query::Result Query::execute(const PreparedText& prepared, Running& running) const {
   Connection& con = *connection_;
   con.open();
@@ -339,46 +392,7 @@ Query::Result Query::execute(const PreparedText& prepared, Running& running) con
   SQLSMALLINT columnCount = 0;
   SQLNumResultCols(st.handle, &columnCount);
   if (columnCount <= 0) throw DatabaseError("CommandText does not return a result set");
-  std::vector<std::string> columns;
-  for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
-    SQLWCHAR name[256] = {};
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    SQLDescribeColW(st.handle, static_cast<SQLUSMALLINT>(c), name,
-                    static_cast<SQLSMALLINT>(std::size(name)), &length, &type, &size, &digits,
-                    &nullable);
-    columns.push_back(narrow(name, std::min<size_t>(static_cast<size_t>(length), 255)));
-  }
-
-  std::vector<std::vector<std::optional<std::string>>> rows;
-  auto onFailure = [&](int) { fail(SQL_HANDLE_STMT, st.handle, "A field could not be read"); };
-  for (;;) {
-    r = SQLFetch(st.handle);
-    if (r == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(r)) fail(SQL_HANDLE_STMT, st.handle, "Rows could not be read");
-    auto& row = rows.emplace_back();
-    row.reserve(static_cast<size_t>(columnCount));
-    for (SQLSMALLINT c = 1; c <= columnCount; ++c) {
-      auto read = [&](char16_t* buffer, std::ptrdiff_t bytes) {
-        SQLLEN indicator = 0;
-        SQLRETURN code = SQLGetData(st.handle, static_cast<SQLUSMALLINT>(c), SQL_C_WCHAR, buffer,
-                                    static_cast<SQLLEN>(bytes), &indicator);
-        return Piece{code, static_cast<std::ptrdiff_t>(indicator)};
-      };
-      std::optional<std::u16string> value = readWideValue(read, onFailure);
-      if (!value) {
-        row.emplace_back();
-        continue;
-      }
-      // Only the UTF-8 form is kept, at its own size: the conversion reserves for three
-      // bytes a character, which a long Latin text would hold on to three times over.
-      std::string utf8 = utf16ToUtf8(*value);
-      value.reset();
-      if (utf8.capacity() - utf8.size() > utf8.size() / 4) utf8.shrink_to_fit();
-      row.emplace_back(std::move(utf8));
-    }
-  }
-  return {std::move(columns), std::move(rows)};
+  return {describeColumns(st.handle, columnCount), fetchRows(st.handle, columnCount)};
 }
 
 void Query::requireActive(std::string_view what) const {
