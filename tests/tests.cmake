@@ -53,6 +53,9 @@ if(WIN32)
   include(${CMAKE_SOURCE_DIR}/tests/e2e/e2e.cmake)
 else()
   gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60)
+  # tests/e2e/README.md documents the commands of the table, no more and no fewer.
+  add_test(NAME host_commands_documented COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check-command-docs
+    $<TARGET_FILE:risview-scenario> ${CMAKE_SOURCE_DIR}/tests/e2e/README.md)
 endif()
 
 # Printing through Wine's PostScript driver into a file, checked on Ghostscript's rendering.

@@ -2,6 +2,7 @@
 # writer are portable, so the native suites check them under the sanitizers too; the host
 # itself is a Windows program.
 add_library(risview_host_script STATIC
+  ${CMAKE_SOURCE_DIR}/tools/host/commands.cpp
   ${CMAKE_SOURCE_DIR}/tools/host/script.cpp
   ${CMAKE_SOURCE_DIR}/tools/host/json.cpp
   ${CMAKE_SOURCE_DIR}/tools/host/png.cpp)
@@ -28,10 +29,25 @@ else()
   target_link_libraries(risview_host_script PUBLIC nlohmann_json::nlohmann_json)
 endif()
 
+# risview-scenario: the same parser on the build machine; the scenario runner reads its set-up
+# from it (no Wine start), and `--commands` lists the language.
+if(NOT WIN32)
+  add_executable(risview-scenario ${CMAKE_SOURCE_DIR}/tools/host/scenario_main.cpp)
+  target_link_libraries(risview-scenario PRIVATE risview_host_script)
+  set_target_properties(risview-scenario PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+endif()
+
 if(WIN32)
   add_executable(risview-host
     ${CMAKE_SOURCE_DIR}/tools/host/main_win.cpp
     ${CMAKE_SOURCE_DIR}/tools/host/driver_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/step_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_calls_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_windows_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_input_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_checks_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_pictures_win.cpp
+    ${CMAKE_SOURCE_DIR}/tools/host/steps_programs_win.cpp
     ${CMAKE_SOURCE_DIR}/tools/host/ui_win.cpp)
   target_link_libraries(risview-host PRIVATE risview_host_script comctl32 gdi32 user32 shell32 psapi ole32 oleacc)
 endif()

@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 namespace risview::host {
+
+// A set-up line in a failure message as the runner reads it.
+void PrintTo(const SetupLine& line, std::ostream* os) {
+  *os << line.key << ' ' << line.value;
+}
+
 namespace {
 
 TEST(Script, ReadsWordsTextsAndOptions) {
@@ -98,6 +104,62 @@ TEST(Script, RejectsMistakesNamingTheLine) {
       EXPECT_STREQ(e.what(), c.message) << c.text;
     }
   }
+}
+
+// The runner reads its set-up from these lines alone: a fixture, the option file, its faults
+// and the host's flags.
+TEST(Script, RunnerSetUp) {
+  using Lines = std::vector<SetupLine>;
+  struct Case {
+    const char* text;
+    Lines setup;
+  } cases[] = {
+      {"fixture patients\noptions ris dicom\noption DICOMWEBURL PASSWORD \"\"\n",
+       {{"fixture", "patients"},
+        {"section", "ris"},
+        {"section", "dicom"},
+        {"section", "DICOMWEBURL:PASSWORD="}}},
+      {"display-dpi 144 unaware", {{"display-dpi", "144"}, {"host-flag", "--dpi-unaware"}}},
+      {"display-dpi 0x90", {{"display-dpi", "0x90"}, {"host-flag", "--dpi-aware"}}},
+      {"host-ole\nhost-reload warmup=3 growth-kib=16",
+       {{"host-flag", "--ole"},
+        {"host-flag", "--reload"},
+        {"host-flag", "--growth-kib"},
+        {"host-flag", "16"},
+        {"host-flag", "--warmup"},
+        {"host-flag", "3"}}},
+      {"backend postgres-private\nsilent-server ris\nlock-table RIS_REPORT\nprinter\n"
+       "plant-riched20",
+       {{"backend", "postgres-private"},
+        {"silent-server", "ris"},
+        {"lock-table", "RIS_REPORT"},
+        {"printer", "yes"},
+        {"plant-riched20", "yes"}}},
+      {"on-signal gone remove-file \"images/mr 1.jpg\"\non-signal down stop-database",
+       {{"on-signal", "gone remove-file images/mr 1.jpg"}, {"on-signal", "down stop-database"}}},
+      // The driver's commands are no set-up.
+      {"call a null\nwait class=X\nexpect-return", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parseScript(c.text).setup(), c.setup) << c.text;
+  // The runner sets up from every command marked as its own, and from no other.
+  for (const CommandInfo& c : commandTable()) {
+    EXPECT_EQ(c.actor == Actor::Runner, c.setup != nullptr) << c.name;
+  }
+}
+
+TEST(Script, HelpWritesEachCommandFromItsArguments) {
+  struct Case {
+    const char* name;
+    const char* synopsis;
+  } cases[] = {
+      {"key", "key NAME KEY [ctrl|shift|ctrl+shift]"},
+      {"expect-row", "expect-row NAME ROW [TEXT...]"},
+      {"expect-drawn", "expect-drawn NAME... [timeout=S]"},
+      {"double-click", "double-click NAME [row=N] [at=X,Y]"},
+      {"settle", "settle"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(synopsis(*findCommand(c.name)), c.synopsis);
+  EXPECT_EQ(findCommand("nothing"), nullptr);
 }
 
 TEST(Script, KeyNames) {

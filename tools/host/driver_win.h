@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "host/script.h"
@@ -77,6 +78,28 @@ class Transcript {
 inline constexpr wchar_t kHostWindowClass[] = L"TRisviewHost";
 inline constexpr UINT kNestedCallMessage = WM_APP + 7;
 
+// What the script's commands leave for the ones after them, and what they act with.
+struct PlayState {
+  PlayState(CallLog& log, DWORD thread, std::wstring helperFolder)
+      : calls(log), uiThread(thread), helpers(std::move(helperFolder)) {}
+
+  CallLog& calls;
+  DWORD uiThread;        // the host's calling thread
+  std::wstring helpers;  // the folder of the programs the script's `start` lines name
+  HHOOK hook = nullptr;  // the message hook on the calling thread (settle)
+  long settleSequence = 0;
+  HWND window = nullptr;  // the window the last `wait` found
+  DWORD timeoutMs = 20000;
+  size_t nextResult = 0;
+  std::map<std::string, HANDLE> processes;  // the started programs, by the script's name
+  size_t launchesSeen = 0;                  // browser launches that expect-launch matched
+  int windowsCounted = -1;                  // the last count-windows, none yet
+  IUnknown* accessible = nullptr;           // kept as a screen reader keeps it (keep-accessible)
+  bool accessibleApartment = false;         // this thread joined COM for it
+};
+
+class StepTable;
+
 class Driver {
  public:
   // `helpers`: the folder of the programs the script's `start` lines name.
@@ -95,33 +118,17 @@ class Driver {
 
  private:
   void run();
-  void execute(const Command& command);
+  void execute(const Command& command, const StepTable& steps);
+  void awaitLastCall();
   [[noreturn]] void failAndExit(const Command* command, const std::string& message);
 
   Script script_;
   Transcript& transcript_;
-  CallLog& calls_;
-  DWORD uiThread_;
-  std::wstring helpers_;
+  PlayState state_;
   std::thread thread_;
   std::atomic<bool> over_{false};  // the script has run to its end
   bool passed_ = false;
-
-  // State of the running script.
-  HWND window_ = nullptr;  // the window the last `wait` found
-  DWORD timeoutMs_ = 20000;
-  size_t nextResult_ = 0;
-  HHOOK hook_ = nullptr;
-  long settleSequence_ = 0;
   ULONGLONG started_ = 0;
-  std::map<std::string, HANDLE> processes_;  // the started programs, by the script's name
-  size_t launchesSeen_ = 0;                  // browser launches that expect-launch matched
-  int windowsCounted_ = -1;                  // the last count-windows, none yet
-  IUnknown* accessible_ = nullptr;           // kept as a screen reader keeps it (keep-accessible)
-  bool accessibleApartment_ = false;         // this thread joined COM for it
-
-  class Steps;
-  friend class Steps;
 };
 
 }  // namespace risview::host

@@ -10,98 +10,6 @@ namespace risview::host {
 
 namespace {
 
-// What each command takes. Argument kinds, one letter each:
-//   T any word or text   I whole number >= 0   S whole number or "none"   B yes or no
-//   K key name           C text or null        O option-file section word
-//   P running or ended
-// `rest` repeats the last kind any number of times.
-struct Grammar {
-  const char* name;
-  const char* required;
-  const char* optional;
-  bool rest;
-  std::set<std::string> options;
-};
-
-const std::vector<Grammar>& grammars() {
-  static const std::vector<Grammar> all = {
-      {"fixture", "T", "", false, {}},
-      {"options", "O", "OO", false, {}},
-      {"option", "TTT", "", false, {}},
-      {"backend", "T", "", false, {}},
-      {"silent-server", "T", "", false, {}},
-      {"lock-table", "T", "", false, {}},
-      {"display-dpi", "I", "T", false, {}},
-      {"host-ole", "", "", false, {}},
-      {"printer", "", "", false, {}},
-      {"on-signal", "TT", "T", false, {}},
-      {"call", "CC", "", false, {"x87", "mxcsr"}},
-      {"timeout", "I", "", false, {}},
-      {"wait", "", "", false, {"class", "caption", "timeout"}},
-      {"wait-gone", "", "", false, {"timeout"}},
-      {"expect-no-window", "", "", false, {"class", "caption"}},
-      {"box", "", "", false, {"text", "caption", "style", "press", "screenshot", "timeout"}},
-      {"settle", "", "", false, {}},
-      {"expect-no-box", "", "", false, {}},
-      {"click", "T", "", false, {}},
-      {"click-tool", "TI", "", false, {}},
-      {"type", "TT", "", false, {}},
-      {"key", "TK", "T", false, {}},
-      {"select-text", "TII", "", false, {}},
-      {"double-click", "T", "", false, {"row", "at"}},
-      {"select", "TS", "", false, {}},
-      {"select-tab", "TI", "", false, {}},
-      {"close", "", "", false, {"via"}},
-      {"dump", "", "", false, {}},
-      {"screenshot", "T", "", false, {}},
-      {"expect-caption", "T", "", false, {}},
-      {"expect-text", "TT", "", false, {}},
-      {"expect-visible", "T", "B", false, {}},
-      {"expect-enabled", "T", "B", false, {}},
-      {"expect-rect", "TNNII", "", false, {}},
-      {"expect-drawn", "T", "", true, {"timeout"}},
-      {"expect-blank", "T", "", true, {"timeout"}},
-      {"expect-clipboard", "T", "", true, {}},
-      {"expect-pictures-drawn", "TI", "", false, {"timeout"}},
-      {"expect-rows", "TI", "", false, {}},
-      {"expect-row", "TI", "T", true, {}},
-      {"expect-column", "TIT", "I", false, {}},
-      {"expect-selected", "TS", "", false, {}},
-      {"expect-tabs", "T", "T", true, {}},
-      {"expect-items", "T", "T", true, {}},
-      {"expect-marks", "TT", "", false, {}},
-      {"expect-return", "", "I", false, {}},
-      {"expect-debug", "", "T", false, {"contains"}},
-      {"reject-debug", "T", "", false, {}},
-      {"start", "T", "T", true, {}},
-      {"expect-process", "TP", "", false, {"code", "timeout"}},
-      {"expect-launch", "T", "", false, {"timeout"}},
-      {"expect-no-launch", "", "", false, {}},
-      {"scroll", "TN", "", false, {}},
-      {"scroll-timed", "TI", "", false, {}},
-      {"wheel", "TN", "T", false, {}},
-      {"count-windows", "", "", false, {}},
-      {"expect-same-windows", "", "", false, {}},
-      {"expect-host-enabled", "B", "", false, {}},
-      {"nested-call", "", "", false, {"within"}},
-      {"signal", "T", "", false, {"timeout"}},
-      {"resources", "", "T", false, {}},
-      {"host-reload", "", "", false, {"warmup", "growth-kib"}},
-      {"plant-riched20", "", "", false, {}},
-      {"wait-unloaded", "", "", false, {}},
-      {"keep-accessible", "T", "", false, {}},
-      {"expect-accessible", "T", "", false, {}},
-  };
-  return all;
-}
-
-const Grammar* findGrammar(std::string_view name) {
-  for (const auto& s : grammars()) {
-    if (name == s.name) return &s;
-  }
-  return nullptr;
-}
-
 std::optional<long> parseNumber(std::string_view text) {
   int base = 10;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -114,165 +22,288 @@ std::optional<long> parseNumber(std::string_view text) {
   return value;
 }
 
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
 struct Token {
   std::string key;  // empty unless the token was key=value
   Arg value;
 };
 
-// Splits one line into tokens. A quoted text keeps its blanks; `\"`, `\\`, `\n`, `\t`,
-// `\e` (Escape) and `\u{hex}` stand for single characters inside it.
-std::vector<Token> tokenize(std::string_view line, int number) {
-  std::vector<Token> tokens;
-  size_t i = 0;
-  auto fail = [&](const std::string& what) -> void { throw ScriptError(number, what); };
-  while (i < line.size()) {
-    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
-      ++i;
-      continue;
-    }
-    if (line[i] == '#') break;
-    Token token;
-    size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
-           line[i] != '"' && line[i] != '=') {
-      ++i;
-    }
-    std::string word(line.substr(start, i - start));
-    if (i < line.size() && line[i] == '=') {
-      if (word.empty()) fail("\"=\" without an option name");
-      token.key = word;
-      ++i;
-      start = i;
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
-             line[i] != '"') {
-        ++i;
-      }
-      word = std::string(line.substr(start, i - start));
-    }
-    if (i < line.size() && line[i] == '"') {
-      if (!word.empty()) fail("a quote inside the word \"" + word + "\"");
-      token.value.quoted = true;
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        char c = line[i++];
-        if (c == '"') {
-          closed = true;
-          break;
-        }
-        if (c != '\\') {
-          token.value.text += c;
-          continue;
-        }
-        if (i >= line.size()) break;
-        char e = line[i++];
-        switch (e) {
-          case '"':
-            token.value.text += '"';
-            break;
-          case '\\':
-            token.value.text += '\\';
-            break;
-          case 'n':
-            token.value.text += '\n';
-            break;
-          case 't':
-            token.value.text += '\t';
-            break;
-          case 'e':
-            token.value.text += '\x1b';
-            break;
-          case 'u': {
-            size_t close = line.find('}', i);
-            if (i >= line.size() || line[i] != '{' || close == std::string_view::npos) {
-              fail("\\u needs a code in braces, as in \\u{7B}");
-            }
-            unsigned long cp = 0;
-            std::string_view hex = line.substr(i + 1, close - i - 1);
-            auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), cp, 16);
-            if (ec != std::errc() || end != hex.data() + hex.size() || hex.empty() ||
-                cp > 0x10FFFF) {
-              fail("bad character code \\u{" + std::string(hex) + "}");
-            }
-            appendUtf8(token.value.text, static_cast<char32_t>(cp));
-            i = close + 1;
-            break;
-          }
-          default:
-            fail(std::string("unknown escape \\") + e);
-        }
-      }
-      if (!closed) fail("a quoted text is not closed");
-      if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-        fail("text right after a closing quote");
-      }
-    } else {
-      token.value.text = word;
-    }
-    tokens.push_back(std::move(token));
-  }
-  return tokens;
-}
+// Reads one line's tokens. A quoted text keeps its blanks; `\"`, `\\`, `\n`, `\t`, `\e`
+// (Escape) and `\u{hex}` stand for single characters inside it.
+class Tokenizer {
+ public:
+  Tokenizer(std::string_view line, int number) : line_(line), number_(number) {}
 
-void checkKind(char kind, const Arg& arg, const std::string& command, int number) {
-  auto fail = [&](const std::string& what) {
-    throw ScriptError(number, command + ": " + what + ", not \"" + arg.text + "\"");
-  };
+  std::vector<Token> tokens() {
+    std::vector<Token> out;
+    while (i_ < line_.size()) {
+      if (isBlank(line_[i_])) {
+        ++i_;
+        continue;
+      }
+      if (line_[i_] == '#') break;
+      out.push_back(token());
+    }
+    return out;
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string& what) const { throw ScriptError(number_, what); }
+
+  bool at(char c) const { return i_ < line_.size() && line_[i_] == c; }
+
+  // Up to a blank or a quote, and to an equals sign when `untilEquals`.
+  std::string word(bool untilEquals) {
+    const size_t start = i_;
+    while (i_ < line_.size() && !isBlank(line_[i_]) && line_[i_] != '"' &&
+           !(untilEquals && line_[i_] == '=')) {
+      ++i_;
+    }
+    return std::string(line_.substr(start, i_ - start));
+  }
+
+  Token token() {
+    Token t;
+    std::string text = word(true);
+    if (at('=')) {
+      if (text.empty()) fail("\"=\" without an option name");
+      t.key = text;
+      ++i_;
+      text = word(false);
+    }
+    if (!at('"')) {
+      t.value.text = text;
+      return t;
+    }
+    if (!text.empty()) fail("a quote inside the word \"" + text + "\"");
+    ++i_;
+    t.value.quoted = true;
+    t.value.text = quoted();
+    if (i_ < line_.size() && !isBlank(line_[i_])) fail("text right after a closing quote");
+    return t;
+  }
+
+  // The text after an opening quote, up to and past its closing one.
+  std::string quoted() {
+    std::string text;
+    while (i_ < line_.size()) {
+      const char c = line_[i_++];
+      if (c == '"') return text;
+      if (c != '\\') {
+        text += c;
+      } else if (i_ < line_.size()) {
+        escape(text);
+      }
+    }
+    fail("a quoted text is not closed");
+  }
+
+  void escape(std::string& text) {
+    const char e = line_[i_++];
+    switch (e) {
+      case '"':
+      case '\\':
+        text += e;
+        return;
+      case 'n':
+        text += '\n';
+        return;
+      case 't':
+        text += '\t';
+        return;
+      case 'e':
+        text += '\x1b';
+        return;
+      case 'u':
+        return codePoint(text);
+      default:
+        fail(std::string("unknown escape \\") + e);
+    }
+  }
+
+  // `\u{hex}`, past the u.
+  void codePoint(std::string& text) {
+    const size_t close = line_.find('}', i_);
+    if (!at('{') || close == std::string_view::npos) {
+      fail("\\u needs a code in braces, as in \\u{7B}");
+    }
+    unsigned long cp = 0;
+    const std::string_view hex = line_.substr(i_ + 1, close - i_ - 1);
+    auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), cp, 16);
+    if (ec != std::errc() || end != hex.data() + hex.size() || hex.empty() || cp > 0x10FFFF) {
+      fail("bad character code \\u{" + std::string(hex) + "}");
+    }
+    appendUtf8(text, static_cast<char32_t>(cp));
+    i_ = close + 1;
+  }
+
+  std::string_view line_;
+  int number_;
+  size_t i_ = 0;
+};
+
+bool accepts(Kind kind, const Arg& arg) {
+  const std::string& t = arg.text;
   switch (kind) {
-    case 'I': {
-      auto n = parseNumber(arg.text);
-      if (arg.quoted || !n || *n < 0) fail("expected a whole number");
-      break;
+    case Kind::Text:
+    case Kind::TextOrNull:
+      return true;
+    case Kind::Count: {
+      const auto n = parseNumber(t);
+      return !arg.quoted && n && *n >= 0;
     }
-    case 'N':
-      if (arg.quoted || !parseNumber(arg.text)) fail("expected a whole number");
-      break;
-    case 'S': {
-      auto n = parseNumber(arg.text);
-      if (arg.quoted || (arg.text != "none" && (!n || *n < 0))) fail("expected a row or none");
-      break;
+    case Kind::Number:
+      return !arg.quoted && parseNumber(t);
+    case Kind::RowOrNone: {
+      const auto n = parseNumber(t);
+      return !arg.quoted && (t == "none" || (n && *n >= 0));
     }
-    case 'B':
-      if (arg.text != "yes" && arg.text != "no") fail("expected yes or no");
-      break;
-    case 'K':
-      if (!virtualKeyCode(arg.text)) fail("expected a key name such as Escape or F12");
-      break;
-    case 'O':
-      if (arg.text != "none" && arg.text != "ris" && arg.text != "dicom" && arg.text != "web") {
-        fail("expected none, ris, dicom or web");
-      }
-      break;
-    case 'P':
-      if (arg.text != "running" && arg.text != "ended") fail("expected running or ended");
-      break;
-    default:
-      break;
+    case Kind::YesNo:
+      return t == "yes" || t == "no";
+    case Kind::KeyName:
+      return virtualKeyCode(t).has_value();
+    case Kind::Section:
+      return t == "none" || t == "ris" || t == "dicom" || t == "web";
+    case Kind::ProcessState:
+      return t == "running" || t == "ended";
+    case Kind::Point: {
+      const size_t comma = t.find(',');
+      return comma != std::string::npos && parseNumber(t.substr(0, comma)) &&
+             parseNumber(t.substr(comma + 1));
+    }
+    case Kind::CloseVia:
+      return t == "close-box" || t == "message";
+    case Kind::Button: {
+      static const std::set<std::string> buttons = {
+          "ok", "cancel", "abort", "retry", "ignore", "yes", "no", "tryagain", "continue"};
+      return buttons.count(t) > 0;
+    }
   }
+  return false;
 }
 
-void checkOption(const std::string& key, const std::string& value, const std::string& command,
-                 int number) {
-  auto fail = [&](const std::string& what) {
-    throw ScriptError(number, command + ": " + key + "=" + what + ", not \"" + value + "\"");
-  };
-  if (key == "timeout" || key == "row" || key == "style" || key == "code" || key == "x87" ||
-      key == "mxcsr" || key == "within") {
-    auto n = parseNumber(value);
-    if (!n || *n < 0) fail("needs a whole number");
-  } else if (key == "at") {
-    size_t comma = value.find(',');
-    if (comma == std::string::npos || !parseNumber(value.substr(0, comma)) ||
-        !parseNumber(value.substr(comma + 1))) {
-      fail("needs X,Y");
-    }
-  } else if (key == "via") {
-    if (value != "close-box" && value != "message") fail("needs close-box or message");
-  } else if (key == "press") {
-    static const std::set<std::string> buttons = {"ok",  "cancel", "abort",    "retry",   "ignore",
-                                                  "yes", "no",     "tryagain", "continue"};
-    if (!buttons.count(value)) fail("needs a button such as ok, cancel, yes or no");
+// What a value of the kind is, for the message about one that is not.
+const char* expectation(Kind kind) {
+  switch (kind) {
+    case Kind::Count:
+    case Kind::Number:
+      return "a whole number";
+    case Kind::RowOrNone:
+      return "a row or none";
+    case Kind::YesNo:
+      return "yes or no";
+    case Kind::KeyName:
+      return "a key name such as Escape or F12";
+    case Kind::Section:
+      return "none, ris, dicom or web";
+    case Kind::ProcessState:
+      return "running or ended";
+    case Kind::Point:
+      return "X,Y";
+    case Kind::CloseVia:
+      return "close-box or message";
+    case Kind::Button:
+      return "a button such as ok, cancel, yes or no";
+    case Kind::Text:
+    case Kind::TextOrNull:
+      break;
   }
+  return "a text";
+}
+
+// One line's command, checked against its row of the table.
+class LineChecker {
+ public:
+  LineChecker(Command& command, int number) : c_(command), number_(number), info_(*command.info) {}
+
+  void option(const Token& t) {
+    const OptionParam* param = nullptr;
+    for (const OptionParam& o : info_.options) {
+      if (o.name == t.key) param = &o;
+    }
+    if (!param) fail("unknown option \"" + t.key + "\"");
+    if (c_.options.count(t.key)) fail("option \"" + t.key + "\" given twice");
+    // An option's value is judged on its text alone, quoted or not.
+    if (!accepts(param->kind, Arg{t.value.text, false})) {
+      fail(t.key + "=needs " + expectation(param->kind) + ", not \"" + t.value.text + "\"");
+    }
+    c_.options[t.key] = t.value.text;
+  }
+
+  // As many arguments as the command takes.
+  void count() const {
+    const auto& params = info_.params;
+    const size_t required =
+        static_cast<size_t>(std::count_if(params.begin(), params.end(), [](const Param& p) {
+          return p.times == Times::Once || p.times == Times::OneOrMore;
+        }));
+    const bool rest = !params.empty() && (params.back().times == Times::OneOrMore ||
+                                          params.back().times == Times::AnyNumber);
+    const size_t given = c_.args.size();
+    if (given >= required && (rest || given <= params.size())) return;
+    std::string count = std::to_string(required);
+    if (rest) {
+      count = "at least " + count;
+    } else if (params.size() != required) {
+      count += " to " + std::to_string(params.size());
+    }
+    const bool one = rest ? required == 1 : params.size() == 1;
+    fail("takes " + count + " argument" + (one ? "" : "s") + ", not " + std::to_string(given));
+  }
+
+  // Each argument of its kind; the last kind goes on for a command whose last argument repeats.
+  void kinds() const {
+    const auto& params = info_.params;
+    for (size_t k = 0; k < c_.args.size(); ++k) {
+      const Kind kind = params[std::min(k, params.size() - 1)].kind;
+      if (!accepts(kind, c_.args[k])) {
+        fail("expected " + std::string(expectation(kind)) + ", not \"" + c_.args[k].text + "\"");
+      }
+    }
+  }
+
+  void rule() const {
+    if (!info_.rule) return;
+    if (const char* broken = info_.rule(c_)) fail(broken);
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string& what) const {
+    throw ScriptError(number_, c_.name + ": " + what);
+  }
+
+  Command& c_;
+  int number_;
+  const CommandInfo& info_;
+};
+
+// The command of one line's tokens.
+Command readCommand(std::vector<Token>& tokens, std::string_view line, int number) {
+  if (!tokens[0].key.empty() || tokens[0].value.quoted) {
+    throw ScriptError(number, "a line starts with a command name");
+  }
+  Command command;
+  command.line = number;
+  command.name = tokens[0].value.text;
+  command.source = std::string(line);
+  while (!command.source.empty() && command.source.back() == '\r') command.source.pop_back();
+  command.info = findCommand(command.name);
+  if (!command.info) throw ScriptError(number, "unknown command \"" + command.name + "\"");
+  LineChecker checker(command, number);
+  for (size_t k = 1; k < tokens.size(); ++k) {
+    if (tokens[k].key.empty()) {
+      command.args.push_back(std::move(tokens[k].value));
+    } else {
+      checker.option(tokens[k]);
+    }
+  }
+  checker.count();
+  checker.kinds();
+  checker.rule();
+  return command;
 }
 
 }  // namespace
@@ -297,6 +328,14 @@ std::vector<CallArgs> Script::calls() const {
   return out;
 }
 
+std::vector<SetupLine> Script::setup() const {
+  std::vector<SetupLine> out;
+  for (const Command& c : commands) {
+    if (c.info->actor == Actor::Runner) c.info->setup(c, out);
+  }
+  return out;
+}
+
 ScriptError::ScriptError(int line, const std::string& message)
     : std::runtime_error("line " + std::to_string(line) + ": " + message), line_(line) {}
 
@@ -308,67 +347,11 @@ Script parseScript(std::string_view text) {
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
+    const std::string_view line = text.substr(pos, end - pos);
     pos = end + 1;
     ++number;
-    std::vector<Token> tokens = tokenize(line, number);
-    if (tokens.empty()) continue;
-    if (!tokens[0].key.empty() || tokens[0].value.quoted) {
-      throw ScriptError(number, "a line starts with a command name");
-    }
-    Command command;
-    command.line = number;
-    command.name = tokens[0].value.text;
-    command.source = std::string(line);
-    while (!command.source.empty() && command.source.back() == '\r') command.source.pop_back();
-    const Grammar* grammar = findGrammar(command.name);
-    if (!grammar) throw ScriptError(number, "unknown command \"" + command.name + "\"");
-    for (size_t k = 1; k < tokens.size(); ++k) {
-      Token& t = tokens[k];
-      if (t.key.empty()) {
-        command.args.push_back(std::move(t.value));
-        continue;
-      }
-      if (!grammar->options.count(t.key)) {
-        throw ScriptError(number, command.name + ": unknown option \"" + t.key + "\"");
-      }
-      if (command.options.count(t.key)) {
-        throw ScriptError(number, command.name + ": option \"" + t.key + "\" given twice");
-      }
-      checkOption(t.key, t.value.text, command.name, number);
-      command.options[t.key] = t.value.text;
-    }
-    std::string kinds = std::string(grammar->required) + grammar->optional;
-    size_t required = std::char_traits<char>::length(grammar->required);
-    if (command.args.size() < required || (!grammar->rest && command.args.size() > kinds.size())) {
-      std::string count = std::to_string(required);
-      if (grammar->rest) {
-        count = "at least " + count;
-      } else if (kinds.size() != required) {
-        count += " to " + std::to_string(kinds.size());
-      }
-      const bool one = grammar->rest ? required == 1 : kinds.size() == 1;
-      throw ScriptError(number, command.name + ": takes " + count + " argument" + (one ? "" : "s") +
-                                    ", not " + std::to_string(command.args.size()));
-    }
-    for (size_t k = 0; k < command.args.size(); ++k) {
-      checkKind(kinds[std::min(k, kinds.size() - 1)], command.args[k], command.name, number);
-    }
-    if ((command.name == "wait" || command.name == "expect-no-window") &&
-        !command.option("class") && !command.option("caption")) {
-      throw ScriptError(number, command.name + ": needs class= or caption=");
-    }
-    if (command.name == "expect-debug" && command.args.empty() == !command.option("contains")) {
-      throw ScriptError(number, "expect-debug: takes either a text or contains=, not both");
-    }
-    if (command.name == "key" && command.args.size() > 2 && command.args[2].text != "ctrl" &&
-        command.args[2].text != "shift" && command.args[2].text != "ctrl+shift") {
-      throw ScriptError(number, "key: the keys held are ctrl, shift or ctrl+shift");
-    }
-    if (command.name == "double-click" && command.option("row") && command.option("at")) {
-      throw ScriptError(number, "double-click: takes row= or at=, not both");
-    }
-    script.commands.push_back(std::move(command));
+    std::vector<Token> tokens = Tokenizer(line, number).tokens();
+    if (!tokens.empty()) script.commands.push_back(readCommand(tokens, line, number));
   }
   return script;
 }

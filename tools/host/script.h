@@ -1,5 +1,6 @@
 // The scenario language of the demo host: one command per line, words and quoted texts,
-// "key=value" options, "#" comments. tests/e2e/README.md describes every command.
+// "key=value" options, "#" comments. Its commands are the rows of commands.h;
+// tests/e2e/README.md describes each at length.
 #pragma once
 
 #include <map>
@@ -8,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "host/commands.h"
 
 namespace risview::host {
 
@@ -21,6 +24,7 @@ struct Arg {
 struct Command {
   int line = 0;
   std::string name;
+  const CommandInfo* info = nullptr;  // its row of the command table
   std::vector<Arg> args;
   std::map<std::string, std::string> options;
 
@@ -42,6 +46,8 @@ struct Script {
   std::vector<Command> commands;
   // The `call` lines in order: the calls the host makes.
   std::vector<CallArgs> calls() const;
+  // What the runner's commands ask of the run, in the order of their lines.
+  std::vector<SetupLine> setup() const;
 };
 
 // A syntax error, an unknown command or option, or a wrong number of arguments.
