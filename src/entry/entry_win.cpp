@@ -29,8 +29,9 @@ void* _frmImageList = nullptr;
 // (73 KiB on 64-bit), allocated as the module loads and otherwise never given back: a host
 // that loads and frees the library for each call would lose it each time.
 namespace __gnu_cxx {
-void __freeres();
-}
+// The runtime's own name: declared here because no header of it does.
+void __freeres();  // NOLINT(bugprone-reserved-identifier)
+}  // namespace __gnu_cxx
 
 namespace {
 

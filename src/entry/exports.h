@@ -2,6 +2,8 @@
 // set, while a call runs.
 #pragma once
 
+// Their names are the ones hosts look up, leading underscore and capital included.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 extern void* _dmRIS;
 extern void* _frmShowDetail;
@@ -14,3 +16,4 @@ extern void* _frmShowReport;
 extern void* _frmShowCanvas;
 extern void* _frmImageList;
 }
+// NOLINTEND(bugprone-reserved-identifier)

@@ -145,55 +145,39 @@ struct Options {
   CallArgs args{std::string(), std::string()};
 };
 
-// Returns an exit status when the command line cannot be used.
-std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
-  std::vector<std::wstring> positional;
-  bool clinicNull = false, hospitalNull = false;
-  for (int i = 1; i < argc; ++i) {
-    std::wstring a = argv[i];
-    auto value = [&]() -> std::optional<std::wstring> {
-      if (i + 1 >= argc) return std::nullopt;
-      return std::wstring(argv[++i]);
-    };
-    if (a == L"--help" || a == L"-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (a == L"--dll" || a == L"--script" || a == L"--transcript" || a == L"--calls" ||
-               a == L"--helpers" || a == L"--probe" || a == L"--warmup" || a == L"--growth-kib") {
-      auto v = value();
-      if (!v) return usageError(toUtf8(a) + " needs a value");
-      if (a == L"--dll") o.dll = *v;
-      if (a == L"--helpers") o.helpers = *v;
-      if (a == L"--script") o.script = *v;
-      if (a == L"--transcript") o.transcript = *v;
-      if (a == L"--probe") o.probe = *v;
-      if (a == L"--warmup") o.warmup = _wtoi(v->c_str());
-      if (a == L"--growth-kib") o.growthKib = _wtoi(v->c_str());
-      if (a == L"--calls") {
-        o.calls = _wtoi(v->c_str());
-        o.callsGiven = true;
-        if (o.calls < 1) return usageError("--calls needs a number of at least 1");
-      }
-    } else if (a == L"--clinic-null") {
-      clinicNull = true;
-    } else if (a == L"--hospital-null") {
-      hospitalNull = true;
-    } else if (a == L"--dpi-aware") {
-      o.dpiAware = true;
-    } else if (a == L"--dpi-unaware") {
-      o.dpiUnaware = true;
-    } else if (a == L"--ole") {
-      o.ole = true;
-    } else if (a == L"--reload") {
-      o.reload = true;
-    } else if (a.rfind(L"--", 0) == 0) {
-      return usageError("unknown option " + toUtf8(a));
-    } else {
-      positional.push_back(a);
-    }
+// An option that takes a value; an exit status when the value cannot be used.
+std::optional<int> takeValue(const std::wstring& a, const std::wstring& v, Options& o) {
+  if (a == L"--dll") o.dll = v;
+  if (a == L"--helpers") o.helpers = v;
+  if (a == L"--script") o.script = v;
+  if (a == L"--transcript") o.transcript = v;
+  if (a == L"--probe") o.probe = v;
+  if (a == L"--warmup") o.warmup = _wtoi(v.c_str());
+  if (a == L"--growth-kib") o.growthKib = _wtoi(v.c_str());
+  if (a == L"--calls") {
+    o.calls = _wtoi(v.c_str());
+    o.callsGiven = true;
+    if (o.calls < 1) return usageError("--calls needs a number of at least 1");
   }
+  return std::nullopt;
+}
+
+// A switch of the host's; false when a is none.
+bool takeSwitch(const std::wstring& a, Options& o, bool& clinicNull, bool& hospitalNull) {
+  if (a == L"--clinic-null") return clinicNull = true;
+  if (a == L"--hospital-null") return hospitalNull = true;
+  if (a == L"--dpi-aware") return o.dpiAware = true;
+  if (a == L"--dpi-unaware") return o.dpiUnaware = true;
+  if (a == L"--ole") return o.ole = true;
+  if (a == L"--reload") return o.reload = true;
+  return false;
+}
+
+// The call's arguments from the numbers and switches given, and the folders' defaults.
+std::optional<int> finishOptions(const std::vector<std::wstring>& positional, bool clinicNull,
+                                 bool hospitalNull, Options& o) {
   if (positional.size() > 2) return usageError("at most two numbers: CLINIC and HOSPITAL");
-  if (positional.size() > 0) o.args.clinicId = toUtf8(positional[0]);
+  if (!positional.empty()) o.args.clinicId = toUtf8(positional[0]);
   if (positional.size() > 1) o.args.hospitalId = toUtf8(positional[1]);
   // A null pointer whatever the position holds: "" keeps the place of a null CLINIC.
   if (clinicNull) o.args.clinicId.reset();
@@ -207,6 +191,31 @@ std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
     o.helpers.pop_back();
   }
   return std::nullopt;
+}
+
+// Returns an exit status when the command line cannot be used.
+std::optional<int> parseCommandLine(int argc, wchar_t** argv, Options& o) {
+  std::vector<std::wstring> positional;
+  bool clinicNull = false, hospitalNull = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring a = argv[i];
+    if (a == L"--help" || a == L"-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (a == L"--dll" || a == L"--script" || a == L"--transcript" || a == L"--calls" ||
+        a == L"--helpers" || a == L"--probe" || a == L"--warmup" || a == L"--growth-kib") {
+      if (i + 1 >= argc) return usageError(toUtf8(a) + " needs a value");
+      if (std::optional<int> failed = takeValue(a, argv[++i], o)) return failed;
+    } else if (takeSwitch(a, o, clinicNull, hospitalNull)) {
+      continue;
+    } else if (a.rfind(L"--", 0) == 0) {
+      return usageError("unknown option " + toUtf8(a));
+    } else {
+      positional.push_back(a);
+    }
+  }
+  return finishOptions(positional, clinicNull, hospitalNull, o);
 }
 
 // DPI_AWARENESS_CONTEXT_UNAWARE for the process (Windows 10 1703), else for this thread
@@ -396,7 +405,8 @@ std::string judgeCycles(const std::vector<AfterUnload>& cycles, int warmup, int 
   if (to.windows != from.windows) {
     return "windows" + span + std::to_string(from.windows) + " -> " + std::to_string(to.windows);
   }
-  const long long allowed = static_cast<long long>(growthKib) * (cycles.size() - 1 - base);
+  const long long allowed =
+      static_cast<long long>(growthKib) * static_cast<long long>(cycles.size() - 1 - base);
   if (to.heapKib - from.heapKib > allowed) {
     return "heap memory in use" + span + std::to_string(from.heapKib) + " -> " +
            std::to_string(to.heapKib) + " KiB, more than " + std::to_string(growthKib) +
@@ -405,9 +415,156 @@ std::string judgeCycles(const std::vector<AfterUnload>& cycles, int warmup, int 
   return {};
 }
 
-}  // namespace
+// The calls to make: the command line's, or the script's own `call` lines; an exit status
+// when the script cannot be used.
+std::optional<int> readScript(const Options& options, std::optional<risview::host::Script>& script,
+                              std::vector<CallArgs>& calls, bool& scriptedCalls) {
+  if (!options.script) return std::nullopt;
+  auto text = readFile(*options.script);
+  if (!text) return usageError("cannot read " + toUtf8(*options.script));
+  try {
+    script = risview::host::parseScript(*text);
+  } catch (const risview::host::ScriptError& e) {
+    std::fprintf(stderr, "%s: %s\n", toUtf8(*options.script).c_str(), e.what());
+    return 2;
+  }
+  auto scripted = script->calls();
+  scriptedCalls = !scripted.empty();
+  if (scriptedCalls) {
+    if (options.callsGiven) return usageError("the script has its own `call` lines");
+    calls = scripted;
+  }
+  return std::nullopt;
+}
 
-int main() {
+// The library under test, loaded and freed as the host's options say.
+struct Library {
+  HMODULE module = nullptr;
+  ShowTarnelFn showTarnel = nullptr;
+
+  // Returns an exit status when the library cannot be used.
+  std::optional<int> load(const std::wstring& dll) {
+    module = LoadLibraryW(dll.c_str());
+    if (!module) {
+      std::fprintf(stderr, "risview-host: cannot load %s (%s)\n", toUtf8(dll).c_str(),
+                   lastErrorText().c_str());
+      return 2;
+    }
+    showTarnel = reinterpret_cast<ShowTarnelFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "ShowTarnel")));
+    if (!showTarnel) {
+      std::fprintf(stderr, "risview-host: %s exports no ShowTarnel (%s)\n", toUtf8(dll).c_str(),
+                   lastErrorText().c_str());
+      return 2;
+    }
+    nestedShowTarnel = showTarnel;
+    return std::nullopt;
+  }
+};
+
+// One call of ShowTarnel with the floating-point state the call asks for; its result, logged
+// and written to the transcript, and its length added to callMs.
+unsigned char callOnce(const CallArgs& call, ShowTarnelFn showTarnel, risview::host::CallLog& log,
+                       risview::host::Transcript* transcript, std::vector<double>& callMs) {
+  // The library copies both texts at once; they only need to live through the call.
+  std::optional<std::string> clinic, hospital;
+  if (call.clinicId) clinic = toCp936(toWide(*call.clinicId));
+  if (call.hospitalId) hospital = toCp936(toWide(*call.hospitalId));
+  // A host that unmasks floating-point exceptions, as some hospital programs run.
+  const risview::win::FloatingPointState host = risview::win::floatingPointState();
+  risview::win::FloatingPointState wanted = host;
+  if (call.x87) wanted.x87 = static_cast<uint16_t>(*call.x87);
+  if (call.mxcsr) wanted.mxcsr = *call.mxcsr;
+  risview::win::setFloatingPointState(wanted);
+  const risview::win::FloatingPointState before = risview::win::floatingPointState();
+  log.started();
+  const uint32_t callStart = microseconds();
+  longestOfCallUs.push_back(0);
+  unsigned char result =
+      showTarnel(clinic ? clinic->c_str() : nullptr, hospital ? hospital->c_str() : nullptr);
+  // Read before this thread does any arithmetic of its own, which would raise its flags.
+  const risview::win::FloatingPointState after = risview::win::floatingPointState();
+  callMs.push_back((microseconds() - callStart) / 1000.0);
+  risview::win::setFloatingPointState(host);
+  log.returned(result, floatingPointChange(before, after));
+  if (transcript) {
+    transcript->write(risview::host::JsonObject()
+                          .add("event", "returned")
+                          .add("call", log.startedCount())
+                          .add("value", static_cast<int>(result))
+                          .add("x87", hex(after.x87))
+                          .add("mxcsr", hex(after.mxcsr))
+                          .str());
+  }
+  std::printf("ShowTarnel returned %d\n", result);
+  std::fflush(stdout);
+  return result;
+}
+
+// Frees the library after a call and records what it left behind.
+void unloadAndMeasure(Library& library, const std::wstring& dll, std::vector<AfterUnload>& cycles,
+                      risview::host::CallLog& log, risview::host::Transcript* transcript) {
+  HMODULE freed = library.module;
+  nestedShowTarnel = nullptr;
+  FreeLibrary(library.module);
+  library.module = nullptr;
+  const AfterUnload& a = cycles.emplace_back(measureAfterUnload(dll, freed));
+  risview::host::JsonObject unloaded;
+  unloaded.add("event", "unloaded")
+      .add("cycle", static_cast<int>(cycles.size()))
+      .add("moduleGone", a.moduleGone)
+      .add("classesGone", a.classesGone)
+      .add("threads", a.threads)
+      .add("windows", a.windows)
+      .add("privateKib", a.privateKib)
+      .add("heapKib", a.heapKib);
+  if (transcript) transcript->write(unloaded.str());
+  std::printf("%s\n", unloaded.str().c_str());
+  std::fflush(stdout);
+  log.unloaded();
+}
+
+// What the probe saw: the longest the host's thread left its messages unanswered, overall
+// and in each call, and how long each call took.
+void writeProbe(const std::wstring& path, uint32_t probeStartUs,
+                const std::vector<double>& callMs) {
+  // What was posted before the probe stopped and is still queued is not counted.
+  risview::host::JsonObject result;
+  result.add("longestUnansweredMs", longestUnansweredUs / 1000.0);
+  // On the transcript's clock, roughly: milliseconds since the probe started.
+  result.add("longestEndedAtMs", (longestAnsweredAtUs - probeStartUs) / 1000.0);
+  result.add("probes", probesAnswered);
+  risview::host::Json lengths = risview::host::Json::array();
+  for (double ms : callMs) lengths.push_back(ms);
+  result.add("callMs", lengths);
+  risview::host::Json longest = risview::host::Json::array();
+  for (uint32_t us : longestOfCallUs) longest.push_back(us / 1000.0);
+  result.add("longestOfCallMs", longest);
+  if (FILE* f = _wfopen(path.c_str(), L"w")) {
+    std::fprintf(f, "%s\n", result.str().c_str());
+    std::fclose(f);
+  }
+}
+
+// The calls, each waiting for the driver's permission when the script holds them; an exit
+// status when the library cannot be loaded again.
+std::optional<int> runCalls(const Options& options, const std::vector<CallArgs>& calls,
+                            bool scriptedCalls, Library& library, risview::host::CallLog& log,
+                            risview::host::Transcript* transcript, std::vector<double>& callMs,
+                            std::vector<AfterUnload>& cycles) {
+  for (size_t index = 0; index < calls.size(); ++index) {
+    if (scriptedCalls) log.awaitPermit(index);
+    if (!library.module) {
+      if (auto status = library.load(options.dll)) return status;
+    }
+    callOnce(calls[index], library.showTarnel, log, transcript, callMs);
+    if (options.reload) unloadAndMeasure(library, options.dll, cycles, log, transcript);
+  }
+  return std::nullopt;
+}
+
+// The host's run; main's body.
+int runHost() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   Options options;
@@ -419,55 +576,17 @@ int main() {
     std::fprintf(stderr, "risview-host: OleInitialize failed\n");
     return 2;
   }
-
   std::vector<CallArgs> calls(static_cast<size_t>(options.calls), options.args);
   std::optional<risview::host::Script> script;
   bool scriptedCalls = false;  // each call waits for the driver to reach its line
-  if (options.script) {
-    auto text = readFile(*options.script);
-    if (!text) return usageError("cannot read " + toUtf8(*options.script));
-    try {
-      script = risview::host::parseScript(*text);
-    } catch (const risview::host::ScriptError& e) {
-      std::fprintf(stderr, "%s: %s\n", toUtf8(*options.script).c_str(), e.what());
-      return 2;
-    }
-    auto scripted = script->calls();
-    scriptedCalls = !scripted.empty();
-    if (scriptedCalls) {
-      if (options.callsGiven) return usageError("the script has its own `call` lines");
-      calls = scripted;
-    }
-  }
-
-  HMODULE library = nullptr;
-  ShowTarnelFn showTarnel = nullptr;
-  // Returns an exit status when the library cannot be used.
-  auto load = [&]() -> std::optional<int> {
-    library = LoadLibraryW(options.dll.c_str());
-    if (!library) {
-      std::fprintf(stderr, "risview-host: cannot load %s (%s)\n", toUtf8(options.dll).c_str(),
-                   lastErrorText().c_str());
-      return 2;
-    }
-    showTarnel = reinterpret_cast<ShowTarnelFn>(
-        reinterpret_cast<void*>(GetProcAddress(library, "ShowTarnel")));
-    if (!showTarnel) {
-      std::fprintf(stderr, "risview-host: %s exports no ShowTarnel (%s)\n",
-                   toUtf8(options.dll).c_str(), lastErrorText().c_str());
-      return 2;
-    }
-    nestedShowTarnel = showTarnel;
-    return std::nullopt;
-  };
-  if (auto status = load()) return *status;
-  std::vector<AfterUnload> cycles;
+  if (auto status = readScript(options, script, calls, scriptedCalls)) return *status;
+  Library library;
+  if (auto status = library.load(options.dll)) return *status;
 
   // The driver posts to this thread's queue, which must exist before it starts.
   MSG msg;
   PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
   HWND hostWindow = createHostWindow();
-
   risview::host::CallLog log(static_cast<int>(calls.size()));
   std::unique_ptr<risview::host::Transcript> transcript;
   std::unique_ptr<risview::host::Driver> driver;
@@ -478,94 +597,22 @@ int main() {
                                                      GetCurrentThreadId(), options.helpers);
     driver->start();
   }
-
   std::unique_ptr<Probe> probe;
   const uint32_t probeStartUs = microseconds();
   if (options.probe && hostWindow) probe = std::make_unique<Probe>(hostWindow);
   std::vector<double> callMs;
-  for (size_t index = 0; index < calls.size(); ++index) {
-    const CallArgs& call = calls[index];
-    if (scriptedCalls) log.awaitPermit(index);
-    if (!library) {
-      if (auto status = load()) return *status;
-    }
-    // The library copies both texts at once; they only need to live through the call.
-    std::optional<std::string> clinic, hospital;
-    if (call.clinicId) clinic = toCp936(toWide(*call.clinicId));
-    if (call.hospitalId) hospital = toCp936(toWide(*call.hospitalId));
-    // A host that unmasks floating-point exceptions, as some hospital programs run.
-    const risview::win::FloatingPointState host = risview::win::floatingPointState();
-    risview::win::FloatingPointState wanted = host;
-    if (call.x87) wanted.x87 = static_cast<uint16_t>(*call.x87);
-    if (call.mxcsr) wanted.mxcsr = *call.mxcsr;
-    risview::win::setFloatingPointState(wanted);
-    const risview::win::FloatingPointState before = risview::win::floatingPointState();
-    log.started();
-    const uint32_t callStart = microseconds();
-    longestOfCallUs.push_back(0);
-    unsigned char result =
-        showTarnel(clinic ? clinic->c_str() : nullptr, hospital ? hospital->c_str() : nullptr);
-    // Read before this thread does any arithmetic of its own, which would raise its flags.
-    const risview::win::FloatingPointState after = risview::win::floatingPointState();
-    callMs.push_back((microseconds() - callStart) / 1000.0);
-    risview::win::setFloatingPointState(host);
-    const std::string changed = floatingPointChange(before, after);
-    log.returned(result, changed);
-    if (transcript) {
-      transcript->write(risview::host::JsonObject()
-                            .add("event", "returned")
-                            .add("call", log.startedCount())
-                            .add("value", static_cast<int>(result))
-                            .add("x87", hex(after.x87))
-                            .add("mxcsr", hex(after.mxcsr))
-                            .str());
-    }
-    std::printf("ShowTarnel returned %d\n", result);
-    std::fflush(stdout);
-    if (options.reload) {
-      HMODULE freed = library;
-      nestedShowTarnel = nullptr;
-      FreeLibrary(library);
-      library = nullptr;
-      const AfterUnload& a = cycles.emplace_back(measureAfterUnload(options.dll, freed));
-      risview::host::JsonObject unloaded;
-      unloaded.add("event", "unloaded")
-          .add("cycle", static_cast<int>(cycles.size()))
-          .add("moduleGone", a.moduleGone)
-          .add("classesGone", a.classesGone)
-          .add("threads", a.threads)
-          .add("windows", a.windows)
-          .add("privateKib", a.privateKib)
-          .add("heapKib", a.heapKib);
-      if (transcript) transcript->write(unloaded.str());
-      std::printf("%s\n", unloaded.str().c_str());
-      std::fflush(stdout);
-      log.unloaded();
-    }
+  std::vector<AfterUnload> cycles;
+  if (auto status =
+          runCalls(options, calls, scriptedCalls, library, log, transcript.get(), callMs, cycles)) {
+    return *status;
   }
-
   bool passed = driver ? driver->finish() : true;
   if (probe) {
     probe.reset();
-    // What was posted before the probe stopped and is still queued is not counted.
-    risview::host::JsonObject result;
-    result.add("longestUnansweredMs", longestUnansweredUs / 1000.0);
-    // On the transcript's clock, roughly: milliseconds since the probe started.
-    result.add("longestEndedAtMs", (longestAnsweredAtUs - probeStartUs) / 1000.0);
-    result.add("probes", probesAnswered);
-    risview::host::Json lengths = risview::host::Json::array();
-    for (double ms : callMs) lengths.push_back(ms);
-    result.add("callMs", lengths);
-    risview::host::Json longest = risview::host::Json::array();
-    for (uint32_t us : longestOfCallUs) longest.push_back(us / 1000.0);
-    result.add("longestOfCallMs", longest);
-    if (FILE* f = _wfopen(options.probe->c_str(), L"w")) {
-      std::fprintf(f, "%s\n", result.str().c_str());
-      std::fclose(f);
-    }
+    writeProbe(*options.probe, probeStartUs, callMs);
   }
   if (hostWindow) DestroyWindow(hostWindow);
-  if (library) FreeLibrary(library);
+  if (library.module) FreeLibrary(library.module);
   const std::string unflat =
       options.reload ? judgeCycles(cycles, options.warmup, options.growthKib) : std::string();
   if (!unflat.empty()) {
@@ -576,4 +623,15 @@ int main() {
   // What the library left on the clipboard is released here, as at a host's exit.
   if (options.ole) OleUninitialize();
   return passed ? 0 : 1;
+}
+
+}  // namespace
+
+int main() {
+  try {
+    return runHost();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "risview-host: %s\n", e.what());
+    return 2;
+  }
 }

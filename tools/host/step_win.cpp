@@ -126,7 +126,7 @@ DWORD Step::limitMs() const {
   return t ? static_cast<DWORD>(parseLong(*t) * 1000) : state.timeoutMs;
 }
 
-void Step::waitFor(const std::function<bool()>& done, const std::string& what) {
+void Step::waitFor(const std::function<bool()>& done, const std::string& what) const {
   const ULONGLONG end = GetTickCount64() + limitMs();
   std::optional<Failure> missing;
   for (;;) {
@@ -143,12 +143,12 @@ void Step::waitFor(const std::function<bool()>& done, const std::string& what) {
       missing = f;
     }
     if (state.calls.finished()) {
-      if (missing) throw *missing;
+      if (missing) throw Failure(*missing);
       throw Failure("ShowTarnel returned while waiting for " + what +
                     "; windows still open:" + describeOpenWindows());
     }
     if (GetTickCount64() >= end) {
-      if (missing) throw *missing;
+      if (missing) throw Failure(*missing);
       throw Failure("no " + what + " within " + std::to_string(limitMs() / 1000) +
                     " s; windows open:" + describeOpenWindows());
     }
@@ -172,7 +172,7 @@ void Step::settle() {
   }
 }
 
-HWND Step::window() {
+HWND Step::window() const {
   if (!state.window || !IsWindow(state.window)) {
     throw Failure("no current window: the last `wait` found none, or it has closed");
   }

@@ -41,12 +41,12 @@ class Step {
 
   // Polls `done` until it holds. Fails at the time limit, or at once when every call has
   // returned and nothing more can appear.
-  void waitFor(const std::function<bool()>& done, const std::string& what);
+  void waitFor(const std::function<bool()>& done, const std::string& what) const;
   // Waits until the calling thread has taken every message posted to it so far.
   void settle();
 
   // The current window (the last `wait` found it).
-  HWND window();
+  HWND window() const;
   // A control of the current window by its name, the first argument's by default.
   HWND control(const std::string& name);
   HWND control() { return control(arg(0)); }

@@ -8,6 +8,11 @@ namespace risview::host {
 
 namespace {
 
+// Microseconds as milliseconds, for the record.
+double milliseconds(long long us) {
+  return static_cast<double>(us) / 1000.0;
+}
+
 void awaitPicturesDecoded(Step& s, HWND w) {
   s.waitFor([&] { return picturesWaiting(w) == 0; }, "pictures decoded");
 }
@@ -167,9 +172,9 @@ void expectPicturesDrawn(Step& s) {
   s.record.add("pictures", pictures.size())
       .add("steps", steps)
       .add("drawing", static_cast<long long>(GetTickCount64() - t0))
-      .add("firstView", firstView / 1000.0)
-      .add("waited", waited / 1000.0)
-      .add("longestWait", longest / 1000.0);
+      .add("firstView", milliseconds(firstView))
+      .add("waited", milliseconds(waited))
+      .add("longestWait", milliseconds(longest));
 }
 
 // Lines down a scroll box one at a time, as a user holding the arrow does, each step
@@ -189,11 +194,11 @@ void scrollTimed(Step& s) {
     const long long took = settledAtUs() - t0;
     if (took > longest) longest = took, longestAt = i;
     total += took;
-    if (took > 50000) slow.push_back(Json::array({i, took / 1000.0}));
+    if (took > 50000) slow.push_back(Json::array({i, milliseconds(took)}));
   }
-  s.record.add("longest", longest / 1000.0)
+  s.record.add("longest", milliseconds(longest))
       .add("longestAt", longestAt)
-      .add("total", total / 1000.0)
+      .add("total", milliseconds(total))
       .add("slow", slow);
 }
 

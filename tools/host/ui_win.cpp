@@ -276,58 +276,31 @@ Rect rectInClient(HWND control, HWND window) {
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-BoxInfo readMessageBox(HWND box) {
-  BoxInfo info;
-  info.caption = windowText(box);
-  HICON icon = nullptr;
-  std::vector<std::pair<int, HWND>> buttons;  // by position, left to right
-  std::vector<std::pair<int, HWND>> positioned;
-  int defaultIndex = -1;
-  for (HWND child : descendants(box)) {
-    LONG style = GetWindowLongW(child, GWL_STYLE);
-    if (!(style & WS_VISIBLE)) continue;
-    std::string cls = className(child);
-    if (cls == "Static") {
-      if ((style & SS_TYPEMASK) == SS_ICON) {
-        icon = reinterpret_cast<HICON>(ask(child, STM_GETICON, 0, 0));
-      } else {
-        std::string text = windowText(child);
-        if (!text.empty()) info.text += (info.text.empty() ? "" : "\n") + text;
-      }
-    } else if (cls == "Button") {
-      RECT r{};
-      GetWindowRect(child, &r);
-      positioned.push_back({r.left, child});
-    }
-  }
-  std::sort(positioned.begin(), positioned.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (const auto& [x, button] : positioned) {
-    if ((GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
-      defaultIndex = static_cast<int>(info.buttonIds.size());
-    }
-    info.buttonIds.push_back({GetDlgCtrlID(button), button});
-  }
+namespace {
 
+// Which system icon a box shows, by handle or by its pixels; "other" for any other icon.
+void nameIcon(HICON icon, BoxInfo& info) {
   info.icon = "none";
-  if (icon) {
-    info.icon = "other";
-    std::vector<uint32_t> shown;
-    for (const auto& system : kSystemIcons) {
-      HICON candidate = LoadIconW(nullptr, system.id);
-      bool same = candidate == icon;
-      if (!same) {
-        if (shown.empty()) shown = iconPixels(icon);
-        same = !shown.empty() && iconPixels(candidate) == shown;
-      }
-      if (same) {
-        info.icon = system.name;
-        info.style |= system.style;
-        break;
-      }
+  if (!icon) return;
+  info.icon = "other";
+  std::vector<uint32_t> shown;
+  for (const auto& system : kSystemIcons) {
+    HICON candidate = LoadIconW(nullptr, system.id);
+    bool same = candidate == icon;
+    if (!same) {
+      if (shown.empty()) shown = iconPixels(icon);
+      same = !shown.empty() && iconPixels(candidate) == shown;
+    }
+    if (same) {
+      info.icon = system.name;
+      info.style |= system.style;
+      return;
     }
   }
+}
 
+// The set of buttons a box has, as the MB_ constants name it, with its help button.
+void nameButtons(BoxInfo& info) {
   std::vector<int> ids;
   bool help = false;
   for (const auto& [id, button] : info.buttonIds) {
@@ -351,6 +324,43 @@ BoxInfo readMessageBox(HWND box) {
   info.buttons = set == sets.end() ? "other" : set->second.first;
   if (set != sets.end()) info.style |= set->second.second;
   if (help) info.style |= MB_HELP;
+}
+
+}  // namespace
+
+BoxInfo readMessageBox(HWND box) {
+  BoxInfo info;
+  info.caption = windowText(box);
+  HICON icon = nullptr;
+  std::vector<std::pair<int, HWND>> positioned;
+  for (HWND child : descendants(box)) {
+    LONG style = GetWindowLongW(child, GWL_STYLE);
+    if (!(style & WS_VISIBLE)) continue;
+    std::string cls = className(child);
+    if (cls == "Static") {
+      if ((style & SS_TYPEMASK) == SS_ICON) {
+        icon = reinterpret_cast<HICON>(ask(child, STM_GETICON, 0, 0));
+      } else {
+        std::string text = windowText(child);
+        if (!text.empty()) info.text += (info.text.empty() ? "" : "\n") + text;
+      }
+    } else if (cls == "Button") {
+      RECT r{};
+      GetWindowRect(child, &r);
+      positioned.emplace_back(r.left, child);
+    }
+  }
+  std::sort(positioned.begin(), positioned.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  int defaultIndex = -1;
+  for (const auto& [x, button] : positioned) {
+    if ((GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+      defaultIndex = static_cast<int>(info.buttonIds.size());
+    }
+    info.buttonIds.emplace_back(GetDlgCtrlID(button), button);
+  }
+  nameIcon(icon, info);
+  nameButtons(info);
   if (defaultIndex > 0) info.style |= static_cast<unsigned>(defaultIndex) * MB_DEFBUTTON2;
   if (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) info.style |= MB_TOPMOST;
   return info;

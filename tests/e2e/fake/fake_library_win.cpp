@@ -174,11 +174,11 @@ struct ShowDetail {
   HWND window = nullptr, list = nullptr;
   bool closed = false;
 
-  void error(const std::exception& e) {
+  void error(const std::exception& e) const {
     MessageBoxW(window, wide(e.what()).c_str(), wide(title).c_str(), MB_OK | MB_ICONERROR);
   }
 
-  void addItem(int row, int column, const std::string& text) {
+  void addItem(int row, int column, const std::string& text) const {
     std::wstring w = wide(text);
     LVITEMW item{};
     item.mask = LVIF_TEXT;
@@ -215,7 +215,7 @@ struct ShowDetail {
     if (q.recordCount() == 1) open();
   }
 
-  std::string itemText(int row, int column) {
+  std::string itemText(int row, int column) const {
     wchar_t text[512] = {};
     LVITEMW item{};
     item.iSubItem = column;
