@@ -1,6 +1,6 @@
 # One command each: `make test` installs what is missing, builds every target and runs
 # every suite; `make demo` shows the windows on a demo database.
-.PHONY: test build setup demo bench fuzz format clean dist
+.PHONY: test build setup demo bench fuzz format tidy clean dist
 
 test:
 	@scripts/test
@@ -24,6 +24,10 @@ demo:
 # The release package for sites: dist/risview-<version>.zip.
 dist: build
 	@scripts/dist
+
+# clang-tidy over the built targets, as `make test` runs it.
+tidy: build
+	@scripts/tidy
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
