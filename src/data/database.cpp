@@ -372,10 +372,10 @@ Query::Result Query::execute(const PreparedText& prepared, Running& running) con
       }
       // Only the UTF-8 form is kept, at its own size: the conversion reserves for three
       // bytes a character, which a long Latin text would hold on to three times over.
-      std::string text = utf16ToUtf8(*value);
+      std::string utf8 = utf16ToUtf8(*value);
       value.reset();
-      if (text.capacity() - text.size() > text.size() / 4) text.shrink_to_fit();
-      row.emplace_back(std::move(text));
+      if (utf8.capacity() - utf8.size() > utf8.size() / 4) utf8.shrink_to_fit();
+      row.emplace_back(std::move(utf8));
     }
   }
   return {std::move(columns), std::move(rows)};

@@ -252,8 +252,8 @@ TEST_P(DatabaseTest, ClosedConnectionOpensOnDemand) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,
                          ::testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto& info) {
-                           return info.param == Backend::Sqlite ? "Sqlite" : "Postgres";
+                         [](const auto& testInfo) {
+                           return testInfo.param == Backend::Sqlite ? "Sqlite" : "Postgres";
                          });
 
 TEST(Connection, UnreachableServerFailsWithTheDriverText) {
