@@ -31,6 +31,10 @@ std::atomic<long> liveObjects{0};
 
 }  // namespace
 
+// A COM interface has no virtual destructor: the object is deleted through its own type, in
+// Release, and never through the interface.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class SheetAccessible final : public IAccessible {
  public:
   SheetAccessible(const SheetSource& source, HWND window, const Component& sheet)
@@ -320,6 +324,7 @@ class SheetAccessible final : public IAccessible {
   std::vector<ReadableItem> items_;
   std::atomic<ULONG> references_{1};
 };
+#pragma GCC diagnostic pop
 
 SheetAccessible* makeSheetAccessible(const SheetSource& source, HWND sheetWindow,
                                      const Component& sheet) {

@@ -371,18 +371,18 @@ struct Scaled {
 Scaled scaledSeen, movedSeen;
 
 Scaled measure(HWND preview) {
-  Scaled seen;
-  GetClientRect(preview, &seen.client);
+  Scaled measured;
+  GetClientRect(preview, &measured.client);
   HWND bar = FindWindowExW(FindWindowExW(preview, nullptr, L"TPanel", nullptr), nullptr,
                            TOOLBARCLASSNAMEW, nullptr);
-  seen.buttonWidth = LOWORD(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0));
+  measured.buttonWidth = LOWORD(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0));
   LOGFONTW font{};
   HWND tabs = FindWindowExW(preview, nullptr, WC_TABCONTROLW, nullptr);
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(tabs, WM_GETFONT, 0, 0)), sizeof font, &font);
-  seen.tabFontHeight = -font.lfHeight;
+  measured.tabFontHeight = -font.lfHeight;
   HWND sheet = childOfClass(childOfClass(GetTopWindow(preview), L"TScrollBox"), L"TPrntSheet");
-  GetWindowRect(sheet, &seen.paper);
-  return seen;
+  GetWindowRect(sheet, &measured.paper);
+  return measured;
 }
 
 void CALLBACK measureAndClose(HWND, UINT, UINT_PTR id, DWORD) {
