@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "model/zoom.h"
+#include "platform/message_pump_win.h"
 #include "ui/window_win.h"
 
 namespace risview::ui {
@@ -256,7 +257,8 @@ void FormWindow::showModal() {
   closed_ = endedRun_ || waits.ended();
   // As a modal run does: the thread's other windows, the host's among them, take no input
   // until it ends, so nothing can start a second run under this one.
-  std::optional<ThreadWindowsDisabled> others(std::in_place, hwnd_);
+  std::optional<win::ThreadWindowsDisabled> others(
+      std::in_place, win::ThreadWindowsDisabled::Spared{.modal = hwnd_});
   if (!closed_) guarded(onShow);
   if (!closed_) {
     ShowWindow(hwnd_, SW_SHOW);
@@ -268,18 +270,10 @@ void FormWindow::showModal() {
       }
     }
   }
-  MSG msg;
-  while (!closed_) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit to the host's loop
-      break;
-    }
-    if (got < 0) break;
-    if (preTranslate(msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  // A quit ends the run and is left to the host's loop.
+  win::pumpMessages({.until = win::PumpRules::Until::Ended,
+                     .over = [this] { return closed_; },
+                     .preTranslate = [this](const MSG& msg) { return preTranslate(msg); }});
   // The other windows come back before this one goes, so that the owner is activated.
   others.reset();
   ShowWindow(hwnd_, SW_HIDE);

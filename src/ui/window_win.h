@@ -100,21 +100,6 @@ LRESULT CALLBACK guardedSubclassProc(HWND h, UINT message, WPARAM wParam, LPARAM
       [&] { return DefSubclassProc(h, message, wParam, lParam); });
 }
 
-// A modal run's hold on the calling thread: every other enabled top-level window of the
-// thread (the host's among them) is disabled while it lives, and exactly those are enabled
-// again when it ends. Windows owned by the modal window itself stay as they are.
-class ThreadWindowsDisabled {
- public:
-  explicit ThreadWindowsDisabled(HWND modal);
-  ~ThreadWindowsDisabled();
-  ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
-  ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
-
- private:
-  HWND modal_;
-  std::vector<HWND> disabled_;
-};
-
 // Component names given to windows as the property "RisviewName", so that tools find
 // controls by the system's names. The property points to the name, as UTF-16, in a table of
 // this library that lives as long as the library: nothing is left in the session's global
