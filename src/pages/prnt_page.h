@@ -71,6 +71,11 @@ class TPrntPage {
   model::PageModel& model() { return model_; }
   const model::PageModel& model() const { return model_; }
 
+  // The sheet whose mouse events go to the handlers below: the form's Paper, the first sheet;
+  // its continuation sheets take none.
+  bool takesPaperMouse(const model::Component& sheet) const {
+    return &sheet == model_.find("Paper");
+  }
   // The sheet's mouse events, in sheet coordinates. A move gives the scroll box's new
   // vertical position when the page scrolls. Only the general page drags.
   virtual void PaperMouseDown(int /*y*/) {}

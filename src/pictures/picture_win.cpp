@@ -193,72 +193,87 @@ std::unique_ptr<PictureImage> PictureImage::load(const std::wstring& path, Pictu
   // Read once: everything below is made from these bytes, as they were checked.
   const std::optional<std::string> bytes = readPicture(path, hooks.abandon);
   if (!bytes) refuse(path, "cannot read the picture file");
-  boxWidth = std::max(boxWidth, 1), boxHeight = std::max(boxHeight, 1);
-
-  if (type == PictureType::Jpeg) {
-    JpegDecoder decoder(*bytes, boxWidth, boxHeight, stretch);
-    if (hooks.pass && decoder.workingBytes() > kLargeDecodeBytes) hooks.pass->goAlone();
-    auto image = std::make_unique<PictureImage>(Key{}, decoder.info());
-    void* bits = nullptr;
-    image->bitmap_ = createSection(decoder.width(), decoder.height(), &bits);
-    if (!image->bitmap_) refuse(path, "no memory for the picture's pixels");
-    image->bits_ = static_cast<const std::uint8_t*>(bits);
-    decoder.decodeInto(static_cast<std::uint8_t*>(bits), std::ptrdiff_t{decoder.width()} * 4,
-                       hooks.abandon);
-    image->bitmapSize_ = {decoder.width(), decoder.height()};
-    image->covered_ = {image->info_.width, stretch ? image->info_.height : decoder.height()};
-    return image;
-  }
+  const SIZE box{std::max(boxWidth, 1), std::max(boxHeight, 1)};
+  if (type == PictureType::Jpeg) return loadJpeg(path, *bytes, box, stretch, hooks);
 
   auto image = std::make_unique<PictureImage>(Key{}, readPictureInfo(type, *bytes));
-  const PictureInfo& info = image->info_;
   switch (type) {
-    case PictureType::Bitmap: {
-      // Never more than the box shows: reduced to it when stretched, else cut off at it.
-      const SIZE held{std::min(info.width, boxWidth), std::min(info.height, boxHeight)};
-      image->bitmap_ = bitmapFromFile(*bytes, info, held, stretch);
-      if (!image->bitmap_) refuse(path, "the bitmap cannot be loaded");
-      DIBSECTION section{};
-      if (GetObjectW(image->bitmap_.get(), sizeof section, &section) == sizeof section) {
-        image->bits_ = static_cast<const std::uint8_t*>(section.dsBm.bmBits);
-      }
-      image->bitmapSize_ = held;
-      image->covered_ = stretch ? SIZE{info.width, info.height} : held;
+    case PictureType::Bitmap:
+      image->holdBitmap(path, *bytes, box, stretch);
       break;
-    }
-    case PictureType::Icon: {
-      // The first image, the one shown, from the bytes that were checked; copied to where
-      // the platform may read its header aligned.
-      const IconImage where = iconImage(*bytes);
-      std::vector<DWORD> resource((where.size + sizeof(DWORD) - 1) / sizeof(DWORD));
-      std::memcpy(resource.data(), bytes->data() + where.offset, where.size);
-      image->icon_.reset(win::counted(CreateIconFromResourceEx(
-          reinterpret_cast<BYTE*>(resource.data()), static_cast<DWORD>(where.size), TRUE,
-          0x00030000, info.width, info.height, LR_DEFAULTCOLOR)));
-      if (!image->icon_) refuse(path, "the icon cannot be loaded");
+    case PictureType::Icon:
+      image->holdIcon(path, *bytes);
       break;
-    }
-    case PictureType::Metafile: {
-      // The records after the placeable header, framed at the picture's size in 0.01 mm.
-      const METAFILEPICT frame{MM_ANISOTROPIC, MulDiv(info.width, 2540, 96),
-                               MulDiv(info.height, 2540, 96), nullptr};
-      image->metafile_.reset(win::counted(SetWinMetaFileBits(
-          static_cast<UINT>(bytes->size() - kPlaceableHeaderSize),
-          reinterpret_cast<const BYTE*>(bytes->data()) + kPlaceableHeaderSize, nullptr, &frame)));
-      if (!image->metafile_) refuse(path, "the metafile cannot be loaded");
+    case PictureType::Metafile:
+      image->holdMetafile(path, *bytes);
       break;
-    }
-    case PictureType::EnhancedMetafile: {
-      const std::string playable = playableEnhancedMetafile(*bytes);
-      image->metafile_.reset(win::counted(SetEnhMetaFileBits(
-          static_cast<UINT>(playable.size()), reinterpret_cast<const BYTE*>(playable.data()))));
-      if (!image->metafile_) refuse(path, "the enhanced metafile cannot be loaded");
+    case PictureType::EnhancedMetafile:
+      image->holdEnhancedMetafile(path, *bytes);
       break;
-    }
     case PictureType::Jpeg:
       break;
   }
   return image;
+}
+
+std::unique_ptr<PictureImage> PictureImage::loadJpeg(const std::wstring& path,
+                                                     const std::string& bytes, SIZE box,
+                                                     bool stretch, const DecodeHooks& hooks) {
+  JpegDecoder decoder(bytes, box.cx, box.cy, stretch);
+  if (hooks.pass && decoder.workingBytes() > kLargeDecodeBytes) hooks.pass->goAlone();
+  auto image = std::make_unique<PictureImage>(Key{}, decoder.info());
+  void* bits = nullptr;
+  image->bitmap_ = createSection(decoder.width(), decoder.height(), &bits);
+  if (!image->bitmap_) refuse(path, "no memory for the picture's pixels");
+  image->bits_ = static_cast<const std::uint8_t*>(bits);
+  decoder.decodeInto(static_cast<std::uint8_t*>(bits), std::ptrdiff_t{decoder.width()} * 4,
+                     hooks.abandon);
+  image->bitmapSize_ = {decoder.width(), decoder.height()};
+  image->covered_ = {image->info_.width, stretch ? image->info_.height : decoder.height()};
+  return image;
+}
+
+void PictureImage::holdBitmap(const std::wstring& path, const std::string& bytes, SIZE box,
+                              bool stretch) {
+  // Never more than the box shows: reduced to it when stretched, else cut off at it.
+  const SIZE held{std::min<LONG>(info_.width, box.cx), std::min<LONG>(info_.height, box.cy)};
+  bitmap_ = bitmapFromFile(bytes, info_, held, stretch);
+  if (!bitmap_) refuse(path, "the bitmap cannot be loaded");
+  DIBSECTION section{};
+  if (GetObjectW(bitmap_.get(), sizeof section, &section) == sizeof section) {
+    bits_ = static_cast<const std::uint8_t*>(section.dsBm.bmBits);
+  }
+  bitmapSize_ = held;
+  covered_ = stretch ? SIZE{info_.width, info_.height} : held;
+}
+
+void PictureImage::holdIcon(const std::wstring& path, const std::string& bytes) {
+  // The first image, the one shown, from the bytes that were checked; copied to where the
+  // platform may read its header aligned.
+  const IconImage where = iconImage(bytes);
+  std::vector<DWORD> resource((where.size + sizeof(DWORD) - 1) / sizeof(DWORD));
+  std::memcpy(resource.data(), bytes.data() + where.offset, where.size);
+  icon_.reset(win::counted(CreateIconFromResourceEx(
+      reinterpret_cast<BYTE*>(resource.data()), static_cast<DWORD>(where.size), TRUE, 0x00030000,
+      info_.width, info_.height, LR_DEFAULTCOLOR)));
+  if (!icon_) refuse(path, "the icon cannot be loaded");
+}
+
+void PictureImage::holdMetafile(const std::wstring& path, const std::string& bytes) {
+  // The records after the placeable header, framed at the picture's size in 0.01 mm.
+  const METAFILEPICT frame{MM_ANISOTROPIC, MulDiv(info_.width, 2540, 96),
+                           MulDiv(info_.height, 2540, 96), nullptr};
+  metafile_.reset(win::counted(SetWinMetaFileBits(
+      static_cast<UINT>(bytes.size() - kPlaceableHeaderSize),
+      reinterpret_cast<const BYTE*>(bytes.data()) + kPlaceableHeaderSize, nullptr, &frame)));
+  if (!metafile_) refuse(path, "the metafile cannot be loaded");
+}
+
+void PictureImage::holdEnhancedMetafile(const std::wstring& path, const std::string& bytes) {
+  const std::string playable = playableEnhancedMetafile(bytes);
+  metafile_.reset(win::counted(SetEnhMetaFileBits(static_cast<UINT>(playable.size()),
+                                                  reinterpret_cast<const BYTE*>(playable.data()))));
+  if (!metafile_) refuse(path, "the enhanced metafile cannot be loaded");
 }
 
 bool PictureImage::reduceInto(std::uint8_t* target, int width, int height,

@@ -61,6 +61,14 @@ class PictureImage {
   PictureImage(Key, const PictureInfo& info) : info_(info) {}
 
  private:
+  // The pixels, icon or metafile each kind of picture is held as, made from its checked bytes.
+  static std::unique_ptr<PictureImage> loadJpeg(const std::wstring& path, const std::string& bytes,
+                                                SIZE box, bool stretch, const DecodeHooks& hooks);
+  void holdBitmap(const std::wstring& path, const std::string& bytes, SIZE box, bool stretch);
+  void holdIcon(const std::wstring& path, const std::string& bytes);
+  void holdMetafile(const std::wstring& path, const std::string& bytes);
+  void holdEnhancedMetafile(const std::wstring& path, const std::string& bytes);
+
   PictureInfo info_;
   win::unique_bitmap bitmap_;
   const std::uint8_t* bits_ = nullptr;  // the bitmap's pixels, 4 bytes each, top row first

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/message_pump_win.h"
 #include "platform/win32.h"
 
 namespace risview::win {
@@ -44,17 +45,10 @@ void Win32ViewerPlatform::sleep(unsigned milliseconds) {
   Sleep(milliseconds);
 }
 
+// A quit belongs to the host's own loop, once the library's windows are done: it ends this
+// and is posted again.
 void Win32ViewerPlatform::pumpMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      // The quit belongs to the host's own loop, once the library's windows are done.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  win::pumpMessages(PumpRules{});
 }
 
 std::string Win32ViewerPlatform::lastErrorText() {

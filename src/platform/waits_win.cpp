@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/floating_point_win.h"
+#include "platform/message_pump_win.h"
 #include "platform/win32.h"
 
 namespace risview::win {
@@ -18,72 +19,6 @@ namespace risview::win {
 namespace {
 
 std::atomic<int> waitsInProgress{0};
-
-bool isLibraryWindow(HWND window) {
-  HWND root = GetAncestor(window, GA_ROOT);
-  return root != nullptr &&
-         GetWindowLongPtrW(root, GWLP_HINSTANCE) == reinterpret_cast<LONG_PTR>(thisModule());
-}
-
-bool isInput(UINT message) {
-  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
-}
-
-// Escape, Alt+F4 and the close box still close a window of the library: the step that waits
-// then ends the run as soon as it returns.
-void closeGesture(const MSG& msg) {
-  if (msg.hwnd == nullptr || !isLibraryWindow(msg.hwnd)) return;
-  const bool close = (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) ||
-                     (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4) ||
-                     (msg.message == WM_NCLBUTTONUP && msg.wParam == HTCLOSE);
-  if (close) PostMessageW(GetAncestor(msg.hwnd, GA_ROOT), WM_CLOSE, 0, 0);
-}
-
-// Every visible, enabled top-level window of the thread that is not the library's (the
-// host's), disabled while it lives and enabled again when it ends.
-class HostWindowsDisabled {
- public:
-  HostWindowsDisabled() {
-    EnumThreadWindows(GetCurrentThreadId(), &HostWindowsDisabled::collect,
-                      reinterpret_cast<LPARAM>(&disabled_));
-    for (HWND w : disabled_) EnableWindow(w, FALSE);
-  }
-  ~HostWindowsDisabled() {
-    for (HWND w : disabled_) {
-      if (IsWindow(w)) EnableWindow(w, TRUE);
-    }
-  }
-  HostWindowsDisabled(const HostWindowsDisabled&) = delete;
-  HostWindowsDisabled& operator=(const HostWindowsDisabled&) = delete;
-
- private:
-  static BOOL CALLBACK collect(HWND window, LPARAM list) {
-    try {
-      if (IsWindowVisible(window) && IsWindowEnabled(window) && !isLibraryWindow(window)) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-      }
-      return TRUE;
-    } catch (...) {
-      return FALSE;  // out of memory: the windows collected so far are disabled
-    }
-  }
-  std::vector<HWND> disabled_;
-};
-
-// One message taken while a step waits: input is dropped but for a close gesture, a quit
-// is kept for the host's own loop, everything else is handled as its loop would.
-void answerOne(const MSG& msg, std::optional<WPARAM>& quit) {
-  if (msg.message == WM_QUIT) {
-    quit = msg.wParam;
-  } else if (isInput(msg.message)) {
-    closeGesture(msg);
-  } else {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
 
 // Where the host's thread sleeps while a step runs, and how many of its waits (one may nest
 // in another, from a message it handles) sleep there now: a data thread sets the event only
@@ -122,42 +57,39 @@ bool soon(Ready ready) {
 }
 
 // Handles the thread's messages until the steps are over or, without steps, those it has
-// now. A quit is posted again once the wait is over. The host's windows are disabled for the
-// wait unless a batch holds them already.
+// now: input is dropped but for a close gesture, a quit is kept for the host's own loop and
+// posted again once the wait is over. The host's windows are disabled for the wait unless a
+// batch holds them already.
 void answerUntil(const Completion* done, Wake* wake, bool disableHost) {
   ++waitsInProgress;
   struct Count {
     ~Count() { --waitsInProgress; }
   } count;
-  std::optional<WPARAM> quit;
-  MSG msg;
-  if (done == nullptr) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) answerOne(msg, quit);
-    if (quit) PostQuitMessage(static_cast<int>(*quit));
-    return;
-  }
-  std::optional<HostWindowsDisabled> hold;
-  if (disableHost) hold.emplace();
-  HANDLE event = wake->event.get();
-  while (!done->over()) {
-    // The host's thread: it sleeps only until a message or the end of the steps comes. It
-    // says so before it looks a last time; a data thread whose step ends after that wakes it.
+  PumpRules rules{.input = PumpRules::Input::CloseGesturesOnly, .quit = PumpRules::Quit::AfterPump};
+  if (done == nullptr) return pumpMessages(rules);
+  std::optional<ThreadWindowsDisabled> hold;
+  if (disableHost) hold.emplace(ThreadWindowsDisabled::Spared{.libraryAndHidden = true});
+  rules.until = PumpRules::Until::Over;
+  rules.over = [done] { return done->over(); };
+  // The host's thread: it sleeps only until a message or the end of the steps comes. It says
+  // so before it looks a last time; a data thread whose step ends after that wakes it.
+  rules.sleep = [done, wake] {
+    HANDLE event = wake->event.get();
     ++wake->sleepers;
     ResetEvent(event);
     DWORD r = WAIT_OBJECT_0;
     if (!done->over()) {
       // Runs on the host's thread and pumps: any message wakes it (QS_ALLINPUT), and the
-      // loop below handles it before the thread sleeps again.
+      // pump handles it before the thread sleeps again.
       r = MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
       // Should the combined wait fail, the thread looks every 10 ms and keeps handling its
       // messages in between.
       if (r == WAIT_FAILED) WaitForSingleObject(event, 10);
     }
     --wake->sleepers;
-    if (r == WAIT_OBJECT_0) continue;
-    while (!done->over() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) answerOne(msg, quit);
-  }
-  if (quit) PostQuitMessage(static_cast<int>(*quit));
+    return r != WAIT_OBJECT_0;
+  };
+  pumpMessages(rules);
 }
 
 // A data thread of the call. It sleeps until it is handed a step, runs it, and is free for
@@ -245,7 +177,7 @@ struct Win32Waits::Threads {
   std::vector<std::unique_ptr<DataThread>> running;
   size_t started = 0;
   int batches = 0;
-  std::optional<HostWindowsDisabled> batchHold;
+  std::optional<ThreadWindowsDisabled> batchHold;
 
   // A free data thread takes the step, else a new one; false when no thread can be had.
   bool hand(const Work& step, Completion& done) {
@@ -306,7 +238,9 @@ void Win32Waits::runAll(const std::vector<Work>& work) {
   }
   if (handed > 0 && !soon([&] { return done.over(); })) {
     // In a batch the host's windows are disabled once, at its first wait, until it ends.
-    if (t.batches > 0 && !t.batchHold) t.batchHold.emplace();
+    if (t.batches > 0 && !t.batchHold) {
+      t.batchHold.emplace(ThreadWindowsDisabled::Spared{.libraryAndHidden = true});
+    }
     answerUntil(&done, &t.wake, t.batches == 0);
     t.answered = monotonicMilliseconds();
   }

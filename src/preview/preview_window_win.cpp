@@ -2,7 +2,10 @@
 // after windows.h
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "forms/preview_form.h"
@@ -25,80 +28,85 @@ struct ImageListDeleter {
 };
 using unique_image_list = std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, ImageListDeleter>;
 
-// The tool bar's nine 32 x 32 pictures, drawn here: print page, printer set-up, two-,
-// one- and four-cell layouts, picture and text, close, print all, and a spare.
+// One picture of the tool bar, drawn with the pen and brush selected in dc: print page,
+// printer set-up, two-, one- and four-cell layouts, picture and text, close, print all, and a
+// spare.
+void drawToolImage(HDC dc, int index, HPEN red) {
+  switch (index) {
+    case 0:  // print this page: a printer
+    case 7:  // print all pages: a printer with a stack
+      Rectangle(dc, 4, 12, 28, 24);
+      Rectangle(dc, 9, 4, 23, 12);
+      Rectangle(dc, 9, 20, 23, 29);
+      if (index == 7) Rectangle(dc, 12, 1, 26, 9);
+      break;
+    case 1:  // printer set-up: a printer and a gear
+      Rectangle(dc, 4, 12, 24, 24);
+      Ellipse(dc, 18, 18, 30, 30);
+      break;
+    case 2:  // two cells
+      Rectangle(dc, 3, 6, 15, 26);
+      Rectangle(dc, 17, 6, 29, 26);
+      break;
+    case 3:  // one cell
+      Rectangle(dc, 6, 6, 26, 26);
+      break;
+    case 4:  // four cells
+      Rectangle(dc, 3, 3, 15, 15);
+      Rectangle(dc, 17, 3, 29, 15);
+      Rectangle(dc, 3, 17, 15, 29);
+      Rectangle(dc, 17, 17, 29, 29);
+      break;
+    case 5:  // picture and text
+      Rectangle(dc, 3, 6, 15, 26);
+      for (int y = 9; y < 26; y += 5) {
+        MoveToEx(dc, 18, y, nullptr);
+        LineTo(dc, 29, y);
+      }
+      break;
+    case 6: {  // close: a red cross on a door
+      Rectangle(dc, 5, 3, 22, 29);
+      const HGDIOBJ dark = SelectObject(dc, red);
+      MoveToEx(dc, 14, 10, nullptr);
+      LineTo(dc, 28, 24);
+      MoveToEx(dc, 28, 10, nullptr);
+      LineTo(dc, 14, 24);
+      SelectObject(dc, dark);
+      break;
+    }
+    default:  // a plain sheet
+      Rectangle(dc, 7, 3, 25, 29);
+      break;
+  }
+}
+
+// The tool bar's nine 32 x 32 pictures, drawn here on the mask colour, which shows through.
 unique_image_list toolImages() {
   constexpr COLORREF kMask = RGB(255, 0, 255);
-  unique_image_list list(win::counted(ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, 9, 0)));
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  for (int i = 0; i < 9; ++i) {
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT all{0, 0, 32, 32};
-    HBRUSH mask = CreateSolidBrush(kMask);
-    FillRect(dc, &all, mask);
-    DeleteObject(mask);
-    HPEN pen = CreatePen(PS_SOLID, 2, RGB(40, 40, 40));
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    switch (i) {
-      case 0:  // print this page: a printer
-      case 7:  // print all pages: a printer with a stack
-        Rectangle(dc, 4, 12, 28, 24);
-        Rectangle(dc, 9, 4, 23, 12);
-        Rectangle(dc, 9, 20, 23, 29);
-        if (i == 7) Rectangle(dc, 12, 1, 26, 9);
-        break;
-      case 1:  // printer set-up: a printer and a gear
-        Rectangle(dc, 4, 12, 24, 24);
-        Ellipse(dc, 18, 18, 30, 30);
-        break;
-      case 2:  // two cells
-        Rectangle(dc, 3, 6, 15, 26);
-        Rectangle(dc, 17, 6, 29, 26);
-        break;
-      case 3:  // one cell
-        Rectangle(dc, 6, 6, 26, 26);
-        break;
-      case 4:  // four cells
-        Rectangle(dc, 3, 3, 15, 15);
-        Rectangle(dc, 17, 3, 29, 15);
-        Rectangle(dc, 3, 17, 15, 29);
-        Rectangle(dc, 17, 17, 29, 29);
-        break;
-      case 5:  // picture and text
-        Rectangle(dc, 3, 6, 15, 26);
-        for (int y = 9; y < 26; y += 5) {
-          MoveToEx(dc, 18, y, nullptr);
-          LineTo(dc, 29, y);
-        }
-        break;
-      case 6: {  // close: a red cross on a door
-        Rectangle(dc, 5, 3, 22, 29);
-        HPEN red = CreatePen(PS_SOLID, 4, RGB(200, 30, 30));
-        SelectObject(dc, red);
-        MoveToEx(dc, 14, 10, nullptr);
-        LineTo(dc, 28, 24);
-        MoveToEx(dc, 28, 10, nullptr);
-        LineTo(dc, 14, 24);
-        SelectObject(dc, pen);
-        DeleteObject(red);
-        break;
-      }
-      default:  // a plain sheet
-        Rectangle(dc, 7, 3, 25, 29);
-        break;
-    }
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-    SelectObject(dc, old);
-    ImageList_AddMasked(list.get(), bitmap, kMask);
-    DeleteObject(bitmap);
+  constexpr int kCount = 9;
+  unique_image_list list(win::counted(ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, kCount, 0)));
+  struct ScreenDc {
+    HDC dc = GetDC(nullptr);
+    ~ScreenDc() { ReleaseDC(nullptr, dc); }
+  } screen;
+  const win::unique_dc dc(win::counted(CreateCompatibleDC(screen.dc)));
+  const win::unique_brush mask(win::counted(CreateSolidBrush(kMask)));
+  const win::unique_pen pen(win::counted(CreatePen(PS_SOLID, 2, RGB(40, 40, 40))));
+  const win::unique_pen red(win::counted(CreatePen(PS_SOLID, 4, RGB(200, 30, 30))));
+  for (int i = 0; i < kCount; ++i) {
+    const win::unique_bitmap bitmap(win::counted(CreateCompatibleBitmap(screen.dc, 32, 32)));
+    const HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+    const RECT all{0, 0, 32, 32};
+    FillRect(dc.get(), &all, mask.get());
+    const HGDIOBJ oldPen = SelectObject(dc.get(), pen.get());
+    const HGDIOBJ oldBrush = SelectObject(dc.get(), GetStockObject(WHITE_BRUSH));
+    drawToolImage(dc.get(), i, red.get());
+    SelectObject(dc.get(), oldBrush);
+    SelectObject(dc.get(), oldPen);
+    SelectObject(dc.get(), old);
+    // The list copies the pixels; the bitmap goes at the end of the turn.
+    ImageList_AddMasked(list.get(), bitmap.get(), kMask);
   }
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
   return list;
 }
 
@@ -279,24 +287,7 @@ class TMyPrintPageControl {
   // its own arrows.
   bool keyDown(WPARAM key, bool ctrl, bool shift) {
     if (ctrl && !shift) {
-      switch (key) {
-        case 'C':
-          return copyPage();
-        case VK_OEM_PLUS:
-        case VK_ADD:
-          zoomTo(model::nextZoom(zoom_, 1));
-          return true;
-        case VK_OEM_MINUS:
-        case VK_SUBTRACT:
-          zoomTo(model::nextZoom(zoom_, -1));
-          return true;
-        case '0':
-        case VK_NUMPAD0:
-          zoomTo(defaultZoom_);
-          return true;
-        default:
-          break;
-      }
+      if (std::optional<bool> taken = ctrlKey(key)) return *taken;
     }
     if (key == VK_ESCAPE && !ctrl && !shift) {
       form_.close();
@@ -309,44 +300,53 @@ class TMyPrintPageControl {
       return true;
     }
     if (ctrl || shift) return false;
-    int bar = SB_VERT, code = 0;
+    return scrollKey(key);
+  }
+
+  // Ctrl with a key alone: copy and zoom; nothing for the other keys.
+  std::optional<bool> ctrlKey(WPARAM key) {
     switch (key) {
-      case VK_NEXT:
-        code = SB_PAGEDOWN;
-        break;
-      case VK_PRIOR:
-        code = SB_PAGEUP;
-        break;
-      case VK_HOME:
-        code = SB_TOP;
-        break;
-      case VK_END:
-        code = SB_BOTTOM;
-        break;
-      case VK_UP:
-        code = SB_LINEUP;
-        break;
-      case VK_DOWN:
-        code = SB_LINEDOWN;
-        break;
-      case VK_LEFT:
-        bar = SB_HORZ;
-        code = SB_LINELEFT;
-        break;
-      case VK_RIGHT:
-        bar = SB_HORZ;
-        code = SB_LINERIGHT;
-        break;
+      case 'C':
+        return copyPage();
+      case VK_OEM_PLUS:
+      case VK_ADD:
+        zoomTo(model::nextZoom(zoom_, 1));
+        return true;
+      case VK_OEM_MINUS:
+      case VK_SUBTRACT:
+        zoomTo(model::nextZoom(zoom_, -1));
+        return true;
+      case '0':
+      case VK_NUMPAD0:
+        zoomTo(defaultZoom_);
+        return true;
       default:
-        return false;
+        return std::nullopt;
     }
+  }
+
+  // A navigation key, as the scroll bar's request it stands for, to the page in front.
+  bool scrollKey(WPARAM key) {
+    struct Scroll {
+      WPARAM key;
+      UINT message;
+      int code;
+    };
+    static constexpr Scroll kScrolls[] = {
+        {VK_NEXT, WM_VSCROLL, SB_PAGEDOWN}, {VK_PRIOR, WM_VSCROLL, SB_PAGEUP},
+        {VK_HOME, WM_VSCROLL, SB_TOP},      {VK_END, WM_VSCROLL, SB_BOTTOM},
+        {VK_UP, WM_VSCROLL, SB_LINEUP},     {VK_DOWN, WM_VSCROLL, SB_LINEDOWN},
+        {VK_LEFT, WM_HSCROLL, SB_LINELEFT}, {VK_RIGHT, WM_HSCROLL, SB_LINERIGHT},
+    };
+    const auto* scroll = std::find_if(std::begin(kScrolls), std::end(kScrolls),
+                                      [&](const Scroll& s) { return s.key == key; });
+    if (scroll == std::end(kScrolls)) return false;
     const bool arrow = key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT;
     if (arrow && GetFocus() == form_.control("PrntTabControl")) return false;
     ui::PageWindow* page = pageInFront();
-    if (!page) return false;
-    HWND box = FindWindowExW(page->hwnd(), nullptr, ui::kScrollBoxClass, nullptr);
+    HWND box = page ? page->scrollBox() : nullptr;
     if (!box) return false;
-    SendMessageW(box, bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL, code, 0);
+    SendMessageW(box, scroll->message, static_cast<WPARAM>(scroll->code), 0);
     return true;
   }
 

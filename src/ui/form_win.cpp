@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "model/zoom.h"
+#include "platform/message_pump_win.h"
 #include "ui/window_win.h"
 
 namespace risview::ui {
@@ -40,9 +41,8 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
   (void)commonControls;
   HINSTANCE instance = win::thisModule();
   std::wstring className = win::widen(desc_.className);
-  // The window procedures are replaced per window once it is created.
-  registerWindowClass(className.c_str(), DefWindowProcW);
-  registerWindowClass(kPanelClass, DefWindowProcW);
+  WindowClass<FormWindow, &FormWindow::windowMessage>::registerAs(className.c_str());
+  WindowClass<FormWindow, &FormWindow::panelMessage>::registerAs(kPanelClass);
 
   DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   style |= desc_.sizeable ? WS_THICKFRAME : DS_MODALFRAME;
@@ -54,14 +54,12 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
                             (frame.bottom - frame.top) - desc_.clientHeight);
   background_.reset(
       win::counted(CreateSolidBrush(colorOf(desc_.color, GetSysColor(COLOR_BTNFACE)))));
+  // The window is this object's from its first message on (windowMessage takes hwnd_ then).
   hwnd_ = CreateWindowExW(exStyle, className.c_str(), win::widen(desc_.caption).c_str(), style,
                           placed.left, placed.top, placed.width, placed.height, owner, nullptr,
-                          instance, nullptr);
+                          instance, this);
   if (hwnd_ == nullptr)
     throw std::runtime_error("The window " + desc_.name + " could not be created");
-  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(hwnd_, GWLP_WNDPROC,
-                    reinterpret_cast<LONG_PTR>(&guardedWindowProc<&FormWindow::windowMessage>));
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font(desc_.font)), FALSE);
   createControls();
   relayout();  // the window's real client size, which a sizeable frame may change
@@ -69,7 +67,7 @@ FormWindow::FormWindow(const FormDesc& desc, const Services& services, HWND owne
 
 FormWindow::~FormWindow() {
   if (hwnd_) {
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    unbindWindow(hwnd_);
     names_.clear();
     DestroyWindow(hwnd_);
   }
@@ -93,20 +91,18 @@ void FormWindow::createControls() {
     if (!how.windowClass) continue;
     HWND parent = c.parent.empty() ? hwnd_ : control(c.parent);
     const Rect& r = rects[c.name];
+    // A panel's window is this object's (panelMessage); the system's controls take nothing.
+    void* answeredBy = c.kind == Kind::Panel ? this : nullptr;
     HWND h =
         CreateWindowExW(how.exStyle, how.windowClass, win::widen(c.caption).c_str(), how.style,
                         r.left, r.top, r.width, r.height, parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, answeredBy);
     if (h == nullptr) throw std::runtime_error("The control " + c.name + " could not be created");
     controls_[c.name] = h;
     names_.name(h, c.name);
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(c.font)), FALSE);
 
-    if (c.kind == Kind::Panel) {
-      SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-      SetWindowLongPtrW(h, GWLP_WNDPROC,
-                        reinterpret_cast<LONG_PTR>(&guardedWindowProc<&FormWindow::panelMessage>));
-    } else if (c.kind == Kind::ListView) {
+    if (c.kind == Kind::ListView) {
       ListView_SetExtendedListViewStyle(h, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
       int index = 0;
       for (const auto& column : c.columns) {
@@ -256,7 +252,8 @@ void FormWindow::showModal() {
   closed_ = endedRun_ || waits.ended();
   // As a modal run does: the thread's other windows, the host's among them, take no input
   // until it ends, so nothing can start a second run under this one.
-  std::optional<ThreadWindowsDisabled> others(std::in_place, hwnd_);
+  std::optional<win::ThreadWindowsDisabled> others(
+      std::in_place, win::ThreadWindowsDisabled::Spared{.modal = hwnd_});
   if (!closed_) guarded(onShow);
   if (!closed_) {
     ShowWindow(hwnd_, SW_SHOW);
@@ -268,18 +265,10 @@ void FormWindow::showModal() {
       }
     }
   }
-  MSG msg;
-  while (!closed_) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit to the host's loop
-      break;
-    }
-    if (got < 0) break;
-    if (preTranslate(msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  // A quit ends the run and is left to the host's loop.
+  win::pumpMessages({.until = win::PumpRules::Until::Ended,
+                     .over = [this] { return closed_; },
+                     .preTranslate = [this](const MSG& msg) { return preTranslate(msg); }});
   // The other windows come back before this one goes, so that the owner is activated.
   others.reset();
   ShowWindow(hwnd_, SW_HIDE);
@@ -318,8 +307,7 @@ bool FormWindow::preTranslate(const MSG& msg) {
     for (const auto& c : desc_.components) {
       if (c.kind == Kind::Button && mnemonic(win::widen(c.caption)) == key &&
           IsWindowEnabled(control(c.name)) && IsWindowVisible(control(c.name))) {
-        auto it = clicks_.find(c.name);
-        if (it != clicks_.end()) guarded(it->second);
+        fire(clicks_, c.name);
         return true;
       }
     }
@@ -332,33 +320,27 @@ void FormWindow::onKeyDown(std::function<bool(WPARAM, bool, bool)> handler) {
 }
 
 LRESULT FormWindow::windowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return self->handle(message, wParam, lParam);
+  if (message == WM_NCCREATE) hwnd_ = hwnd;  // before CreateWindowExW returns it
+  return handle(message, wParam, lParam);
 }
 
 LRESULT FormWindow::panelMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   switch (message) {
     case WM_COMMAND:
     case WM_NOTIFY:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      if (self) return self->handle(message, wParam, lParam);
-      break;
-    case WM_ERASEBKGND:
-      if (self) {
-        RECT r;
-        GetClientRect(hwnd, &r);
-        FillRect(reinterpret_cast<HDC>(wParam), &r, self->background_.get());
-        DrawEdge(reinterpret_cast<HDC>(wParam), &r, BDR_RAISEDINNER | BDR_SUNKENOUTER, BF_RECT);
-        return 1;
-      }
-      break;
+      return handle(message, wParam, lParam);
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(hwnd, &r);
+      FillRect(reinterpret_cast<HDC>(wParam), &r, background_.get());
+      DrawEdge(reinterpret_cast<HDC>(wParam), &r, BDR_RAISEDINNER | BDR_SUNKENOUTER, BF_RECT);
+      return 1;
+    }
     default:
-      break;
+      return DefWindowProcW(hwnd, message, wParam, lParam);
   }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT FormWindow::keySubclassMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -379,6 +361,12 @@ LRESULT FormWindow::keyMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     return DefSubclassProc(hwnd, message, wParam, lParam) | DLGC_WANTALLKEYS;
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void FormWindow::fire(const std::map<std::string, std::function<void()>>& handlers,
+                      const std::string& name) {
+  auto it = handlers.find(name);
+  if (it != handlers.end()) guarded(it->second);
 }
 
 LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -413,55 +401,63 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (lParam) takeScale(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_COMMAND:
-      if (auto tool = toolButtons_.find(LOWORD(wParam)); tool != toolButtons_.end()) {
-        auto it = clicks_.find(tool->second);
-        if (it != clicks_.end()) guarded(it->second);
-        return 0;
-      }
-      if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
-        auto it = clicks_.find(nameOf(reinterpret_cast<HWND>(lParam)));
-        if (it != clicks_.end()) guarded(it->second);
-        return 0;
-      }
-      if (HIWORD(wParam) == CBN_SELCHANGE && lParam != 0) {
-        auto it = changes_.find(nameOf(reinterpret_cast<HWND>(lParam)));
-        if (it != changes_.end()) guarded(it->second);
-        return 0;
-      }
+      if (command(wParam, lParam)) return 0;
       break;
-    case WM_NOTIFY: {
-      auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-      // Columns keep the widths of the form description.
-      if (hdr->code == HDN_BEGINTRACKW || hdr->code == HDN_BEGINTRACKA ||
-          hdr->code == HDN_DIVIDERDBLCLICKW || hdr->code == HDN_DIVIDERDBLCLICKA) {
-        return TRUE;
-      }
-      if (hdr->code == TCN_SELCHANGE) {
-        auto it = changes_.find(nameOf(hdr->hwndFrom));
-        if (it != changes_.end()) guarded(it->second);
-        return 0;
-      }
-      if (hdr->code == TBN_GETINFOTIPW) {
-        auto* tip = reinterpret_cast<NMTBGETINFOTIPW*>(lParam);
-        auto tool = toolButtons_.find(tip->iItem);
-        if (tool != toolButtons_.end() && tip->pszText && tip->cchTextMax > 0) {
-          std::wstring hint = win::widen(desc_.component(tool->second).hint);
-          wcsncpy(tip->pszText, hint.c_str(), tip->cchTextMax - 1);
-          tip->pszText[tip->cchTextMax - 1] = 0;
-        }
-        return 0;
-      }
-      if (hdr->code == NM_DBLCLK) {
-        auto it = dblClicks_.find(nameOf(hdr->hwndFrom));
-        if (it != dblClicks_.end()) guarded(it->second);
-        return 0;
-      }
+    case WM_NOTIFY:
+      if (std::optional<LRESULT> answered = notify(lParam)) return *answered;
       break;
-    }
     default:
       break;
   }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+bool FormWindow::command(WPARAM wParam, LPARAM lParam) {
+  if (auto tool = toolButtons_.find(LOWORD(wParam)); tool != toolButtons_.end()) {
+    fire(clicks_, tool->second);
+    return true;
+  }
+  if (lParam == 0) return false;
+  switch (HIWORD(wParam)) {
+    case BN_CLICKED:
+      fire(clicks_, nameOf(reinterpret_cast<HWND>(lParam)));
+      return true;
+    case CBN_SELCHANGE:
+      fire(changes_, nameOf(reinterpret_cast<HWND>(lParam)));
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::optional<LRESULT> FormWindow::notify(LPARAM lParam) {
+  const NMHDR& hdr = *reinterpret_cast<const NMHDR*>(lParam);
+  switch (hdr.code) {
+    // Columns keep the widths of the form description.
+    case HDN_BEGINTRACKW:
+    case HDN_BEGINTRACKA:
+    case HDN_DIVIDERDBLCLICKW:
+    case HDN_DIVIDERDBLCLICKA:
+      return TRUE;
+    case TCN_SELCHANGE:
+      fire(changes_, nameOf(hdr.hwndFrom));
+      return 0;
+    case TBN_GETINFOTIPW: {
+      auto& tip = *reinterpret_cast<NMTBGETINFOTIPW*>(lParam);
+      auto tool = toolButtons_.find(tip.iItem);
+      if (tool != toolButtons_.end() && tip.pszText && tip.cchTextMax > 0) {
+        std::wstring hint = win::widen(desc_.component(tool->second).hint);
+        wcsncpy(tip.pszText, hint.c_str(), tip.cchTextMax - 1);
+        tip.pszText[tip.cchTextMax - 1] = 0;
+      }
+      return 0;
+    }
+    case NM_DBLCLK:
+      fire(dblClicks_, nameOf(hdr.hwndFrom));
+      return 0;
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace risview::ui

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,13 +68,19 @@ class FormWindow {
   void guarded(const std::function<void()>& handler);
 
  private:
-  // The procedures' bodies, each given to its window under guardedWindowProc (or
-  // guardedSubclassProc), so that no error leaves them.
-  static LRESULT windowMessage(HWND, UINT, WPARAM, LPARAM);
+  // The form's window and its panels, each a WindowClass of this object's; the list views'
+  // keys come through guardedSubclassProc.
+  LRESULT windowMessage(HWND, UINT, WPARAM, LPARAM);
+  LRESULT panelMessage(HWND, UINT, WPARAM, LPARAM);
   static LRESULT keySubclassMessage(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-  static LRESULT panelMessage(HWND, UINT, WPARAM, LPARAM);
   LRESULT keyMessage(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // WM_COMMAND: true when a tool button, button or combo box of the form sent it.
+  bool command(WPARAM wParam, LPARAM lParam);
+  // WM_NOTIFY: the answer, when the form has one.
+  std::optional<LRESULT> notify(LPARAM lParam);
+  // Runs the handler bound to a component's name, if it has one.
+  void fire(const std::map<std::string, std::function<void()>>& handlers, const std::string& name);
   void createControls();
   void createToolButton(const model::ComponentDesc& c);
   void relayout();

@@ -41,10 +41,6 @@ LRESULT childDefault(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(h, message, wParam, lParam);
 }
 
-PageWindow* owner(HWND h) {
-  return reinterpret_cast<PageWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-}
-
 void fillClient(HWND h, HDC dc, HBRUSH brush) {
   RECT r;
   GetClientRect(h, &r);
@@ -92,6 +88,20 @@ std::wstring richEditText(const Component& c) {
   std::string text;
   for (const TextChange& piece : c.changes) text += piece.text;
   return win::widen(richTextShown(text));
+}
+
+// A report text's box: its text, colours and marks, its wheel passed on when it has no bar.
+void fillRichEdit(HWND h, const Component& c) {
+  // Report texts are never RTF; a text with its changes marked needs character formats.
+  if (c.changes.empty()) SendMessageW(h, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
+  SetWindowSubclass(h, &guardedSubclassProc<&richEditWheel>, 1, 0);
+  SendMessageW(h, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
+  // A rich edit takes 32,767 characters unless told otherwise and cuts the rest off without a
+  // sign; a text beyond the shown limit ends with a line that says so.
+  const std::wstring shown = richEditText(c);
+  SendMessageW(h, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(shown.size() + 1));
+  SetWindowTextW(h, shown.c_str());
+  colorRichEdit(h, c);
 }
 
 UINT queryMessage() {
@@ -150,20 +160,18 @@ PageWindow::PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, cons
                        PictureDecoding& decoding)
     : page_(std::move(page)) {
   loadRichEdit();
-  // Every procedure of the page runs its body under the one guard.
   // The page window's class is the page's own ("TMyPrntPage", ...), as site tools know it.
   const std::wstring pageClass = win::widen(page_->className());
-  registerWindowClass(pageClass.c_str(), &guardedWindowProc<&PageWindow::pageMessage>);
-  registerWindowClass(kScrollBoxClass, &guardedWindowProc<&PageWindow::scrollBoxMessage>);
-  registerWindowClass(kSheetClass, &guardedWindowProc<&PageWindow::sheetMessage>);
+  WindowClass<PageWindow, &PageWindow::pageMessage>::registerAs(pageClass.c_str());
+  WindowClass<PageWindow, &PageWindow::scrollBoxMessage>::registerAs(kScrollBoxClass);
+  WindowClass<PageWindow, &PageWindow::sheetMessage>::registerAs(kSheetClass);
   queryMessage();
 
   const FormDesc& form = page_->model().form();
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, pageClass.c_str(), win::widen(form.caption).c_str(),
                           WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, form.clientWidth,
-                          form.clientHeight, parent, nullptr, win::thisModule(), nullptr);
+                          form.clientHeight, parent, nullptr, win::thisModule(), this);
   if (hwnd_ == nullptr) throw std::runtime_error("The report page window could not be created");
-  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   names_.name(hwnd_, name);
   pictures_ = std::make_unique<DecodedPictures>(decoding, page_->model(), hwnd_);
 }
@@ -180,8 +188,8 @@ PageWindow::~PageWindow() {
   disconnectReaders();
   if (hwnd_) {
     // Children first lose their way back to this object, then go with the window.
-    for (const auto& [h, c] : controls_) SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    for (const auto& [h, c] : controls_) unbindWindow(h);
+    unbindWindow(hwnd_);
     names_.clear();
     DestroyWindow(hwnd_);
   }
@@ -232,41 +240,22 @@ void PageWindow::createControls() {
       const Realisation how = realisationOf(*c, kSheetClass);
       if (!how.windowClass) continue;  // drawn by its sheet
       const RECT r = placeOf(*c);
+      // The scroll box and the sheets are this object's windows; the system's controls take
+      // nothing.
+      const bool own = c->kind == Kind::ScrollBox || c->kind == Kind::Panel;
       HWND h = CreateWindowExW(how.exStyle, how.windowClass,
                                c->kind == Kind::Edit ? win::widen(c->caption).c_str() : L"",
                                how.style | WS_CLIPSIBLINGS, r.left, r.top, r.right - r.left,
-                               r.bottom - r.top, parent, nullptr, instance, nullptr);
+                               r.bottom - r.top, parent, nullptr, instance, own ? this : nullptr);
       if (h == nullptr) continue;  // a control that cannot be made is left out, not the page
       controls_[h] = c;
       byName_[c->name] = h;
       SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       names_.name(h, c->name);
       SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(c->font, scale())), FALSE);
-      switch (c->kind) {
-        case Kind::ScrollBox:
-          scrollBox_ = h;
-          SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-          break;
-        case Kind::Panel:
-          SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-          break;
-        case Kind::RichEdit: {
-          // Report texts are never RTF; a text with its changes marked needs character formats.
-          if (c->changes.empty()) SendMessageW(h, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
-          SetWindowSubclass(h, &guardedSubclassProc<&richEditWheel>, 1, 0);
-          SendMessageW(h, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
-          // A rich edit takes 32,767 characters unless told otherwise and cuts the rest off
-          // without a sign; a text beyond the shown limit ends with a line that says so.
-          const std::wstring shown = richEditText(*c);
-          SendMessageW(h, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(shown.size() + 1));
-          SetWindowTextW(h, shown.c_str());
-          colorRichEdit(h, *c);
-          break;
-        }
-        default:
-          break;
-      }
-      if (c->kind == Kind::ScrollBox || c->kind == Kind::Panel) pending.emplace_back(c->name, h);
+      if (c->kind == Kind::ScrollBox) scrollBox_ = h;
+      if (c->kind == Kind::RichEdit) fillRichEdit(h, *c);
+      if (own) pending.emplace_back(c->name, h);
     }
   }
   RECT client;
@@ -538,154 +527,159 @@ bool PageWindow::answer(ComponentQuery& q) {
 }
 
 LRESULT PageWindow::pageMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  PageWindow* self = owner(h);
-  if (self && message == queryMessage() && lParam) {
-    return self->answer(*reinterpret_cast<ComponentQuery*>(lParam)) ? TRUE : FALSE;
+  if (message == queryMessage() && lParam) {
+    return answer(*reinterpret_cast<ComponentQuery*>(lParam)) ? TRUE : FALSE;
   }
-  if (self && message == kPictureReadyMessage) {
-    // Only the picture's box is painted again, if its sheet has a window yet.
-    if (const Component* c = self->pictures_->readyComponent(lParam)) {
-      if (HWND sheet = self->control(c->parent)) {
-        const RECT r = toRect(self->scale()(c->rect));
-        InvalidateRect(sheet, &r, FALSE);
-        // A reader that follows the picture hears that it has come.
-        const PageModel& model = self->page_->model();
-        if (const long id = childIdOf(model, model.at(c->parent), *c)) {
-          NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, sheet, OBJID_CLIENT, id);
-        }
-      }
-    }
+  if (message == kPictureReadyMessage) {
+    pictureReady(lParam);
     return 0;
   }
-  if (self && message == WM_SIZE && self->scrollBox_) {
-    MoveWindow(self->scrollBox_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
-    self->updateScrollBars();
+  if (message == WM_SIZE && scrollBox_) {
+    MoveWindow(scrollBox_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+    updateScrollBars();
     return 0;
   }
   return DefWindowProcW(h, message, wParam, lParam);
+}
+
+// Only the picture's box is painted again, if its sheet has a window yet.
+void PageWindow::pictureReady(LPARAM ticket) {
+  const Component* c = pictures_->readyComponent(ticket);
+  if (!c) return;
+  HWND sheet = control(c->parent);
+  if (!sheet) return;
+  const RECT r = toRect(scale()(c->rect));
+  InvalidateRect(sheet, &r, FALSE);
+  // A reader that follows the picture hears that it has come.
+  const PageModel& model = page_->model();
+  if (const long id = childIdOf(model, model.at(c->parent), *c)) {
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, sheet, OBJID_CLIENT, id);
+  }
 }
 
 LRESULT PageWindow::scrollBoxMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  PageWindow* self = owner(h);
-  if (self) {
-    switch (message) {
-      case WM_VSCROLL:
-        self->onScroll(SB_VERT, wParam);
-        return 0;
-      case WM_HSCROLL:
-        self->onScroll(SB_HORZ, wParam);
-        return 0;
-      case WM_MOUSEWHEEL:
-        if (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) {
-          // Ctrl zooms, about the point under the pointer.
-          if (self->onZoomWheel) {
-            POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            ScreenToClient(h, &at);
-            self->onZoomWheel(GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? 1 : -1, at);
-          }
-        } else if (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) {
-          // Shift turns the wheel into a sideways one, as in most viewers: away is left.
-          self->wheel(SB_HORZ, GET_WHEEL_DELTA_WPARAM(wParam));
-        } else {
-          self->wheel(SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam));
+  switch (message) {
+    case WM_VSCROLL:
+      onScroll(SB_VERT, wParam);
+      return 0;
+    case WM_HSCROLL:
+      onScroll(SB_HORZ, wParam);
+      return 0;
+    case WM_MOUSEWHEEL:
+      if (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) {
+        // Ctrl zooms, about the point under the pointer.
+        if (onZoomWheel) {
+          POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+          ScreenToClient(h, &at);
+          onZoomWheel(GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? 1 : -1, at);
         }
-        return 0;
-      case WM_MOUSEHWHEEL:
-        // A tilt to the right has a positive delta and moves the view right.
-        self->wheel(SB_HORZ, -GET_WHEEL_DELTA_WPARAM(wParam));
-        return 0;
-      case WM_ERASEBKGND:
-        fillClient(h, reinterpret_cast<HDC>(wParam), self->brush(GetSysColor(COLOR_APPWORKSPACE)));
-        return 1;
-      default:
-        break;
-    }
+      } else if (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) {
+        // Shift turns the wheel into a sideways one, as in most viewers: away is left.
+        wheel(SB_HORZ, GET_WHEEL_DELTA_WPARAM(wParam));
+      } else {
+        wheel(SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam));
+      }
+      return 0;
+    case WM_MOUSEHWHEEL:
+      // A tilt to the right has a positive delta and moves the view right.
+      wheel(SB_HORZ, -GET_WHEEL_DELTA_WPARAM(wParam));
+      return 0;
+    case WM_ERASEBKGND:
+      fillClient(h, reinterpret_cast<HDC>(wParam), brush(GetSysColor(COLOR_APPWORKSPACE)));
+      return 1;
+    default:
+      return DefWindowProcW(h, message, wParam, lParam);
   }
-  return DefWindowProcW(h, message, wParam, lParam);
 }
 
 LRESULT PageWindow::sheetMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  PageWindow* self = owner(h);
-  const Component* component = self ? self->componentOf(h) : nullptr;
-  if (component) {
-    const Component& sheet = *component;
-    const PageModel& model = self->page_->model();
-    const Scale scale = self->scale();
-    // The graphic component under a point of the sheet takes the mouse there, as it would
-    // with a window of its own.
-    auto graphicAt = [&](int x, int y) {
-      return model.graphicAt(sheet.name, scale.toDesign(x), scale.toDesign(y));
-    };
-    // Only the first sheet drags; its events go to the page in sheet coordinates.
-    const bool drags = sheet.name == "Paper";
-    switch (message) {
-      case WM_PAINT:
-        self->paintSheet(h, sheet);
-        return 0;
-      case WM_ERASEBKGND:
-        return 1;  // the paint fills the sheet
-      case WM_GETOBJECT:
-        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
-          return self->answerGetObject(h, sheet, wParam);
-        }
-        break;
-      case WM_CTLCOLORSTATIC:
-      case WM_CTLCOLOREDIT:
-        return self->colorControl(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-      case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == h && LOWORD(lParam) == HTCLIENT) {
-          POINT p;
-          GetCursorPos(&p);
-          ScreenToClient(h, &p);
-          const Component* under = graphicAt(p.x, p.y);
-          if (under && under->cursor == Cursor::HandPoint) {
-            SetCursor(LoadCursorW(nullptr, IDC_HAND));
-          } else {
-            const bool own = sheet.cursor == Cursor::Sheet && self->sheetCursor_;
-            SetCursor(own ? self->sheetCursor_ : LoadCursorW(nullptr, IDC_ARROW));
-          }
-          return TRUE;
-        }
-        break;
-      case WM_LBUTTONDOWN:
-      case WM_RBUTTONDOWN:
-      case WM_MBUTTONDOWN:
-        if (drags && !graphicAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) {
-          SetCapture(h);
-          self->page_->PaperMouseDown(GET_Y_LPARAM(lParam));
-          return 0;
-        }
-        break;
-      case WM_MOUSEMOVE:
-        if (drags) {
-          if (auto to = self->page_->PaperMouseMove(GET_Y_LPARAM(lParam), self->scrollY_)) {
-            self->scrollTo(*to);
-          }
-          return 0;
-        }
-        break;
-      case WM_LBUTTONUP:
-      case WM_RBUTTONUP:
-      case WM_MBUTTONUP:
-        if (drags && GetCapture() == h) {
-          ReleaseCapture();
-          self->page_->PaperMouseUp();
-          return 0;
-        }
-        break;
-      case WM_CAPTURECHANGED:
-        // The button's release goes elsewhere once the capture is lost (a box, Alt+Tab): the
-        // drag ends here, or moving the mouse with no button held would scroll the sheet.
-        if (drags) {
-          self->page_->PaperMouseUp();
-          return 0;
-        }
-        break;
-      default:
-        break;
-    }
+  const Component* sheet = componentOf(h);
+  if (!sheet) return childDefault(h, message, wParam, lParam);
+  switch (message) {
+    case WM_PAINT:
+      paintSheet(h, *sheet);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the paint fills the sheet
+    case WM_GETOBJECT:
+      if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
+        return answerGetObject(h, *sheet, wParam);
+      }
+      break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+      return colorControl(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wParam) == h && LOWORD(lParam) == HTCLIENT) {
+        sheetCursor(h, *sheet);
+        return TRUE;
+      }
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_CAPTURECHANGED:
+      if (page_->takesPaperMouse(*sheet) && sheetDrag(h, *sheet, message, lParam)) return 0;
+      break;
+    default:
+      break;
   }
   return childDefault(h, message, wParam, lParam);
+}
+
+// The graphic component under a point of the sheet takes the mouse there, as it would with a
+// window of its own.
+const Component* PageWindow::graphicAt(const Component& sheet, int x, int y) const {
+  const Scale s = scale();
+  return page_->model().graphicAt(sheet.name, s.toDesign(x), s.toDesign(y));
+}
+
+void PageWindow::sheetCursor(HWND h, const Component& sheet) {
+  POINT p;
+  GetCursorPos(&p);
+  ScreenToClient(h, &p);
+  const Component* under = graphicAt(sheet, p.x, p.y);
+  if (under && under->cursor == Cursor::HandPoint) {
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  } else {
+    const bool own = sheet.cursor == Cursor::Sheet && sheetCursor_;
+    SetCursor(own ? sheetCursor_ : LoadCursorW(nullptr, IDC_ARROW));
+  }
+}
+
+// The page's Paper handlers, in sheet coordinates: a button pressed where no graphic takes it
+// starts a drag, the pointer's moves scroll, the release or a lost capture ends it.
+bool PageWindow::sheetDrag(HWND h, const Component& sheet, UINT message, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      if (graphicAt(sheet, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) return false;
+      SetCapture(h);
+      page_->PaperMouseDown(GET_Y_LPARAM(lParam));
+      return true;
+    case WM_MOUSEMOVE:
+      if (auto to = page_->PaperMouseMove(GET_Y_LPARAM(lParam), scrollY_)) scrollTo(*to);
+      return true;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      if (GetCapture() != h) return false;
+      ReleaseCapture();
+      page_->PaperMouseUp();
+      return true;
+    case WM_CAPTURECHANGED:
+      // The button's release goes elsewhere once the capture is lost (a box, Alt+Tab): the
+      // drag ends here, or moving the mouse with no button held would scroll the sheet.
+      page_->PaperMouseUp();
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace risview::ui

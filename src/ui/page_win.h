@@ -55,6 +55,8 @@ class PageWindow : private SheetSource {
   // The window of a windowed component (scroll box, sheet, edit, rich-text box), once the
   // page is realised; null for the components its sheets draw.
   HWND control(const std::string& name) const;
+  // The scroll box that holds the sheets, once the page is realised; null before.
+  HWND scrollBox() const { return scrollBox_; }
 
   // Fills the given rectangle of the parent's client area.
   void setBounds(const RECT& r);
@@ -88,10 +90,17 @@ class PageWindow : private SheetSource {
   int picturesWaiting() const { return pictures_->waiting(); }
 
  private:
-  // The window procedures' bodies, each registered under guardedWindowProc.
-  static LRESULT pageMessage(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT scrollBoxMessage(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT sheetMessage(HWND, UINT, WPARAM, LPARAM);
+  // The page window, its scroll box and its sheets, each a WindowClass of this object's.
+  LRESULT pageMessage(HWND, UINT, WPARAM, LPARAM);
+  LRESULT scrollBoxMessage(HWND, UINT, WPARAM, LPARAM);
+  LRESULT sheetMessage(HWND, UINT, WPARAM, LPARAM);
+  // A decoded picture has come (kPictureReadyMessage).
+  void pictureReady(LPARAM ticket);
+  // The sheet's cursor at the pointer, and its drag (false for a message it leaves alone).
+  void sheetCursor(HWND sheetWindow, const model::Component& sheet);
+  bool sheetDrag(HWND sheetWindow, const model::Component& sheet, UINT message, LPARAM lParam);
+  // The graphic component under a point of a sheet, in device pixels, or null.
+  const model::Component* graphicAt(const model::Component& sheet, int x, int y) const;
   void createControls();
   // The component of one of the page's windows, or null.
   const model::Component* componentOf(HWND h) const;

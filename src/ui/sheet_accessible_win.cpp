@@ -31,8 +31,8 @@ std::atomic<long> liveObjects{0};
 
 }  // namespace
 
-// A COM object is freed by its own Release, never deleted through its interface, which has no
-// virtual destructor by design.
+// A COM interface has no virtual destructor: the object is deleted through its own type, in
+// Release, and never through the interface.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class SheetAccessible final : public IAccessible {

@@ -187,47 +187,6 @@ void reportEscapedError(const char* where, const char* what) noexcept {
   OutputDebugStringA(line);
 }
 
-namespace {
-
-struct DisableContext {
-  HWND modal;
-  std::vector<HWND>* disabled;
-};
-
-bool ownedBy(HWND window, HWND owner) {
-  for (HWND w = GetWindow(window, GW_OWNER); w; w = GetWindow(w, GW_OWNER)) {
-    if (w == owner) return true;
-  }
-  return false;
-}
-
-BOOL CALLBACK disableOne(HWND window, LPARAM data) {
-  auto* context = reinterpret_cast<DisableContext*>(data);
-  try {
-    if (window != context->modal && IsWindowEnabled(window) && !ownedBy(window, context->modal)) {
-      context->disabled->push_back(window);
-    }
-    return TRUE;
-  } catch (...) {
-    return FALSE;  // out of memory: the windows collected so far are held
-  }
-}
-
-}  // namespace
-
-ThreadWindowsDisabled::ThreadWindowsDisabled(HWND modal) : modal_(modal) {
-  DisableContext context{modal, &disabled_};
-  EnumThreadWindows(GetCurrentThreadId(), &disableOne, reinterpret_cast<LPARAM>(&context));
-  // Collected first, then disabled: disabling may create or destroy windows of the thread.
-  for (HWND w : disabled_) EnableWindow(w, FALSE);
-}
-
-ThreadWindowsDisabled::~ThreadWindowsDisabled() {
-  for (HWND w : disabled_) {
-    if (IsWindow(w)) EnableWindow(w, TRUE);
-  }
-}
-
 ComponentNames::~ComponentNames() {
   clear();
 }

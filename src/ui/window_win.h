@@ -84,14 +84,46 @@ LRESULT guardedProc(const char* where, HWND h, UINT message, WPARAM wParam, LPAR
                      [&] { return DefWindowProcW(h, message, wParam, lParam); });
 }
 
-// A window procedure made of a body that may throw: what a window is given as its procedure.
-template <LRESULT (*Body)(HWND, UINT, WPARAM, LPARAM)>
-LRESULT CALLBACK guardedWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedProc("a window procedure", h, message, wParam, lParam,
-                     [&] { return Body(h, message, wParam, lParam); });
+// The object bound to a window as below, or null.
+template <typename Object>
+Object* boundObject(HWND h) {
+  return reinterpret_cast<Object*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+}
+// Cuts a window off from its object: what it is sent from then on goes to DefWindowProcW.
+inline void unbindWindow(HWND h) {
+  SetWindowLongPtrW(h, GWLP_USERDATA, 0);
 }
 
-// The same for a subclass procedure, whose fallback is the next procedure of the chain.
+// Every window class of the library's own (forms, their panels, pages, scroll boxes, sheets)
+// is registered through this. A window of it is created with the object that answers it as
+// the creation parameter (CreateWindowExW's last argument): the object is bound to the window
+// at WM_NCCREATE, the first message that carries it, and unbound at WM_NCDESTROY, the last;
+// between, each message goes to the object's handler under guardedProc. What comes before the
+// binding (WM_GETMINMAXINFO) or after the unbinding goes to DefWindowProcW. One object may
+// answer windows of several classes, each with its own handler. The system's classes (edits,
+// list views, rich edits) are subclassed with guardedSubclassProc instead.
+template <typename Object, LRESULT (Object::*Handler)(HWND, UINT, WPARAM, LPARAM)>
+class WindowClass {
+ public:
+  static void registerAs(const wchar_t* name) { registerWindowClass(name, &procedure); }
+
+ private:
+  static LRESULT CALLBACK procedure(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    return guardedProc("a window procedure", h, message, wParam, lParam, [&] {
+      if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      }
+      Object* object = boundObject<Object>(h);
+      if (object == nullptr) return DefWindowProcW(h, message, wParam, lParam);
+      if (message == WM_NCDESTROY) unbindWindow(h);
+      return (object->*Handler)(h, message, wParam, lParam);
+    });
+  }
+};
+
+// A subclass procedure made of a body that may throw, run under guardedProc; its fallback is
+// the next procedure of the chain. What a control of the system's classes is subclassed with.
 template <LRESULT (*Body)(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR)>
 LRESULT CALLBACK guardedSubclassProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR data) {
@@ -99,21 +131,6 @@ LRESULT CALLBACK guardedSubclassProc(HWND h, UINT message, WPARAM wParam, LPARAM
       "a subclass procedure", [&] { return Body(h, message, wParam, lParam, id, data); },
       [&] { return DefSubclassProc(h, message, wParam, lParam); });
 }
-
-// A modal run's hold on the calling thread: every other enabled top-level window of the
-// thread (the host's among them) is disabled while it lives, and exactly those are enabled
-// again when it ends. Windows owned by the modal window itself stay as they are.
-class ThreadWindowsDisabled {
- public:
-  explicit ThreadWindowsDisabled(HWND modal);
-  ~ThreadWindowsDisabled();
-  ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
-  ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
-
- private:
-  HWND modal_;
-  std::vector<HWND> disabled_;
-};
 
 // Component names given to windows as the property "RisviewName", so that tools find
 // controls by the system's names. The property points to the name, as UTF-16, in a table of

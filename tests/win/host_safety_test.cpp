@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <new>
+#include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "forms/page_forms.h"
 #include "support/doubles.h"
@@ -184,6 +187,35 @@ TEST(HostSafety, ReportTextThatDoesNotFitShowsAScrollBar) {
     EXPECT_GT(fitting, 0);
   }
   DestroyWindow(host);
+}
+
+// An object answering a window of one of our classes: it notes what it is handed and fails
+// on WM_APP.
+struct BoundObject {
+  std::vector<UINT> seen;
+  LRESULT handle(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    seen.push_back(message);
+    if (message == WM_APP) throw std::runtime_error("a failing handler");
+    return DefWindowProcW(h, message, wParam, lParam);
+  }
+};
+
+// A form used to see nothing before its creation returned; every class of ours now hands its
+// object the window's whole life, from WM_NCCREATE to WM_NCDESTROY, and keeps its errors.
+TEST(HostSafety, OurWindowClassesHandTheirObjectTheWindowsWholeLife) {
+  WindowClass<BoundObject, &BoundObject::handle>::registerAs(L"RisviewBoundObject");
+  BoundObject object;
+  HWND h = CreateWindowExW(0, L"RisviewBoundObject", L"bound", WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
+                           nullptr, win::thisModule(), &object);
+  ASSERT_NE(h, nullptr);
+  ASSERT_FALSE(object.seen.empty());
+  EXPECT_EQ(object.seen.front(), static_cast<UINT>(WM_NCCREATE));
+  EXPECT_NE(std::find(object.seen.begin(), object.seen.end(), WM_CREATE), object.seen.end());
+  EXPECT_EQ(boundObject<BoundObject>(h), &object);
+  EXPECT_EQ(SendMessageW(h, WM_APP, 0, 0), 0);  // escaping, the error would end the process
+  EXPECT_EQ(object.seen.back(), static_cast<UINT>(WM_APP));
+  DestroyWindow(h);
+  EXPECT_EQ(object.seen.back(), static_cast<UINT>(WM_NCDESTROY));
 }
 
 TEST(HostSafety, NothingStaysRegisteredOnceTheWindowsAreGone) {
