@@ -88,7 +88,7 @@ class FormWindow {
   void takeScale(int dpi, const RECT& suggested);
   HFONT font(const model::Font& f);
   bool preTranslate(const MSG& msg);
-  std::string nameOf(HWND control) const;
+  std::string nameOf(HWND h) const;
 
   // The form as designed, and at the display's scale, which every size below is in.
   const model::FormDesc design_;

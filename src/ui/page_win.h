@@ -46,7 +46,7 @@ class PageWindow : private SheetSource {
   // page window owns the page; its pictures are decoded by `decoding`, which outlives it.
   PageWindow(std::unique_ptr<pages::TPrntPage> page, HWND parent, const std::string& name,
              PictureDecoding& decoding);
-  ~PageWindow();
+  ~PageWindow() override;
   PageWindow(const PageWindow&) = delete;
   PageWindow& operator=(const PageWindow&) = delete;
 
@@ -97,8 +97,8 @@ class PageWindow : private SheetSource {
   // A decoded picture has come (kPictureReadyMessage).
   void pictureReady(LPARAM ticket);
   // The sheet's cursor at the pointer, and its drag (false for a message it leaves alone).
-  void sheetCursor(HWND sheetWindow, const model::Component& sheet);
-  bool sheetDrag(HWND sheetWindow, const model::Component& sheet, UINT message, LPARAM lParam);
+  void sheetCursor(HWND h, const model::Component& sheet);
+  bool sheetDrag(HWND h, const model::Component& sheet, UINT message, LPARAM lParam);
   // The graphic component under a point of a sheet, in device pixels, or null.
   const model::Component* graphicAt(const model::Component& sheet, int x, int y) const;
   void createControls();
@@ -109,8 +109,8 @@ class PageWindow : private SheetSource {
   // Where a windowed component stands in its parent window at the current zoom.
   RECT placeOf(const model::Component& c) const;
   void applyZoom();
-  void paintSheet(HWND sheet, const model::Component& c);
-  LRESULT colorControl(HDC dc, HWND control);
+  void paintSheet(HWND h, const model::Component& sheet);
+  LRESULT colorControl(HDC dc, HWND h);
   bool answer(ComponentQuery& query);
   void updateScrollBars();
   void scrollBy(int dx, int dy);

@@ -41,7 +41,7 @@ PrinterChoice choosePrinter(HWND owner) {
   win::unique_dc printer(dialog.hDC ? win::counted(dialog.hDC) : nullptr);
   if (shown != S_OK) throw std::runtime_error("无法打开打印对话框。");
   if (dialog.dwResultAction != PD_RESULT_PRINT) return {};
-  return {std::move(printer), std::max<int>(1, dialog.nCopies)};
+  return {std::move(printer), std::max(1, static_cast<int>(dialog.nCopies))};
 }
 
 int printSheets(HDC printer, const std::string& title, const std::vector<const PageModel*>& pages,

@@ -41,7 +41,6 @@ class SheetAccessible final : public IAccessible {
       : source_(&source), window_(window), sheet_(&sheet) {
     ++liveObjects;
   }
-  ~SheetAccessible() { --liveObjects; }
 
   void disconnect() { source_ = nullptr; }
 
@@ -248,6 +247,8 @@ class SheetAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
  private:
+  // Only Release ends an object, when its last reference goes.
+  ~SheetAccessible() { --liveObjects; }
   // No error may leave through a client's call; none is answered once the page has gone.
   template <typename Body>
   HRESULT guarded(Body body) noexcept {

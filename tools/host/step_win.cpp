@@ -179,7 +179,7 @@ HWND Step::window() const {
   return state.window;
 }
 
-HWND Step::control(const std::string& name) {
+HWND Step::control(const std::string& name) const {
   HWND w = window();
   if (HWND found = findControl(w, name)) return found;
   std::vector<std::string> names;

@@ -48,7 +48,7 @@ class Step {
   // The current window (the last `wait` found it).
   HWND window() const;
   // A control of the current window by its name, the first argument's by default.
-  HWND control(const std::string& name);
+  HWND control(const std::string& name) const;
   HWND control() { return control(arg(0)); }
   // A component to be looked at: a window, or one a report page draws.
   Component component();
