@@ -76,7 +76,6 @@ BitmapLayout bitmapLayout(std::string_view head, uint64_t fileSize);
 // as bitmapParts does, and for a bitmap that is not run-length coded.
 std::vector<std::uint8_t> expandRunLength(std::string_view bytes, std::uint8_t skipped);
 
-
 // Where an icon file's first image (the one shown) lies, as an offset into its bytes and a
 // size: wholly inside them, holding a bitmap (with its colours and both masks) or a PNG of
 // sane size. Throws PictureError as readPictureInfo does.
