@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <ranges>
 #include <stdexcept>
 
 #include "platform/text.h"
@@ -137,7 +136,9 @@ std::vector<const Component*> PageModel::sheets() const {
 }
 
 const Component* PageModel::graphicAt(std::string_view sheet, int x, int y) const {
-  for (const auto& c : std::ranges::reverse_view(components_)) {
+  // The last made is drawn on top.
+  for (size_t i = components_.size(); i-- > 0;) {
+    const Component& c = components_[i];
     if (c.parent != sheet || !isGraphic(c.kind) || !c.visible || !c.enabled) continue;
     if (x >= c.rect.left && x < c.rect.right() && y >= c.rect.top && y < c.rect.bottom()) return &c;
   }

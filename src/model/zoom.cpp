@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <ranges>
 
 namespace risview::model {
 
@@ -37,8 +36,8 @@ int nextZoom(int current, int direction) {
     }
     return kMaxZoom;
   }
-  for (int kZoomStep : std::ranges::reverse_view(kZoomSteps)) {
-    if (kZoomStep < current) return kZoomStep;
+  for (size_t i = std::size(kZoomSteps); i-- > 0;) {
+    if (kZoomSteps[i] < current) return kZoomSteps[i];
   }
   return kMinZoom;
 }

@@ -35,12 +35,14 @@ std::atomic<long> liveObjects{0};
 // Release, and never through the interface.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor): as for the warning above
 class SheetAccessible final : public IAccessible {
  public:
   SheetAccessible(const SheetSource& source, HWND window, const Component& sheet)
       : source_(&source), window_(window), sheet_(&sheet) {
     ++liveObjects;
   }
+  ~SheetAccessible() { --liveObjects; }
 
   void disconnect() { source_ = nullptr; }
 
@@ -247,8 +249,6 @@ class SheetAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
  private:
-  // Only Release ends an object, when its last reference goes.
-  ~SheetAccessible() { --liveObjects; }
   // No error may leave through a client's call; none is answered once the page has gone.
   template <typename Body>
   HRESULT guarded(Body body) noexcept {

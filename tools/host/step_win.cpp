@@ -191,20 +191,20 @@ HWND Step::control(const std::string& name) const {
                 describeTexts(names));
 }
 
-Component Step::component() {
+Component Step::component() const {
   HWND w = window();
   if (auto found = findComponent(w, arg(0), false)) return *found;
   control(arg(0));  // fails naming what there is
   throw Failure("no component " + quote(arg(0)));
 }
 
-HWND Step::listView() {
+HWND Step::listView() const {
   HWND list = control();
   if (className(list) != WC_LISTVIEWA) throw Failure(arg(0) + " is a " + className(list));
   return list;
 }
 
-HWND Step::tabControl() {
+HWND Step::tabControl() const {
   HWND tabs = control();
   if (className(tabs) != WC_TABCONTROLA) throw Failure(arg(0) + " is a " + className(tabs));
   return tabs;

@@ -49,11 +49,11 @@ class Step {
   HWND window() const;
   // A control of the current window by its name, the first argument's by default.
   HWND control(const std::string& name) const;
-  HWND control() { return control(arg(0)); }
+  HWND control() const { return control(arg(0)); }
   // A component to be looked at: a window, or one a report page draws.
-  Component component();
-  HWND listView();
-  HWND tabControl();
+  Component component() const;
+  HWND listView() const;
+  HWND tabControl() const;
   // The item texts of a drop-down list.
   std::vector<std::string> comboItems(HWND box);
 
